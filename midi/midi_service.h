@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "midi/midi_header.h"
+
+namespace pxr9 {
+
+// Platform result codes: 0 is success, anything else a failure.
+inline constexpr int kMidiOk = 0;
+inline constexpr int kMidiError = 1;
+
+// Notices delivered to an input callback.
+inline constexpr std::uint32_t kMimOpen = 0x3C1;
+inline constexpr std::uint32_t kMimClose = 0x3C2;
+inline constexpr std::uint32_t kMimData = 0x3C3;
+inline constexpr std::uint32_t kMimLongData = 0x3C4;
+inline constexpr std::uint32_t kMimLongError = 0x3C6;
+
+// Enumeration shared by both directions: devices are numbered 0..count-1 in a stable order.
+class MidiDeviceList {
+public:
+    virtual ~MidiDeviceList() = default;
+    virtual int deviceCount() = 0;
+    // False when the name cannot be read; the device still has its number.
+    virtual bool deviceName(int index, std::string& name) = 0;
+};
+
+// What the output port needs of a platform: open device n, send one complete SysEx buffer
+// (marking the header done once the buffer may be reused), close.
+class MidiOutService : public MidiDeviceList {
+public:
+    virtual int open(MidiHandle& handle, std::int32_t deviceIndex) = 0;
+    virtual int close(MidiHandle handle) = 0;
+    virtual int prepareHeader(MidiHandle handle, MidiHeader& header) = 0;
+    virtual int longMessage(MidiHandle handle, MidiHeader& header) = 0;
+    virtual int unprepareHeader(MidiHandle handle, MidiHeader& header) = 0;
+};
+
+// Input callback: handle, notice, the instance datum given at open, and two parameters
+// (for kMimLongData the first is the address of the returned MidiHeader).
+using MidiInCallback = void (*)(MidiHandle handle, std::uint32_t notice, void* instance,
+                                std::uintptr_t param1, std::uintptr_t param2);
+
+// What the input port needs of a platform: open device n with a callback, lend a buffer
+// and be told when a SysEx message was recorded into it, stop, reset (hands the buffer back
+// with nothing recorded) and close. After close returns no callback runs.
+class MidiInService : public MidiDeviceList {
+public:
+    virtual int open(MidiHandle& handle, std::int32_t deviceIndex, MidiInCallback callback,
+                     void* instance) = 0;
+    virtual int reset(MidiHandle handle) = 0;
+    virtual int prepareHeader(MidiHandle handle, MidiHeader& header) = 0;
+    virtual int addBuffer(MidiHandle handle, MidiHeader& header) = 0;
+    virtual int start(MidiHandle handle) = 0;
+    virtual int stop(MidiHandle handle) = 0;
+    virtual int unprepareHeader(MidiHandle handle, MidiHeader& header) = 0;
+    virtual int close(MidiHandle handle) = 0;
+};
+
+}  // namespace pxr9

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "protocol/device_link.h"
+
+namespace pxr9 {
+
+// Drains the receive queue oldest first: interprets each message, leaves its result for the
+// waiting worker and signals the reply event, or answers the device by itself. Runs on the
+// poll timer's thread only, never twice at once.
+void dispatchReplies(DeviceLink& link);
+
+// Interprets one received message of `size` bytes; never reads past them.
+void interpretMessage(DeviceLink& link, const std::uint8_t* m, std::size_t size);
+
+// Tick callback of the poll timer; userData is the DeviceLink to drain.
+void onPollTimer(std::uint32_t timerId, std::uint32_t message, std::uintptr_t userData,
+                 std::uintptr_t param1, std::uintptr_t param2);
+
+}  // namespace pxr9
