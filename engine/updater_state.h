@@ -1,0 +1,62 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "engine/dialog_surface.h"
+#include "firmware/resources.h"
+#include "midi/dxm_timer.h"
+#include "midi/midi_in_port.h"
+#include "midi/midi_out_port.h"
+#include "protocol/device_link.h"
+#include "protocol/reply_event.h"
+
+namespace pxr9 {
+
+using ResourceLookup = std::function<std::optional<ResourceView>(std::uint32_t id)>;
+
+// The platform pieces an UpdaterState runs on: real ones in the program, virtual in tests.
+struct UpdaterPlatform {
+    MidiInService& midiIn;
+    MidiOutService& midiOut;
+    TimerPlatform& timer;
+    ReplyEvent& replyEvent;
+    Clock& clock;
+};
+
+// The record shared by the dialog, the workers and the dispatcher; the dialog owns it.
+struct UpdaterState {
+    UpdaterState(const UpdaterPlatform& platform, DialogSurface& dialogSurface,
+                 ResourceLookup lookup = findResource);
+    UpdaterState(const UpdaterState&) = delete;
+    UpdaterState& operator=(const UpdaterState&) = delete;
+
+    // The image that writeImage is sending: a view of the program's resources.
+    const std::uint8_t* imageBytes = nullptr;
+    std::int32_t imageSize = 0;
+
+    MidiInPort in;
+    MidiOutPort out;
+    DeviceLink link;
+    // Declared after everything the dispatcher uses, so it is stopped before they go.
+    CDxMTimer timer;
+
+    // 1 while a worker started by the dialog has not handed it back.
+    std::atomic<std::int32_t> busy{0};
+
+    std::string deviceBootVersion;
+    std::string devicePresetVersion;
+    std::string deviceSystemVersion;
+    std::string carriedBootVersion;
+    std::string carriedPresetVersion;
+    std::string carriedSystemVersion;
+
+    DialogSurface& surface;
+    Clock& clock;
+    ResourceLookup findResource;
+};
+
+}  // namespace pxr9
