@@ -14,4 +14,10 @@ UpdaterState::UpdaterState(const UpdaterPlatform& platform, DialogSurface& dialo
       clock(platform.clock),
       findResource(std::move(lookup)) {}
 
+void UpdaterState::requestAbort() {
+    abortRequested.store(true);
+    link.replyCode.store(255);
+    link.replyEvent.set();
+}
+
 }  // namespace pxr9

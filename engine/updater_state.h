@@ -30,7 +30,7 @@ struct UpdaterPlatform {
 // The record shared by the dialog, the workers and the dispatcher; the dialog owns it.
 struct UpdaterState {
     UpdaterState(const UpdaterPlatform& platform, DialogSurface& dialogSurface,
-                 ResourceLookup lookup = findResource);
+                 ResourceLookup lookup = pxr9::findResource);
     UpdaterState(const UpdaterState&) = delete;
     UpdaterState& operator=(const UpdaterState&) = delete;
 
@@ -46,6 +46,12 @@ struct UpdaterState {
 
     // 1 while a worker started by the dialog has not handed it back.
     std::atomic<std::int32_t> busy{0};
+    // Set once when the dialog goes away; every later wait of a worker ends at once, even if
+    // a late reply overwrote the abort value in replyCode.
+    std::atomic<bool> abortRequested{false};
+
+    // What closing the dialog does to a running worker: the abort value, then the signal.
+    void requestAbort();
 
     std::string deviceBootVersion;
     std::string devicePresetVersion;

@@ -1,0 +1,159 @@
+#include "engine/update_plan.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/message_table.h"
+#include "engine/product_profile.h"
+#include "engine/reply_wait.h"
+#include "protocol/requests.h"
+
+namespace pxr9 {
+
+namespace {
+
+constexpr std::uint32_t kReadTimeoutMs = 120000;
+constexpr std::uint32_t kEraseTimeoutMs = 120000;
+constexpr std::uint32_t kWriteTimeoutMs = 1000;
+constexpr int kEraseResends = 6;
+constexpr int kBlockResends = 31;
+constexpr std::uint32_t kResendPauseMs = 100;
+constexpr std::uint32_t kBlockLength = 4096;
+
+enum class ReadResult { Ok, Failed, Aborted };
+
+ReadResult readWord(UpdaterState& state, std::uint32_t address, std::uint32_t& word) {
+    state.link.readBuffer.reset();
+    sendMemoryRead(state.link, kProductProfile.memoryReadTemplate, address, 4);
+    switch (awaitReply(state, kReadTimeoutMs)) {
+        case WaitResult::Abort: return ReadResult::Aborted;
+        case WaitResult::Timeout: return ReadResult::Failed;
+        case WaitResult::Reply: break;
+    }
+    if (state.link.replyCode.load() != 0) return ReadResult::Failed;
+    word = state.link.readBuffer.firstWord();
+    return ReadResult::Ok;
+}
+
+bool imageWord(const UpdaterState& state, std::uint32_t id, std::uint32_t offset,
+               std::uint32_t& word) {
+    const auto image = state.findResource(id);
+    if (!image || image->size < offset + 4) return false;
+    std::memcpy(&word, image->data + offset, 4);  // little-endian, like the device's reply
+    return true;
+}
+
+void showErasing(UpdaterState& state) {
+    state.surface.setProgressPosition(1);
+    state.surface.setStatusText(loadMessage(kMsgErasing));
+}
+
+}  // namespace
+
+int readDeviceWord(UpdaterState& state, std::uint32_t address, std::uint32_t& word) {
+    return readWord(state, address, word) == ReadResult::Ok ? 0 : -1;
+}
+
+int eraseRegion(UpdaterState& state, std::uint32_t address, std::uint32_t size) {
+    state.surface.setProgressRange(0, 10);
+    sendFlashErase(state.link, address, size);
+    showErasing(state);
+    for (int resends = 0;; ++resends) {
+        // A timeout is never retried; only a refusing reply is.
+        switch (awaitReply(state, kEraseTimeoutMs)) {
+            case WaitResult::Abort: return -1;
+            case WaitResult::Timeout: reportFailure(state, kMsgTimeout3); return -1;
+            case WaitResult::Reply: break;
+        }
+        if (state.link.replyCode.load() == 0) {
+            state.surface.setProgressPosition(10);
+            return 0;
+        }
+        if (resends == kEraseResends) {
+            reportFailure(state, kMsgTransferError);
+            return -1;
+        }
+        state.clock.sleep(kResendPauseMs);
+        sendFlashErase(state.link, address, size);
+        showErasing(state);
+    }
+}
+
+int writeImage(UpdaterState& state, std::uint32_t address, std::uint32_t size,
+               std::uint32_t resourceId) {
+    const auto image = state.findResource(resourceId);
+    // A missing or short image must never be read past its end or reported as written.
+    if (!image || image->size == 0 || size > image->size) {
+        reportFailure(state, kMsgTransferError);
+        return -1;
+    }
+    const std::uint32_t total = size != 0 ? size : static_cast<std::uint32_t>(image->size);
+    state.imageBytes = image->data;
+    state.imageSize = static_cast<std::int32_t>(total);
+    state.surface.setProgressRange(0, static_cast<std::int32_t>(total));
+
+    const std::string transmitFormat = loadMessage(kMsgDataTransmit);
+    std::uint32_t offset = 0;
+    int resends = 0;
+    while (true) {
+        const std::uint32_t length = std::min(kBlockLength, total - offset);
+        sendWriteBlock(state.link, state.link.modelId(), state.imageBytes + offset,
+                       address + offset, length);
+        state.surface.setStatusText(formatCounts(transmitFormat, static_cast<int>(offset),
+                                                 static_cast<int>(total)));
+        const WaitResult result = awaitReply(state, kWriteTimeoutMs);
+        if (result == WaitResult::Abort) return -1;
+        if (result == WaitResult::Reply && state.link.replyCode.load() == 0) {
+            offset += length;
+            resends = 0;
+            state.surface.setProgressPosition(static_cast<std::int32_t>(offset));
+            if (offset == total) return 0;
+            continue;
+        }
+        // Timeouts and refusals share one counter: one block goes out at most 32 times.
+        if (resends >= kBlockResends) {
+            reportFailure(state, result == WaitResult::Timeout ? kMsgTimeout2 : kMsgTransferError);
+            return -1;
+        }
+        ++resends;
+        state.clock.sleep(kResendPauseMs);
+    }
+}
+
+int runUpdatePlan(UpdaterState& state) {
+    const auto& plan = kProductProfile.updatePlan;
+    bool bootDiffers = true;
+    const bool hasBootStep = std::any_of(plan.begin(), plan.end(),
+                                         [](const PlanStep& step) { return step.address == 0; });
+    if (hasBootStep) {
+        std::uint32_t deviceStamp = 0;
+        switch (readWord(state, kBootStampAddress, deviceStamp)) {
+            case ReadResult::Aborted: return -1;
+            case ReadResult::Failed:
+                // Nothing has been erased yet; say so and hand the dialog back.
+                reportFailure(state, kMsgTransferError);
+                return -1;
+            case ReadResult::Ok: break;
+        }
+        std::uint32_t carriedStamp = 0;
+        if (imageWord(state, kBootImage, kBootStampOffset, carriedStamp) &&
+            carriedStamp == deviceStamp) {
+            bootDiffers = false;
+        }
+    }
+    for (int n = 1; n <= kPlanSteps; ++n) {
+        const PlanStep& step = plan[n - 1];
+        state.surface.setStepText(formatCounts("%d/%d", n, kPlanSteps));
+        if (step.address == 0 && !bootDiffers) continue;
+        int result = 0;
+        if (step.kind == static_cast<std::uint32_t>(StepKind::Erase)) {
+            result = eraseRegion(state, step.address, step.size);
+        } else if (step.kind == static_cast<std::uint32_t>(StepKind::Write)) {
+            result = writeImage(state, step.address, step.size, step.resourceId);
+        }
+        if (result < 0) return -1;
+    }
+    return 0;
+}
+
+}  // namespace pxr9

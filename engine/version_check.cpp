@@ -1,0 +1,88 @@
+#include "engine/version_check.h"
+
+#include <cstring>
+
+#include "engine/product_profile.h"
+#include "engine/reply_wait.h"
+#include "engine/update_plan.h"
+#include "engine/workers.h"
+
+namespace pxr9 {
+
+namespace {
+
+// The carried stamp, up to its first zero byte; empty when the image is missing.
+std::string carriedVersionText(const UpdaterState& state, std::uint32_t id, std::uint32_t offset) {
+    const auto image = state.findResource(id);
+    if (!image || image->size < offset + 4) return {};
+    const char* stamp = reinterpret_cast<const char*>(image->data + offset);
+    return std::string(stamp, strnlen(stamp, 4));
+}
+
+}  // namespace
+
+void sanitiseVersionText(VersionText& text) {
+    for (int i = 0; i < 4; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c > 0x7E) {
+            std::memcpy(text.data(), "*.**", 5);
+            return;
+        }
+    }
+}
+
+std::string deviceVersionText(std::uint32_t word) {
+    VersionText text{};
+    for (int i = 0; i < 4; ++i) text[i] = static_cast<char>(word >> (8 * i));
+    text[4] = 0;
+    sanitiseVersionText(text);
+    return std::string(text.data());
+}
+
+int versionCheckWorker(UpdaterState& state) {
+    std::int32_t result = -1;
+    std::uint32_t word = 0;
+    if (checkIdentity(state) == 0 && readDeviceWord(state, kSystemStampAddress, word) == 0) {
+        state.deviceSystemVersion = deviceVersionText(word);
+        state.carriedSystemVersion =
+            carriedVersionText(state, kVersionBlockImage, kSystemStampOffset);
+        if (readDeviceWord(state, kPresetStampAddress, word) == 0) {
+            state.devicePresetVersion = deviceVersionText(word);
+            state.carriedPresetVersion =
+                carriedVersionText(state, kPresetImage, kPresetStampOffset);
+        }
+        // A failed PRESET read is passed over, but an abort ends the check: the dialog is
+        // going away and must not wait for one more read.
+        if (!state.abortRequested.load() &&
+            readDeviceWord(state, kBootStampAddress, word) == 0) {
+            state.deviceBootVersion = deviceVersionText(word);
+            state.carriedBootVersion = carriedVersionText(state, kBootImage, kBootStampOffset);
+            result = 0;
+        }
+    }
+    state.out.close();
+    if (state.in.isOpen()) state.in.close();
+    state.surface.postVersionCheckDone(result);
+    return 0;
+}
+
+std::string buildVersionReport(const UpdaterState& state) {
+    std::string text = "SYSTEM:\t\t" + state.deviceSystemVersion + " -> " +
+                       state.carriedSystemVersion;
+    text += "\nPRESET:\t\t" + state.devicePresetVersion;
+    if (!state.carriedPresetVersion.empty() &&
+        state.carriedPresetVersion != state.devicePresetVersion) {
+        text += " -> " + state.carriedPresetVersion;
+    }
+    text += "\nBOOT:\t\t" + state.deviceBootVersion;
+    if (!state.carriedBootVersion.empty() && state.carriedBootVersion != state.deviceBootVersion) {
+        text += " -> " + state.carriedBootVersion;
+    }
+    return text;
+}
+
+void showVersionReport(UpdaterState& state) {
+    state.surface.showVersionReport(buildVersionReport(state));
+}
+
+}  // namespace pxr9
