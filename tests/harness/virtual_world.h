@@ -1,0 +1,93 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/updater_state.h"
+#include "midi/midi_service.h"
+#include "midi/timer_platform.h"
+#include "protocol/reply_event.h"
+#include "sim/sim_device.h"
+
+namespace pxr9::testing {
+
+// A message the host sent, and the virtual time at which it left.
+struct SentMessage {
+    std::uint64_t atMs;
+    std::vector<std::uint8_t> bytes;
+};
+
+// The simulated world an UpdaterState runs in during tests: a simulated PXR-9 behind fake
+// MIDI services, a poll timer that ticks when something arrives, and a virtual clock. A wait
+// that is not yet signalled runs the world forward (the device's answers at their virtual
+// times, a dispatcher tick after each) and, when nothing comes before its deadline, returns
+// a timeout with virtual time at the deadline. A 120 s timeout costs microseconds.
+class VirtualWorld {
+public:
+    explicit VirtualWorld(sim::SimConfig config = {});
+    ~VirtualWorld();
+    VirtualWorld(const VirtualWorld&) = delete;
+    VirtualWorld& operator=(const VirtualWorld&) = delete;
+
+    UpdaterPlatform platform();
+    sim::SimDevice& device() { return *device_; }
+
+    std::uint64_t nowMs() const;
+    std::vector<SentMessage> sent() const;
+    void clearSent();
+
+    // Port names seen by both directions; the device answers on `deviceIndex` only.
+    void setPorts(std::vector<std::string> names, int deviceIndex);
+    void failOpens(bool output, bool input);
+    // When a wait would time out, block until it is really signalled instead (a user closing
+    // the dialog during a wait); a generous real-time guard keeps a broken test from hanging.
+    void holdTimeouts(bool hold);
+    // A message from the device that nobody asked for, leaving it at `atMs`.
+    void scheduleFromDevice(std::uint64_t atMs, std::vector<std::uint8_t> bytes);
+
+    class OutService;
+    class InService;
+    class Timer;
+    class Event;
+    class VirtualClock;
+
+private:
+    friend class OutService;
+    friend class InService;
+    friend class Timer;
+    friend class Event;
+    friend class VirtualClock;
+
+    bool waitFor(Event& event, std::uint32_t timeoutMs);
+    void sleepFor(std::uint32_t ms);
+    // Delivers the next scheduled message due at or before `deadline`; false when none.
+    bool deliverNext(std::uint64_t deadline);
+    void tick();
+    void hostSent(MidiHandle handle, const std::uint8_t* bytes, std::size_t size);
+    void deliverToHost(const std::vector<std::uint8_t>& bytes);
+
+    mutable std::recursive_mutex mutex_;
+    std::mutex tickMutex_;
+    std::unique_ptr<sim::SimDevice> device_;
+    std::uint64_t now_ = 0;
+    std::multimap<std::uint64_t, std::vector<std::uint8_t>> schedule_;
+    std::vector<SentMessage> sent_;
+    std::vector<std::string> portNames_{"KEVO PXR-9"};
+    int deviceIndex_ = 0;
+    bool failOutputOpen_ = false;
+    bool failInputOpen_ = false;
+    bool holdTimeouts_ = false;
+
+    std::unique_ptr<OutService> out_;
+    std::unique_ptr<InService> in_;
+    std::unique_ptr<Timer> timer_;
+    std::unique_ptr<Event> event_;
+    std::unique_ptr<VirtualClock> clock_;
+};
+
+}  // namespace pxr9::testing
