@@ -30,10 +30,14 @@ void fillPseudoRandom(std::vector<std::uint8_t>& bytes, std::uint32_t id) {
 
 std::string_view defaultStamp(std::uint32_t id) {
     switch (id) {
-        case kBootImageId: return "1.00";
-        case kPresetImageId: return "1.00";
-        case kVersionBlockImageId: return "1.10";
-        default: return "";
+        case kBootImageId:
+            return "1.00";
+        case kPresetImageId:
+            return "1.00";
+        case kVersionBlockImageId:
+            return "1.10";
+        default:
+            return "";
     }
 }
 

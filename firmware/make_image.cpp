@@ -1,9 +1,11 @@
 // Writes one stand-in image: make_image <id> <output file> [stamp]
 // A stamp other than the default lets tests and tools build images of other versions.
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,21 +18,26 @@ int fail(const std::string& text) {
     return EXIT_FAILURE;
 }
 
+// A decimal id; none for anything else, including numbers beyond 32 bits.
+std::optional<std::uint32_t> parseId(std::string_view text) {
+    std::uint32_t id = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return {};
+    return id;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 3 && argc != 4) return fail("usage: make_image <id> <output file> [stamp]");
 
-    char* end = nullptr;
-    const unsigned long id = std::strtoul(argv[1], &end, 10);
-    const pxr9::ImageInfo* info =
-        *argv[1] != '\0' && *end == '\0' ? pxr9::findImageInfo(static_cast<std::uint32_t>(id))
-                                         : nullptr;
+    const pxr9::ImageInfo* info = nullptr;
+    if (const auto id = parseId(argv[1])) info = pxr9::findImageInfo(*id);
     if (info == nullptr) return fail(std::string("no image has the id ") + argv[1]);
 
     std::string_view stamp = pxr9::defaultStamp(info->id);
     if (argc == 4) {
-        if (!info->stampOffset) return fail("image " + std::to_string(id) + " has no stamp");
+        if (!info->stampOffset) return fail("image " + std::to_string(info->id) + " has no stamp");
         stamp = argv[3];
         if (stamp.size() != pxr9::kStampSize) return fail("a stamp is exactly 4 bytes");
     }

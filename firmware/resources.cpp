@@ -3,7 +3,7 @@
 #include <array>
 
 // Defined by embedded_images.S: each image's bytes in read-only data, and its length.
-#define PXR9_EMBEDDED_IMAGE(id)                                  \
+#define PXR9_EMBEDDED_IMAGE(id)                                 \
     extern "C" const std::uint8_t pxr9_firmware_##id##_begin[]; \
     extern "C" const std::uint64_t pxr9_firmware_##id##_size;
 PXR9_EMBEDDED_IMAGE(142)

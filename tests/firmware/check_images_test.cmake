@@ -111,7 +111,7 @@ expect_refusal(no_folder ${WORK_DIR}/does_not_exist "does_not_exist: no such fol
 
 # The generator refuses what it cannot make.
 foreach(args "7;${WORK_DIR}/x.bin" "129;${WORK_DIR}/x.bin;1.00" "142;${WORK_DIR}/x.bin;1.000"
-             "14x;${WORK_DIR}/x.bin" "142")
+             "14x;${WORK_DIR}/x.bin" "-142;${WORK_DIR}/x.bin" "4294967438;${WORK_DIR}/x.bin" "142")
     execute_process(COMMAND ${MAKE_IMAGE} ${args} RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
     if(rc EQUAL 0)
         fail("make_image ${args}: succeeded, must fail")

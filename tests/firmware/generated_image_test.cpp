@@ -1,8 +1,8 @@
+#include "firmware/generated_image.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
-
-#include "firmware/generated_image.h"
 
 namespace pxr9 {
 namespace {
