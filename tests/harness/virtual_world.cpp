@@ -266,24 +266,45 @@ void VirtualWorld::holdTimeouts(bool hold) {
 
 void VirtualWorld::scheduleFromDevice(std::uint64_t atMs, std::vector<std::uint8_t> bytes) {
     std::lock_guard lock(mutex_);
-    schedule_.emplace(atMs, std::move(bytes));
+    schedule_.emplace(atMs, Scheduled{std::move(bytes), {}});
+}
+
+void VirtualWorld::whenHostSends(std::function<bool(const std::vector<std::uint8_t>&)> match,
+                                 std::function<void()> action) {
+    std::lock_guard lock(mutex_);
+    triggers_.push_back(Trigger{std::move(match), std::move(action)});
 }
 
 void VirtualWorld::hostSent(MidiHandle handle, const std::uint8_t* bytes, std::size_t size) {
     std::lock_guard lock(mutex_);
     sent_.push_back(SentMessage{now_, std::vector<std::uint8_t>(bytes, bytes + size)});
+    for (auto it = triggers_.begin(); it != triggers_.end(); ++it) {
+        if (it->match(sent_.back().bytes)) {
+            schedule_.emplace(now_ + 1, Scheduled{{}, std::move(it->action)});
+            triggers_.erase(it);
+            break;
+        }
+    }
     if (handle != static_cast<MidiHandle>(deviceIndex_) + 1) return;
     for (auto& answer : device_->receive(bytes, size, now_)) {
-        schedule_.emplace(std::max(answer.atMs, now_), std::move(answer.bytes));
+        schedule_.emplace(std::max(answer.atMs, now_), Scheduled{std::move(answer.bytes), {}});
     }
 }
 
 bool VirtualWorld::deliverNext(std::uint64_t deadline) {
-    std::lock_guard lock(mutex_);
-    if (schedule_.empty() || schedule_.begin()->first > deadline) return false;
-    auto node = schedule_.extract(schedule_.begin());
-    now_ = std::max(now_, node.key());
-    in_->deliver(node.mapped());
+    std::function<void()> action;
+    {
+        std::lock_guard lock(mutex_);
+        if (schedule_.empty() || schedule_.begin()->first > deadline) return false;
+        auto node = schedule_.extract(schedule_.begin());
+        now_ = std::max(now_, node.key());
+        if (!node.mapped().action) {
+            in_->deliver(node.mapped().bytes);
+            return true;
+        }
+        action = std::move(node.mapped().action);
+    }
+    action();  // outside the lock: it may close ports or signal from the test's side
     return true;
 }
 

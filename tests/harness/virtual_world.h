@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -49,6 +50,10 @@ public:
     void holdTimeouts(bool hold);
     // A message from the device that nobody asked for, leaving it at `atMs`.
     void scheduleFromDevice(std::uint64_t atMs, std::vector<std::uint8_t> bytes);
+    // Runs `action` 1 ms after the host first sends a message that `match` accepts (once):
+    // how a test closes the dialog while a worker waits for a particular reply.
+    void whenHostSends(std::function<bool(const std::vector<std::uint8_t>&)> match,
+                       std::function<void()> action);
 
     class OutService;
     class InService;
@@ -75,7 +80,17 @@ private:
     std::mutex tickMutex_;
     std::unique_ptr<sim::SimDevice> device_;
     std::uint64_t now_ = 0;
-    std::multimap<std::uint64_t, std::vector<std::uint8_t>> schedule_;
+    // What happens next, by virtual time: a message leaving the device, or a test's action.
+    struct Scheduled {
+        std::vector<std::uint8_t> bytes;
+        std::function<void()> action;
+    };
+    struct Trigger {
+        std::function<bool(const std::vector<std::uint8_t>&)> match;
+        std::function<void()> action;
+    };
+    std::multimap<std::uint64_t, Scheduled> schedule_;
+    std::vector<Trigger> triggers_;
     std::vector<SentMessage> sent_;
     std::vector<std::string> portNames_{"KEVO PXR-9"};
     int deviceIndex_ = 0;

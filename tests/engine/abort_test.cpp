@@ -1,0 +1,125 @@
+// Closing the dialog while a worker waits: the abort value ends every wait silently.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "engine/product_profile.h"
+#include "engine/workers.h"
+#include "protocol/dispatcher.h"
+#include "protocol/seven_bit.h"
+#include "tests/engine/flash_expectations.h"
+#include "tests/harness/engine_harness.h"
+
+namespace pxr9::testing {
+namespace {
+
+using sim::Occurrences;
+using sim::RequestKind;
+using Match = std::function<bool(const std::vector<std::uint8_t>&)>;
+
+Match command(std::uint8_t cmd) {
+    return [cmd](const std::vector<std::uint8_t>& m) {
+        return m.size() > 4 && m[1] == 0x52 && m[4] == cmd;
+    };
+}
+
+Match memoryReadAt(std::uint32_t address) {
+    return [address](const std::vector<std::uint8_t>& m) {
+        return m.size() == 17 && m[4] == 0x60 && readSevenBitField(&m[6], 5) == address;
+    };
+}
+
+// What the dialog's destroy handler does to a waiting worker.
+void storeAbortAndSignal(UpdaterState& state) {
+    state.link.replyCode.store(255);
+    state.link.replyEvent.set();
+}
+
+struct AbortCase {
+    const char* name;
+    RequestKind unanswered;
+    Match abortAfter;
+};
+
+sim::SimConfig oldBootDevice() {
+    sim::SimConfig config;
+    config.stamps.boot = sim::makeStamp("0.90");
+    config.timing = sim::TimingModel::instant();
+    return config;
+}
+
+class UpdateAbort : public ::testing::TestWithParam<AbortCase> {};
+
+TEST_P(UpdateAbort, EndsWithoutAWordAndSendsNothingMore) {
+    const AbortCase& c = GetParam();
+    EngineHarness h(oldBootDevice());
+    h.world.device().faults().noAnswer(c.unanswered, Occurrences::every());
+    h.world.whenHostSends(c.abortAfter, [&h] { storeAbortAndSignal(h.state); });
+
+    EXPECT_EQ(updateWorker(h.state), 0);
+
+    EXPECT_TRUE(h.surface.outcome().empty());
+    EXPECT_EQ(h.state.busy.load(), 1);  // the controls stay as they are: the dialog is going
+    const auto sent = h.world.sent();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_TRUE(c.abortAfter(sent.back().bytes)) << "something was sent after the abort";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachWait, UpdateAbort,
+    ::testing::Values(
+        AbortCase{"Identity", RequestKind::IdentityRequest, isIdentityRequest},
+        AbortCase{"UpdateStart", RequestKind::UpdateStart, command(0x01)},
+        AbortCase{"BootStampRead", RequestKind::MemoryRead, command(0x60)},
+        AbortCase{"Erase", RequestKind::FlashErase, command(0x0A)},
+        AbortCase{"WriteBlock", RequestKind::WriteBlock, command(0x02)},
+        AbortCase{"UpdateEnd", RequestKind::UpdateEnd, command(0x04)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class VersionCheckAbort : public ::testing::TestWithParam<AbortCase> {};
+
+TEST_P(VersionCheckAbort, EndsWithAFailedCompletionAndNoMoreReads) {
+    const AbortCase& c = GetParam();
+    EngineHarness h;
+    h.world.device().faults().noAnswer(c.unanswered, Occurrences::every());
+    h.world.whenHostSends(c.abortAfter, [&h] { h.state.requestAbort(); });
+
+    EXPECT_EQ(versionCheckWorker(h.state), 0);
+
+    EXPECT_EQ(h.surface.outcome(), std::vector<std::string>{"done:-1"});
+    const auto sent = h.world.sent();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_TRUE(c.abortAfter(sent.back().bytes)) << "something was sent after the abort";
+    EXPECT_FALSE(h.state.out.isOpen());
+    EXPECT_FALSE(h.state.in.isOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachWait, VersionCheckAbort,
+    ::testing::Values(
+        AbortCase{"Identity", RequestKind::IdentityRequest, isIdentityRequest},
+        AbortCase{"SystemRead", RequestKind::MemoryRead, memoryReadAt(kSystemStampAddress)},
+        // A failed PRESET read is passed over, but an abort must not cost one more read.
+        AbortCase{"PresetRead", RequestKind::MemoryRead, memoryReadAt(kPresetStampAddress)},
+        AbortCase{"BootRead", RequestKind::MemoryRead, memoryReadAt(kBootStampAddress)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(UpdateAbortDetail, AReplyArrivingAfterTheAbortDoesNotReviveTheWorker) {
+    // The device's answer lands just after the dialog stored 255 and overwrites it with 0.
+    EngineHarness h(oldBootDevice());
+    h.world.device().faults().noAnswer(RequestKind::FlashErase, Occurrences::every());
+    h.world.whenHostSends(command(0x0A), [&h] {
+        h.state.requestAbort();
+        const std::uint8_t accepted[] = {0xF0, 0x52, 0x00, 0x6E, 0x00, 0x00, 0xF7};
+        interpretMessage(h.state.link, accepted, sizeof accepted);
+    });
+
+    updateWorker(h.state);
+
+    EXPECT_TRUE(h.surface.outcome().empty());
+    EXPECT_EQ(sentWithCommand(h.world.sent(), 0x0A).size(), 1u);
+    EXPECT_TRUE(sentWithCommand(h.world.sent(), 0x02).empty());
+}
+
+}  // namespace
+}  // namespace pxr9::testing

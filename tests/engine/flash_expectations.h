@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "sim/sim_config.h"
+#include "tests/harness/virtual_world.h"
+
+namespace pxr9::testing {
+
+// First address where the flash differs from what a finished update must leave, or an
+// empty text when it matches the memory map byte for byte. `bootWritten` false expects the
+// boot region as the device held it before.
+std::string firstFlashMismatch(std::span<const std::uint8_t> flash, const sim::SimConfig& config,
+                               bool bootWritten);
+
+// Flash regions untouched since start: every byte as the device held it at start.
+std::string firstChangeIn(std::span<const std::uint8_t> flash, const sim::SimConfig& config,
+                          std::uint32_t begin, std::uint32_t end);
+
+// Messages the host sent with this maker-specific command byte.
+std::vector<SentMessage> sentWithCommand(const std::vector<SentMessage>& sent,
+                                         std::uint8_t command);
+bool isIdentityRequest(const std::vector<std::uint8_t>& m);
+// Write Block fields.
+std::uint32_t blockAddress(const SentMessage& m);
+std::uint32_t blockLength(const SentMessage& m);
+
+}  // namespace pxr9::testing

@@ -1,0 +1,191 @@
+// Every way an update can fail: what the user sees, in which order the controls come back,
+// what was sent, and what the flash holds afterwards.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "engine/workers.h"
+#include "sim/flash_layout.h"
+#include "tests/engine/flash_expectations.h"
+#include "tests/harness/engine_harness.h"
+
+namespace pxr9::testing {
+namespace {
+
+using sim::Occurrences;
+using sim::RequestKind;
+
+enum class FlashAfter { Untouched, VersionBlockErased, Updated };
+
+struct FailureCase {
+    const char* name;
+    std::function<void(EngineHarness&)> arrange;
+    std::vector<std::string> outcome;
+    FlashAfter flash;
+    int erasesSent;   // -1: not checked
+    int blocksSent;   // -1: not checked
+};
+
+sim::SimConfig oldBootDevice() {
+    sim::SimConfig config;
+    config.stamps.boot = sim::makeStamp("0.90");
+    config.timing = sim::TimingModel::instant();
+    return config;
+}
+
+void statusFromDeviceAfterIdentityRequest(EngineHarness& h, std::uint8_t status) {
+    h.world.device().faults().noAnswer(RequestKind::IdentityRequest, Occurrences::every());
+    h.world.whenHostSends(isIdentityRequest, [&h, status] {
+        h.world.scheduleFromDevice(h.world.nowMs(), {0xF0, 0x52, 0x00, 0x6E, 0x00, status, 0xF7});
+    });
+}
+
+const std::vector<std::string> kTimeout1 = {"error:Time out error(1)", "release"};
+const std::vector<std::string> kTimeout2 = {"error:Time out error(2)", "release"};
+const std::vector<std::string> kTimeout3 = {"error:Time out error(3)", "release"};
+const std::vector<std::string> kIllegal = {"error:Illegal device connected.", "release"};
+const std::vector<std::string> kTransfer = {"error:Transfer error occurred.", "release"};
+const std::vector<std::string> kSuccess = {"release", "start:0"};
+
+sim::FaultScript& faults(EngineHarness& h) { return h.world.device().faults(); }
+
+const FailureCase kCases[] = {
+    {"IdentityNotAnswered",
+     [](EngineHarness& h) { faults(h).noAnswer(RequestKind::IdentityRequest, Occurrences::every()); },
+     kTimeout1, FlashAfter::Untouched, 0, 0},
+    {"IdentityOfAnotherDevice",
+     [](EngineHarness& h) { faults(h).reportIdentity(Occurrences::every(), 0x00100001); },
+     kIllegal, FlashAfter::Untouched, 0, 0},
+    {"IdentityAnsweredWithAStatus",
+     [](EngineHarness& h) { statusFromDeviceAfterIdentityRequest(h, 0x03); }, kIllegal,
+     FlashAfter::Untouched, 0, 0},
+    {"IdentityRequestCannotBeSent", [](EngineHarness& h) { h.state.out.close(); },
+     {"error:Can't open MIDI Out device.", "release"}, FlashAfter::Untouched, 0, 0},
+    {"UpdateStartNotAnswered",
+     [](EngineHarness& h) { faults(h).noAnswer(RequestKind::UpdateStart, Occurrences::every()); },
+     kTimeout1, FlashAfter::Untouched, 0, 0},
+    {"UpdateStartNotInUpdateMode",
+     [](EngineHarness& h) { faults(h).refuse(RequestKind::UpdateStart, Occurrences::every(), 11); },
+     {"error:Please use the firmware update mode.", "release"}, FlashAfter::Untouched, 0, 0},
+    {"UpdateStartRefused",
+     [](EngineHarness& h) { faults(h).refuse(RequestKind::UpdateStart, Occurrences::every(), 3); },
+     kTransfer, FlashAfter::Untouched, 0, 0},
+    {"BootStampReadNotAnswered",
+     [](EngineHarness& h) { faults(h).noAnswer(RequestKind::MemoryRead, Occurrences::every()); },
+     kTransfer, FlashAfter::Untouched, 0, 0},
+    {"BootStampReadWithBadCrc",
+     [](EngineHarness& h) { faults(h).badReadCrc(Occurrences::every()); }, kTransfer,
+     FlashAfter::Untouched, 0, 0},
+    {"EraseNotAnswered",
+     [](EngineHarness& h) { faults(h).noAnswer(RequestKind::FlashErase, Occurrences::every()); },
+     kTimeout3, FlashAfter::Untouched, 1, 0},
+    {"EraseRefusedSixTimesThenAccepted",
+     [](EngineHarness& h) { faults(h).refuse(RequestKind::FlashErase, Occurrences::range(1, 6), 2); },
+     kSuccess, FlashAfter::Updated, 6 + 5, -1},
+    {"EraseRefusedSevenTimes",
+     [](EngineHarness& h) { faults(h).refuse(RequestKind::FlashErase, Occurrences::range(1, 7), 2); },
+     kTransfer, FlashAfter::Untouched, 7, 0},
+    {"EraseRefusedThenNotAnswered",
+     [](EngineHarness& h) {
+         faults(h).refuse(RequestKind::FlashErase, Occurrences::range(1, 3), 2);
+         faults(h).noAnswer(RequestKind::FlashErase, Occurrences::only(4));
+     },
+     kTimeout3, FlashAfter::Untouched, 4, 0},
+    {"BlockTimesOut31TimesThenAccepted",
+     [](EngineHarness& h) {
+         // Two blocks in a row: the counter starts again after an accepted block.
+         faults(h).noAnswer(RequestKind::WriteBlock, Occurrences::range(1, 31));
+         faults(h).noAnswer(RequestKind::WriteBlock, Occurrences::range(33, 63));
+     },
+     kSuccess, FlashAfter::Updated, 5, 3889 + 62},
+    {"BlockTimesOut32Times",
+     [](EngineHarness& h) { faults(h).noAnswer(RequestKind::WriteBlock, Occurrences::range(1, 32)); },
+     kTimeout2, FlashAfter::VersionBlockErased, 2, 32},
+    {"BlockRefused32Times",
+     [](EngineHarness& h) { faults(h).refuse(RequestKind::WriteBlock, Occurrences::range(1, 32), 2); },
+     kTransfer, FlashAfter::VersionBlockErased, 2, 32},
+    {"BlockRefused31TimesThenTimesOut",
+     [](EngineHarness& h) {
+         faults(h).refuse(RequestKind::WriteBlock, Occurrences::range(1, 31), 2);
+         faults(h).noAnswer(RequestKind::WriteBlock, Occurrences::only(32));
+     },
+     kTimeout2, FlashAfter::VersionBlockErased, 2, 32},
+    {"UpdateEndNotAnswered",
+     [](EngineHarness& h) { faults(h).noAnswer(RequestKind::UpdateEnd, Occurrences::every()); },
+     kTransfer, FlashAfter::Updated, 5, 3889},
+    {"UpdateEndRefusedStillCompletes",
+     [](EngineHarness& h) { faults(h).refuse(RequestKind::UpdateEnd, Occurrences::every(), 5); },
+     kSuccess, FlashAfter::Updated, 5, 3889},
+};
+
+class UpdateFailure : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(UpdateFailure, ShowsItsTextThenHandsTheControlsBack) {
+    const FailureCase& c = GetParam();
+    const sim::SimConfig config = oldBootDevice();
+    EngineHarness h(config);
+    c.arrange(h);
+
+    EXPECT_EQ(updateWorker(h.state), 0);
+
+    EXPECT_EQ(h.surface.outcome(), c.outcome);
+    EXPECT_EQ(h.state.busy.load(), 0);
+    const auto sent = h.world.sent();
+    if (c.erasesSent >= 0) EXPECT_EQ(sentWithCommand(sent, 0x0A).size(), std::size_t(c.erasesSent));
+    if (c.blocksSent >= 0) EXPECT_EQ(sentWithCommand(sent, 0x02).size(), std::size_t(c.blocksSent));
+    const auto flash = h.world.device().flash();
+    switch (c.flash) {
+        case FlashAfter::Untouched:
+            EXPECT_EQ(firstChangeIn(flash, config, 0, sim::kFlashSize), "");
+            break;
+        case FlashAfter::VersionBlockErased:
+            for (std::uint32_t a = 0x110000; a < 0x111000; ++a) ASSERT_EQ(flash[a], 0xFF) << a;
+            break;
+        case FlashAfter::Updated:
+            EXPECT_EQ(firstFlashMismatch(flash, config, true), "");
+            break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, UpdateFailure, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(UpdateFailureDetail, UpdateStartTimeoutKeepsTheErasingText) {
+    EngineHarness h(oldBootDevice());
+    faults(h).noAnswer(RequestKind::UpdateStart, Occurrences::every());
+    updateWorker(h.state);
+    EXPECT_EQ(h.surface.status(), "Erasing Flash memory.");
+    EXPECT_EQ(h.world.nowMs(), 30000u);
+}
+
+TEST(UpdateFailureDetail, AnyReplyToUpdateStartClearsTheStatusFirst) {
+    EngineHarness h(oldBootDevice());
+    faults(h).refuse(RequestKind::UpdateStart, Occurrences::every(), 11);
+    updateWorker(h.state);
+    EXPECT_EQ(h.surface.status(), "");
+    EXPECT_TRUE(sentWithCommand(h.world.sent(), 0x0A).empty());
+}
+
+TEST(UpdateFailureDetail, RejectedIdentityIsStoredAndUsedByLaterAnswers) {
+    EngineHarness h(oldBootDevice());
+    faults(h).reportIdentity(Occurrences::every(), 0x00100042);
+    updateWorker(h.state);
+    EXPECT_EQ(h.state.link.currentIdentity.load(), 0x00100042u);
+    EXPECT_EQ(h.state.link.modelId(), 0x42);
+    EXPECT_EQ(h.state.link.hostIdentity.load(), 0u);  // only an accepted device is recorded
+}
+
+TEST(UpdateFailureDetail, ALateBlockReplyIsTakenByTheNextWait) {
+    // The first block's answer leaves after its 1000 ms wait ran out; the resend's wait then
+    // ends with it at once, and the update still completes with every byte in place.
+    sim::SimConfig config = oldBootDevice();
+    config.timing = sim::TimingModel{};  // time must pass for the late answer to arrive
+    EngineHarness h(config);
+    faults(h).late(RequestKind::WriteBlock, Occurrences::only(1), 1500);
+    updateWorker(h.state);
+    EXPECT_EQ(h.surface.outcome(), kSuccess);
+    EXPECT_EQ(firstFlashMismatch(h.world.device().flash(), config, true), "");
+}
+
+}  // namespace
+}  // namespace pxr9::testing

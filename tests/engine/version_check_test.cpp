@@ -1,0 +1,181 @@
+// The version check against the simulated device, and the report it leads to.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "engine/product_profile.h"
+#include "engine/version_check.h"
+#include "engine/workers.h"
+#include "tests/harness/engine_harness.h"
+
+namespace pxr9::testing {
+namespace {
+
+using sim::Occurrences;
+using sim::RequestKind;
+
+sim::SimConfig deviceWith(sim::VersionStamp system, sim::VersionStamp preset,
+                          sim::VersionStamp boot) {
+    sim::SimConfig config;
+    config.stamps = {boot, preset, system};
+    config.timing = sim::TimingModel::instant();
+    return config;
+}
+
+ResourceLookup without(std::uint32_t missingId) {
+    return [missingId](std::uint32_t id) -> std::optional<ResourceView> {
+        if (id == missingId) return std::nullopt;
+        return findResource(id);
+    };
+}
+
+struct ReportCase {
+    const char* name;
+    sim::SimConfig device;
+    ResourceLookup lookup;
+    std::string report;
+};
+
+const sim::VersionStamp k110 = sim::makeStamp("1.10");
+const sim::VersionStamp k100 = sim::makeStamp("1.00");
+
+class VersionReport : public ::testing::TestWithParam<ReportCase> {};
+
+TEST_P(VersionReport, ShowsDeviceStampsBesideTheCarriedOnes) {
+    const ReportCase& c = GetParam();
+    EngineHarness h(c.device, c.lookup);
+
+    EXPECT_EQ(versionCheckWorker(h.state), 0);
+
+    EXPECT_EQ(h.surface.outcome(), std::vector<std::string>{"done:0"});
+    EXPECT_EQ(buildVersionReport(h.state), c.report);
+    EXPECT_FALSE(h.state.out.isOpen());
+    EXPECT_FALSE(h.state.in.isOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, VersionReport,
+    ::testing::Values(
+        ReportCase{"AllEqual", deviceWith(k110, k100, k100), findResource,
+                   "SYSTEM:\t\t1.10 -> 1.10\nPRESET:\t\t1.00\nBOOT:\t\t1.00"},
+        ReportCase{"OlderSystem", deviceWith(k100, k100, k100), findResource,
+                   "SYSTEM:\t\t1.00 -> 1.10\nPRESET:\t\t1.00\nBOOT:\t\t1.00"},
+        ReportCase{"ErasedPresetStamp", deviceWith(k110, {0xFF, 0xFF, 0xFF, 0xFF}, k100),
+                   findResource, "SYSTEM:\t\t1.10 -> 1.10\nPRESET:\t\t*.** -> 1.00\nBOOT:\t\t1.00"},
+        ReportCase{"ZeroByteInBootStamp", deviceWith(k110, k100, {'1', 0x00, '0', '0'}),
+                   findResource, "SYSTEM:\t\t1.10 -> 1.10\nPRESET:\t\t1.00\nBOOT:\t\t*.** -> 1.00"},
+        ReportCase{"ErasedVersionBlock", deviceWith({0xFF, 0xFF, 0xFF, 0xFF}, k100, k100),
+                   findResource, "SYSTEM:\t\t*.** -> 1.10\nPRESET:\t\t1.00\nBOOT:\t\t1.00"},
+        ReportCase{"MissingPresetImage", deviceWith(k110, sim::makeStamp("0.90"), k100),
+                   without(kPresetImage), "SYSTEM:\t\t1.10 -> 1.10\nPRESET:\t\t0.90\nBOOT:\t\t1.00"},
+        ReportCase{"MissingVersionBlockImage", deviceWith(k110, k100, k100),
+                   without(kVersionBlockImage),
+                   "SYSTEM:\t\t1.10 -> \nPRESET:\t\t1.00\nBOOT:\t\t1.00"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(VersionCheck, UnansweredPresetReadKeepsTheTextsOfTheLastCheck) {
+    EngineHarness h(deviceWith(k110, sim::makeStamp("0.90"), k100));
+    versionCheckWorker(h.state);
+    ASSERT_EQ(h.surface.outcome(), std::vector<std::string>{"done:0"});
+
+    // Second check: the PRESET read (the second read of the check) goes unanswered.
+    h.world.device().faults().noAnswer(RequestKind::MemoryRead, Occurrences::only(5));
+    h.state.out.open(0);
+    h.state.in.open(0);
+    const std::uint64_t start = h.world.nowMs();
+    versionCheckWorker(h.state);
+
+    EXPECT_EQ(h.surface.outcome(), (std::vector<std::string>{"done:0", "done:0"}));
+    EXPECT_EQ(h.world.nowMs() - start, 120000u);
+    EXPECT_EQ(buildVersionReport(h.state),
+              "SYSTEM:\t\t1.10 -> 1.10\nPRESET:\t\t0.90 -> 1.00\nBOOT:\t\t1.00");
+}
+
+TEST(VersionCheck, FirstCheckWithUnansweredPresetReadShowsAnEmptyPresetLine) {
+    EngineHarness h(deviceWith(k110, k100, k100));
+    h.world.device().faults().noAnswer(RequestKind::MemoryRead, Occurrences::only(2));
+    versionCheckWorker(h.state);
+    EXPECT_EQ(h.surface.outcome(), std::vector<std::string>{"done:0"});
+    EXPECT_EQ(buildVersionReport(h.state), "SYSTEM:\t\t1.10 -> 1.10\nPRESET:\t\t\nBOOT:\t\t1.00");
+}
+
+struct FailedCheckCase {
+    const char* name;
+    std::function<void(EngineHarness&)> arrange;
+    std::vector<std::string> outcome;
+};
+
+class FailedVersionCheck : public ::testing::TestWithParam<FailedCheckCase> {};
+
+TEST_P(FailedVersionCheck, PostsFailureAndClosesThePorts) {
+    EngineHarness h(deviceWith(k110, k100, k100));
+    GetParam().arrange(h);
+    versionCheckWorker(h.state);
+    EXPECT_EQ(h.surface.outcome(), GetParam().outcome);
+    EXPECT_FALSE(h.state.out.isOpen());
+    EXPECT_FALSE(h.state.in.isOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FailedVersionCheck,
+    ::testing::Values(
+        FailedCheckCase{"IdentityNotAnswered",
+                        [](EngineHarness& h) {
+                            h.world.device().faults().noAnswer(RequestKind::IdentityRequest,
+                                                               Occurrences::every());
+                        },
+                        {"error:Time out error(1)", "release", "done:-1"}},
+        FailedCheckCase{"IllegalDevice",
+                        [](EngineHarness& h) {
+                            h.world.device().faults().reportIdentity(Occurrences::every(), 0x1234);
+                        },
+                        {"error:Illegal device connected.", "release", "done:-1"}},
+        // The check leaves the controls to its completion message on this path.
+        FailedCheckCase{"IdentityRequestCannotBeSent",
+                        [](EngineHarness& h) { h.state.out.close(); },
+                        {"error:Can't open MIDI Out device.", "done:-1"}},
+        FailedCheckCase{"SystemReadNotAnswered",
+                        [](EngineHarness& h) {
+                            h.world.device().faults().noAnswer(RequestKind::MemoryRead,
+                                                               Occurrences::only(1));
+                        },
+                        {"done:-1"}},
+        FailedCheckCase{"BootReadNotAnswered",
+                        [](EngineHarness& h) {
+                            h.world.device().faults().noAnswer(RequestKind::MemoryRead,
+                                                               Occurrences::only(3));
+                        },
+                        {"done:-1"}},
+        FailedCheckCase{"BootReadWithWrongByte6",
+                        [](EngineHarness& h) {
+                            h.world.device().faults().wrongReadByte6(Occurrences::only(3), 0x31);
+                        },
+                        {"done:-1"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(VersionCheck, DoesNotWriteTheHostsIdentityReply) {
+    EngineHarness h;
+    versionCheckWorker(h.state);
+    EXPECT_EQ(h.state.link.currentIdentity.load(), 0x0010006Eu);
+    EXPECT_EQ(h.state.link.hostIdentity.load(), 0u);
+}
+
+TEST(SanitiseVersionText, ReplacesATextWithAnyUnprintableByte) {
+    struct Case {
+        VersionText in;
+        std::string out;
+    };
+    const Case cases[] = {
+        {{'1', '.', '1', '0', 0}, "1.10"},   {{' ', '~', 'a', 'Z', 0}, " ~aZ"},
+        {{'1', '.', '1', 0x7F, 0}, "*.**"},  {{0x1F, '.', '1', '0', 0}, "*.**"},
+        {{'1', 0, '1', '0', 0}, "*.**"},     {{'\xFF', '\xFF', '\xFF', '\xFF', 0}, "*.**"},
+    };
+    for (const auto& c : cases) {
+        VersionText text = c.in;
+        sanitiseVersionText(text);
+        EXPECT_EQ(std::string(text.data()), c.out);
+    }
+}
+
+}  // namespace
+}  // namespace pxr9::testing
