@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "midi/midi_service.h"
 #include "midi/receive_queue.h"
@@ -38,11 +40,27 @@ public:
 private:
     struct ReceiveBuffer;
 
+    // Copies one returned buffer into the queue and lends it again (service's thread).
+    void receive(MidiHeader& header);
+    // Undoes a failed open; `lent` and `prepared` say how far it got.
+    void undoOpen(MidiHandle handle, bool prepared, bool lent);
+    // Frees the buffer when the platform has let go of it, else keeps it until it may.
+    void retireBuffer(bool platformLetGo);
+
     MidiInService& service_;
-    MidiHandle handle_ = 0;
     std::int32_t deviceIndex_ = 0;
     std::atomic<bool> isOpen_{false};
+    // Serialises open and close (close also runs on a worker thread).
+    std::mutex controlMutex_;
+    // Guards what the callback reads on the service's thread: the handle, the buffer, and
+    // whether the buffer may be lent again. Never held across a call that hands the buffer
+    // back (stop, reset), so a callback from inside those cannot deadlock.
+    std::mutex lendMutex_;
+    MidiHandle handle_ = 0;
     std::unique_ptr<ReceiveBuffer> buffer_;
+    bool relend_ = false;
+    // Buffers of close chains that ended early: the platform may still write into them.
+    std::vector<std::unique_ptr<ReceiveBuffer>> stranded_;
     ReceiveQueue queue_;
 };
 

@@ -1,0 +1,128 @@
+#include "midi/real_timer_platform.h"
+
+#include <condition_variable>
+#include <thread>
+#include <vector>
+
+namespace pxr9 {
+
+namespace {
+
+// The platform whose tick runs on this thread, if any.
+thread_local const RealTimerPlatform* tickingPlatform = nullptr;
+
+}  // namespace
+
+std::chrono::steady_clock::time_point nextTickDue(std::chrono::steady_clock::time_point due,
+                                                  std::chrono::steady_clock::time_point now,
+                                                  std::chrono::milliseconds period) {
+    const auto next = due + period;
+    return next > now ? next : now + period;
+}
+
+class RealTimerPlatform::Event {
+public:
+    Event(const RealTimerPlatform* owner, std::uint32_t id, std::chrono::milliseconds period,
+          TimerCallback callback, std::uintptr_t userData)
+        : thread_([=, this] { run(owner, id, period, callback, userData); }) {}
+
+    // Returns once a running tick has finished; no tick starts afterwards.
+    ~Event() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+
+private:
+    void run(const RealTimerPlatform* owner, std::uint32_t id, std::chrono::milliseconds period,
+             TimerCallback callback, std::uintptr_t userData) {
+        tickingPlatform = owner;
+        auto due = std::chrono::steady_clock::now() + period;
+        std::unique_lock lock(mutex_);
+        while (!wake_.wait_until(lock, due, [this] { return stopping_; })) {
+            lock.unlock();
+            callback(id, 0, userData, 0, 0);
+            lock.lock();
+            due = nextTickDue(due, std::chrono::steady_clock::now(), period);
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    // Last member: the thread starts only once everything it uses exists.
+    std::thread thread_;
+};
+
+RealTimerPlatform::~RealTimerPlatform() {
+    std::map<std::uint32_t, std::unique_ptr<Event>> events;
+    {
+        std::lock_guard lock(mutex_);
+        events.swap(events_);
+    }
+    // Each event joins its thread as it goes.
+}
+
+int RealTimerPlatform::getDevCaps(TimerCaps& caps) {
+    caps.periodMin = 1;
+    caps.periodMax = 1'000'000;
+    return 0;
+}
+
+int RealTimerPlatform::beginPeriod(std::uint32_t period) {
+    if (period == 0) return kTimerNoCanDo;
+    std::lock_guard lock(mutex_);
+    ++raisedPeriods_;
+    return 0;
+}
+
+int RealTimerPlatform::endPeriod(std::uint32_t period) {
+    std::lock_guard lock(mutex_);
+    if (period == 0 || raisedPeriods_ == 0) return kTimerNoCanDo;
+    --raisedPeriods_;
+    return 0;
+}
+
+std::uint32_t RealTimerPlatform::setEvent(std::uint32_t delayMs, std::uint32_t,
+                                          TimerCallback callback, std::uintptr_t userData,
+                                          std::uint32_t flags) {
+    if (delayMs == 0 || callback == nullptr || (flags & kTimePeriodic) == 0) return 0;
+    std::lock_guard lock(mutex_);
+    std::uint32_t id = nextId_;
+    while (id == 0 || events_.count(id) != 0) ++id;
+    nextId_ = id + 1;
+    // The event's thread takes no lock of the platform, so starting it here is safe.
+    events_.emplace(id, std::make_unique<Event>(this, id, std::chrono::milliseconds(delayMs),
+                                                callback, userData));
+    return id;
+}
+
+int RealTimerPlatform::killEvent(std::uint32_t timerId) {
+    if (tickingPlatform == this) return kTimerNoCanDo;
+    std::unique_ptr<Event> event;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = events_.find(timerId);
+        if (it == events_.end()) return kTimerNoCanDo;
+        event = std::move(it->second);
+        events_.erase(it);
+    }
+    // Joined outside the lock: a running tick may still call into this platform.
+    event.reset();
+    return 0;
+}
+
+int RealTimerPlatform::raisedPeriods() const {
+    std::lock_guard lock(mutex_);
+    return raisedPeriods_;
+}
+
+int RealTimerPlatform::liveEvents() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(events_.size());
+}
+
+}  // namespace pxr9
