@@ -80,6 +80,29 @@ TEST(SevenBitAndCrc, TableIsTheReflectedPolynomial) {
     EXPECT_EQ(crcTable[128], 0xEDB88320u);
 }
 
+// The CRC is defined one byte at a time; the fast form must agree at every length and
+// every alignment of its eight-byte steps.
+TEST(SevenBitAndCrc, CrcAgreesWithTheBytewiseDefinition) {
+    std::mt19937 random(314);
+    Bytes raw(4096 + 16);
+    for (auto& b : raw) b = static_cast<std::uint8_t>(random());
+    auto bytewise = [](const std::uint8_t* p, std::size_t n) {
+        std::uint32_t crc = 0xFFFFFFFFu;
+        for (std::size_t i = 0; i < n; ++i) crc = (crc >> 8) ^ crcTable[(crc ^ p[i]) & 0xFF];
+        return crc;
+    };
+    std::vector<std::size_t> sizes;
+    for (std::size_t n = 0; n <= 40; ++n) sizes.push_back(n);
+    sizes.push_back(4095);
+    sizes.push_back(4096);
+    for (std::size_t offset = 0; offset < 8; ++offset) {
+        for (std::size_t n : sizes) {
+            ASSERT_EQ(sysexCrc32(raw.data() + offset, n), bytewise(raw.data() + offset, n))
+                << "n = " << n << ", offset " << offset;
+        }
+    }
+}
+
 TEST(SevenBitAndCrc, PackedLengths) {
     const std::pair<std::size_t, std::size_t> cases[] = {
         {0, 0}, {1, 2}, {6, 7}, {7, 8}, {8, 10}, {13, 15}, {14, 16}, {4096, 4682}, {16383, 18724},
