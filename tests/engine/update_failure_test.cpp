@@ -131,8 +131,12 @@ TEST_P(UpdateFailure, ShowsItsTextThenHandsTheControlsBack) {
     EXPECT_EQ(h.surface.outcome(), c.outcome);
     EXPECT_EQ(h.state.busy.load(), 0);
     const auto sent = h.world.sent();
-    if (c.erasesSent >= 0) EXPECT_EQ(sentWithCommand(sent, 0x0A).size(), std::size_t(c.erasesSent));
-    if (c.blocksSent >= 0) EXPECT_EQ(sentWithCommand(sent, 0x02).size(), std::size_t(c.blocksSent));
+    if (c.erasesSent >= 0) {
+        EXPECT_EQ(sentWithCommand(sent, 0x0A).size(), std::size_t(c.erasesSent));
+    }
+    if (c.blocksSent >= 0) {
+        EXPECT_EQ(sentWithCommand(sent, 0x02).size(), std::size_t(c.blocksSent));
+    }
     const auto flash = h.world.device().flash();
     switch (c.flash) {
         case FlashAfter::Untouched:
