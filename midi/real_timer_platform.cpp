@@ -57,6 +57,8 @@ private:
     std::thread thread_;
 };
 
+RealTimerPlatform::RealTimerPlatform() = default;
+
 RealTimerPlatform::~RealTimerPlatform() {
     std::map<std::uint32_t, std::unique_ptr<Event>> events;
     {

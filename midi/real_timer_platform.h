@@ -25,7 +25,7 @@ std::chrono::steady_clock::time_point nextTickDue(std::chrono::steady_clock::tim
 // raising here.
 class RealTimerPlatform final : public TimerPlatform {
 public:
-    RealTimerPlatform() = default;
+    RealTimerPlatform();
     ~RealTimerPlatform() override;
     RealTimerPlatform(const RealTimerPlatform&) = delete;
     RealTimerPlatform& operator=(const RealTimerPlatform&) = delete;

@@ -1,0 +1,168 @@
+#include "midi/dxm_timer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "tests/support/fake_timer_platform.h"
+
+namespace pxr9 {
+namespace {
+
+using test::FakeTimerPlatform;
+using test::TimerCall;
+using test::TimerOp;
+
+struct TickLog {
+    std::vector<std::uintptr_t> userData;
+};
+
+void recordTick(std::uint32_t, std::uint32_t, std::uintptr_t userData, std::uintptr_t,
+                std::uintptr_t) {
+    // The user datum of these tests is a TickLog, as the dialog's is its state.
+    reinterpret_cast<TickLog*>(userData)->userData.push_back(userData);
+}
+
+std::vector<TimerOp> ops(const FakeTimerPlatform& platform) {
+    std::vector<TimerOp> result;
+    for (const auto& call : platform.calls()) result.push_back(call.op);
+    return result;
+}
+
+TEST(DxMTimerTest, StartRaisesTheResolutionAndTicksWithTheUserDatum) {
+    FakeTimerPlatform platform;
+    platform.setCaps({3, 500});
+    TickLog log;
+    const auto user = reinterpret_cast<std::uintptr_t>(&log);
+    {
+        CDxMTimer timer(platform);
+        EXPECT_EQ(timer.timerId(), 0u);
+        timer.start(recordTick, user);
+        EXPECT_NE(timer.timerId(), 0u);
+
+        const auto event = platform.lastEvent();
+        EXPECT_EQ(event.delayMs, 1u);
+        EXPECT_EQ(event.resolution, 3u);
+        EXPECT_EQ(event.flags, kTimePeriodic);
+        ASSERT_TRUE(platform.tick());
+        ASSERT_TRUE(platform.tick());
+        EXPECT_EQ(log.userData, (std::vector<std::uintptr_t>{user, user}));
+
+        timer.stop();
+        EXPECT_EQ(timer.timerId(), 0u);
+        EXPECT_FALSE(platform.tick());
+    }
+    EXPECT_EQ(ops(platform), (std::vector<TimerOp>{TimerOp::GetDevCaps, TimerOp::BeginPeriod,
+                                                   TimerOp::SetEvent, TimerOp::KillEvent,
+                                                   TimerOp::EndPeriod}));
+    const auto calls = platform.calls();
+    EXPECT_EQ(calls[1].value, 3u);
+    EXPECT_EQ(calls[3].value, calls[2].value);  // the event started is the one killed
+    EXPECT_EQ(calls[4].value, 3u);
+    EXPECT_EQ(log.userData.size(), 2u);
+}
+
+TEST(DxMTimerTest, UsesTheFinestPeriodOrOneWhenThereIsNone) {
+    struct Case {
+        const char* name;
+        TimerCaps caps;
+        bool readable;
+        std::uint32_t period;
+    };
+    const Case cases[] = {
+        {"reported", {4, 100}, true, 4},
+        {"unreadable", {4, 100}, false, 1},
+        {"reported as zero", {0, 0}, true, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTimerPlatform platform;
+        platform.setCaps(c.caps, c.readable);
+        {
+            CDxMTimer timer(platform);
+            timer.start(recordTick, 0);
+            EXPECT_EQ(platform.lastEvent().resolution, c.period);
+        }
+        for (const auto& call : platform.calls()) {
+            if (call.op == TimerOp::BeginPeriod || call.op == TimerOp::EndPeriod) {
+                EXPECT_EQ(call.value, c.period);
+            }
+        }
+    }
+}
+
+TEST(DxMTimerTest, EveryRaiseOfTheResolutionIsReleasedExactlyOnce) {
+    struct Case {
+        const char* name;
+        bool setEventFails;
+        std::function<void(CDxMTimer&)> use;
+        std::size_t raises;
+        // Releases already made before the timer is destroyed.
+        std::size_t releasesBeforeDestruction;
+    };
+    const auto start = [](CDxMTimer& t) { t.start(recordTick, 0); };
+    const Case cases[] = {
+        {"never started", false, [](CDxMTimer&) {}, 0, 0},
+        {"stopped without a start", false, [](CDxMTimer& t) { t.stop(); }, 0, 0},
+        {"started and stopped", false,
+         [&](CDxMTimer& t) {
+             start(t);
+             t.stop();
+         },
+         1, 1},
+        {"stopped twice", false,
+         [&](CDxMTimer& t) {
+             start(t);
+             t.stop();
+             t.stop();
+         },
+         1, 1},
+        {"started twice", false,
+         [&](CDxMTimer& t) {
+             start(t);
+             start(t);
+         },
+         1, 0},
+        {"started, stopped and started again", false,
+         [&](CDxMTimer& t) {
+             start(t);
+             t.stop();
+             start(t);
+         },
+         2, 1},
+        {"destroyed while running", false, start, 1, 0},
+        {"event refused", true, start, 1, 0},
+        {"event refused, then stopped", true,
+         [&](CDxMTimer& t) {
+             start(t);
+             t.stop();
+         },
+         1, 0},
+        {"event refused twice", true,
+         [&](CDxMTimer& t) {
+             start(t);
+             start(t);
+         },
+         1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeTimerPlatform platform;
+        platform.failSetEvent(c.setEventFails);
+        {
+            CDxMTimer timer(platform);
+            c.use(timer);
+            EXPECT_EQ(platform.count(TimerOp::EndPeriod), c.releasesBeforeDestruction);
+        }
+        EXPECT_EQ(platform.count(TimerOp::BeginPeriod), c.raises);
+        EXPECT_EQ(platform.count(TimerOp::EndPeriod), c.raises);
+        EXPECT_EQ(platform.raisedPeriods(), 0);
+        EXPECT_FALSE(platform.running());
+    }
+}
+
+}  // namespace
+}  // namespace pxr9

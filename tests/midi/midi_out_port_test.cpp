@@ -1,0 +1,159 @@
+#include "midi/midi_out_port.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "tests/support/fake_midi_out_service.h"
+
+namespace pxr9 {
+namespace {
+
+using test::FakeMidiOutService;
+using test::OutOp;
+
+const std::vector<std::uint8_t> kMessage = {0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7};
+
+std::vector<OutOp> ops(const FakeMidiOutService& service) {
+    std::vector<OutOp> result;
+    for (const auto& call : service.calls()) result.push_back(call.op);
+    return result;
+}
+
+class MidiOutPortTest : public ::testing::Test {
+protected:
+    FakeMidiOutService service;
+    MidiOutPort port{service};
+};
+
+TEST_F(MidiOutPortTest, SendHandsTheBytesOverAndReturnsOnceDone) {
+    ASSERT_EQ(port.open(0), kMidiOk);
+    ASSERT_EQ(sendSysEx(port, kMessage.data(), static_cast<std::int32_t>(kMessage.size())), 0);
+
+    EXPECT_EQ(ops(service), (std::vector<OutOp>{OutOp::Open, OutOp::Prepare, OutOp::LongMessage,
+                                                OutOp::Unprepare}));
+    EXPECT_EQ(service.sent(), std::vector<std::vector<std::uint8_t>>{kMessage});
+    EXPECT_EQ(service.preparedHeaders(), 0u);
+    const MidiHandle handle = service.calls().front().handle;
+    for (const auto& call : service.calls()) EXPECT_EQ(call.handle, handle);
+}
+
+TEST_F(MidiOutPortTest, SendsThatCannotLeaveFailWithoutAnyPlatformCall) {
+    struct Case {
+        const char* name;
+        bool open;
+        const std::uint8_t* buffer;
+        std::int32_t length;
+    };
+    const Case cases[] = {
+        {"closed port", false, kMessage.data(), 6},
+        {"no buffer", true, nullptr, 6},
+        {"empty message", true, kMessage.data(), 0},
+        {"negative length", true, kMessage.data(), -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeMidiOutService fresh;
+        MidiOutPort subject(fresh);
+        if (c.open) {
+            ASSERT_EQ(subject.open(0), kMidiOk);
+        }
+        fresh.clearCalls();
+        EXPECT_EQ(sendSysEx(subject, c.buffer, c.length), -1);
+        EXPECT_TRUE(fresh.calls().empty());
+    }
+}
+
+TEST_F(MidiOutPortTest, FailedOpenLeavesThePortClosed) {
+    service.failNext(OutOp::Open, 1, 7);
+    EXPECT_EQ(port.open(0), 7);  // the platform's code, unchanged
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(sendSysEx(port, kMessage.data(), 6), -1);
+    port.close();
+    EXPECT_EQ(ops(service), std::vector<OutOp>{OutOp::Open});
+}
+
+TEST_F(MidiOutPortTest, NoChoiceInTheListReachesThePlatformAsMinusOne) {
+    ASSERT_EQ(port.open(-1), kMidiOk);
+    EXPECT_EQ(service.calls().front().deviceIndex, -1);
+}
+
+TEST_F(MidiOutPortTest, CloseClosesOnceAndOnlyAnOpenPort) {
+    port.close();
+    EXPECT_TRUE(service.calls().empty());
+
+    ASSERT_EQ(port.open(0), kMidiOk);
+    port.close();
+    port.close();
+    EXPECT_EQ(service.count(OutOp::Close), 1u);
+    EXPECT_EQ(service.openHandles(), 0u);
+    EXPECT_EQ(sendSysEx(port, kMessage.data(), 6), -1);
+}
+
+TEST_F(MidiOutPortTest, CloseForgetsTheHandleEvenWhenThePlatformRefuses) {
+    ASSERT_EQ(port.open(0), kMidiOk);
+    service.failNext(OutOp::Close);
+    port.close();
+    EXPECT_FALSE(port.isOpen());
+    port.close();
+    EXPECT_EQ(service.count(OutOp::Close), 1u);
+}
+
+TEST_F(MidiOutPortTest, RefusedStepsLeaveNoPreparedHeaderBehind) {
+    struct Case {
+        OutOp refused;
+        std::vector<OutOp> expected;
+    };
+    const Case cases[] = {
+        {OutOp::Prepare, {OutOp::Prepare}},
+        {OutOp::LongMessage, {OutOp::Prepare, OutOp::LongMessage, OutOp::Unprepare}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.refused));
+        FakeMidiOutService fresh;
+        MidiOutPort subject(fresh);
+        ASSERT_EQ(subject.open(0), kMidiOk);
+        fresh.clearCalls();
+        fresh.failNext(c.refused);
+        EXPECT_EQ(sendSysEx(subject, kMessage.data(), 6), -1);
+        EXPECT_EQ(ops(fresh), c.expected);
+        EXPECT_EQ(fresh.preparedHeaders(), 0u);
+        EXPECT_TRUE(fresh.sent().empty());
+    }
+}
+
+TEST_F(MidiOutPortTest, CloseDoesNotTakeEffectUnderARunningSend) {
+    ASSERT_EQ(port.open(0), kMidiOk);
+    service.completeSendsLater(true);
+
+    std::atomic<int> sendResult{1};
+    std::thread sender([&] { sendResult = sendSysEx(port, kMessage.data(), 6); });
+    service.waitForPendingSends(1);
+
+    std::atomic<bool> closeReturned{false};
+    std::thread closer([&] {
+        port.close();
+        closeReturned = true;
+    });
+    // Give the closer every chance to run into the send; with the send still in progress
+    // neither may the handle be closed nor may close return.
+    for (int i = 0; i < 10000 && !closeReturned; ++i) std::this_thread::yield();
+    EXPECT_FALSE(closeReturned);
+    EXPECT_EQ(service.count(OutOp::Close), 0u);
+
+    ASSERT_TRUE(service.completeNextSend());
+    sender.join();
+    closer.join();
+
+    EXPECT_EQ(sendResult, 0);
+    EXPECT_TRUE(closeReturned);
+    EXPECT_FALSE(service.closedUnderSend());
+    EXPECT_EQ(ops(service), (std::vector<OutOp>{OutOp::Open, OutOp::Prepare, OutOp::LongMessage,
+                                                OutOp::Unprepare, OutOp::Close}));
+}
+
+}  // namespace
+}  // namespace pxr9

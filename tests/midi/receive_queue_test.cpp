@@ -1,0 +1,92 @@
+#include "midi/receive_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "midi/midi_in_port.h"
+#include "tests/support/fake_midi_in_service.h"
+
+namespace pxr9 {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Message number i: its number in three seven-bit bytes and a body whose length varies.
+Bytes numbered(int i) {
+    Bytes m = {0xF0, static_cast<std::uint8_t>(i & 0x7F),
+               static_cast<std::uint8_t>((i >> 7) & 0x7F),
+               static_cast<std::uint8_t>((i >> 14) & 0x7F)};
+    m.resize(m.size() + static_cast<std::size_t>(i % 61), static_cast<std::uint8_t>(i % 0x7F));
+    m.push_back(0xF7);
+    return m;
+}
+
+TEST(ReceiveQueueTest, KeepsOrderAndContentBetweenOneProducerAndOneConsumer) {
+    constexpr int kMessages = 40000;
+    test::FakeMidiInService service;
+    MidiInPort port(service);
+    ASSERT_EQ(port.open(0), 1);
+
+    // The platform's thread records messages as fast as the port lends the buffer back.
+    std::atomic<bool> producerFailed{false};
+    std::thread producer([&] {
+        for (int i = 0; i < kMessages; ++i) {
+            if (!service.deliver(numbered(i))) {
+                producerFailed = true;
+                return;
+            }
+        }
+    });
+    // The poll timer's thread takes them off the head, often meeting the producer at the
+    // last node.
+    int received = 0;
+    int mismatches = 0;
+    std::thread consumer([&] {
+        ReceiveQueue& queue = port.queue();
+        while (received < kMessages) {
+            const QueueNode* node = queue.head();
+            if (node == nullptr) {
+                if (producerFailed) return;
+                std::this_thread::yield();
+                continue;
+            }
+            const Bytes expected = numbered(received);
+            if (Bytes(node->data.get(), node->data.get() + node->size) != expected) ++mismatches;
+            queue.popHead();
+            ++received;
+        }
+    });
+    producer.join();
+    consumer.join();
+
+    EXPECT_FALSE(producerFailed);
+    EXPECT_EQ(received, kMessages);
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_TRUE(port.queue().empty());
+}
+
+TEST(ReceiveQueueTest, AnEmptiedQueueTakesNewNodesAtTheHead) {
+    ReceiveQueue queue;
+    const std::uint8_t a[] = {0xF0, 0x01, 0xF7};
+    const std::uint8_t b[] = {0xF0, 0x02, 0xF7};
+    ASSERT_TRUE(queue.append(a, sizeof a));
+    queue.popHead();
+    queue.popHead();  // on an empty queue: nothing happens
+    ASSERT_TRUE(queue.append(b, sizeof b));
+    ASSERT_TRUE(queue.append(a, sizeof a));
+
+    ASSERT_NE(queue.head(), nullptr);
+    EXPECT_EQ(queue.head()->data[1], 0x02);
+    EXPECT_EQ(queue.head()->size, sizeof b);
+    queue.popHead();
+    EXPECT_EQ(queue.head()->data[1], 0x01);
+    queue.clear();
+    EXPECT_TRUE(queue.empty());
+}
+
+}  // namespace
+}  // namespace pxr9
