@@ -9,7 +9,9 @@ namespace pxr9::sim {
 
 namespace {
 // Whatever it is told to send, the device keeps every byte inside the frame below 0x80.
-std::uint8_t dataByte(std::uint8_t b) { return b & 0x7F; }
+std::uint8_t dataByte(std::uint8_t b) {
+    return b & 0x7F;
+}
 }  // namespace
 
 std::vector<std::uint8_t> makeStatus(std::uint8_t modelId, std::uint8_t status) {
@@ -18,7 +20,8 @@ std::vector<std::uint8_t> makeStatus(std::uint8_t modelId, std::uint8_t status) 
 
 std::vector<std::uint8_t> makeIdentityReply(std::uint32_t identity) {
     std::vector<std::uint8_t> reply = {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x52};
-    for (int i = 0; i < 4; ++i) reply.push_back(dataByte(static_cast<std::uint8_t>(identity >> (8 * i))));
+    for (int i = 0; i < 4; ++i)
+        reply.push_back(dataByte(static_cast<std::uint8_t>(identity >> (8 * i))));
     // Software revision "1000".
     reply.insert(reply.end(), {0x31, 0x30, 0x30, 0x30, 0xF7});
     return reply;
@@ -29,8 +32,9 @@ std::vector<std::uint8_t> makeReadData(std::uint8_t modelId, std::span<const std
     const std::size_t n = data.size();
     const std::size_t p = packedLength(n);
     std::vector<std::uint8_t> reply(n + (n + 6) / 7 + 17);
-    const std::uint8_t head[] = {0xF0, 0x52, 0x00, dataByte(modelId), 0x60, dataByte(form.byte5),
-                                 dataByte(form.byte6), 0x00, 0x00};
+    const std::uint8_t head[] = {
+        0xF0, 0x52, 0x00, dataByte(modelId), 0x60, dataByte(form.byte5), dataByte(form.byte6),
+        0x00, 0x00};
     std::copy(std::begin(head), std::end(head), reply.begin());
     putSevenBitField(&reply[9], static_cast<std::uint32_t>(n), 2);
     packSevenBit(data.data(), n, &reply[11]);

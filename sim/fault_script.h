@@ -54,7 +54,7 @@ struct FaultRule {
 // Identity Request; BadCrc, WrongByte5, WrongByte6 for the Memory Read) have no effect on
 // other kinds.
 class FaultScript {
-public:
+  public:
     FaultScript& add(FaultRule rule);
     FaultScript& noAnswer(RequestKind kind, Occurrences when);
     FaultScript& late(RequestKind kind, Occurrences when, std::uint32_t ms);
@@ -73,7 +73,7 @@ public:
     bool empty() const { return rules_.empty(); }
     friend bool operator==(const FaultScript&, const FaultScript&) = default;
 
-private:
+  private:
     std::vector<FaultRule> rules_;
 };
 

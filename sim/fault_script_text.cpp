@@ -1,5 +1,6 @@
 #include "sim/fault_script_text.h"
 
+#include <cctype>
 #include <charconv>
 #include <cstdint>
 
@@ -11,7 +12,9 @@ constexpr std::uint64_t kMaxLateMs = 86'400'000;
 constexpr std::uint8_t kReadDataByte5 = 0x04;
 constexpr std::uint8_t kReadDataByte6 = 0x30;
 
-bool isSeparator(char c) { return c == ',' || c == ';' || c == ' ' || c == '\t' || c == '\n'; }
+bool isSeparator(char c) {
+    return c == ',' || c == ';' || c == ' ' || c == '\t' || c == '\n';
+}
 
 std::optional<std::uint64_t> parseNumber(std::string_view text) {
     int base = 10;
@@ -65,13 +68,14 @@ std::string parseAction(std::string_view text, RequestKind kind, Fault& fault) {
     };
     const auto onlyFor = [&](RequestKind wanted) -> std::string {
         if (kind == wanted) return {};
-        return "\"" + std::string(name) + "\" applies to " +
-               std::string(requestKindName(wanted)) + " only";
+        return "\"" + std::string(name) + "\" applies to " + std::string(requestKindName(wanted)) +
+               " only";
     };
     const auto readByte = [&](FaultType type, std::uint8_t right) -> std::string {
         if (auto error = onlyFor(RequestKind::MemoryRead); !error.empty()) return error;
         const std::uint64_t value = argument.value_or(0);
-        if (value > 0x7F || value == right) return "wrong byte must be 0..0x7F and not the right one";
+        if (value > 0x7F || value == right)
+            return "wrong byte must be 0..0x7F and not the right one";
         fault = {type, static_cast<std::uint32_t>(value)};
         return {};
     };
@@ -124,11 +128,15 @@ std::string parseRule(std::string_view text, FaultRule& rule) {
     return parseAction(text.substr(equals + 1), rule.kind, rule.fault);
 }
 
-std::string hex(std::uint32_t value) {
+// 0x-hexadecimal with at least `digits` digits: identity words read as 0x0010006E.
+std::string hex(std::uint32_t value, std::size_t digits) {
     char buffer[16];
     const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, 16);
     (void)ec;
-    return "0x" + std::string(buffer, end);
+    std::string text(buffer, end);
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (text.size() < digits) text.insert(0, digits - text.size(), '0');
+    return "0x" + text;
 }
 
 }  // namespace
@@ -168,14 +176,22 @@ std::string formatFaultRule(const FaultRule& rule) {
     text += "=";
     const std::uint32_t value = rule.fault.value;
     switch (rule.fault.type) {
-        case FaultType::NoAnswer: return text + "no-answer";
-        case FaultType::Late: return text + "late:" + std::to_string(value);
-        case FaultType::Refuse: return text + "refuse:" + std::to_string(value);
-        case FaultType::Identity: return text + "identity:" + hex(value);
-        case FaultType::BadCrc: return text + "bad-crc";
-        case FaultType::WrongByte5: return text + "wrong-byte5:" + hex(value);
-        case FaultType::WrongByte6: return text + "wrong-byte6:" + hex(value);
-        case FaultType::Silent: return text + "silent";
+        case FaultType::NoAnswer:
+            return text + "no-answer";
+        case FaultType::Late:
+            return text + "late:" + std::to_string(value);
+        case FaultType::Refuse:
+            return text + "refuse:" + std::to_string(value);
+        case FaultType::Identity:
+            return text + "identity:" + hex(value, 8);
+        case FaultType::BadCrc:
+            return text + "bad-crc";
+        case FaultType::WrongByte5:
+            return text + "wrong-byte5:" + hex(value, 2);
+        case FaultType::WrongByte6:
+            return text + "wrong-byte6:" + hex(value, 2);
+        case FaultType::Silent:
+            return text + "silent";
     }
     return text;
 }

@@ -69,7 +69,8 @@ std::optional<Request> decodeMaker(std::span<const std::uint8_t> m) {
             return named(RequestKind::UpdateStart, m.size() == kShortRequestLength);
         case kCmdUpdateEnd:
             return named(RequestKind::UpdateEnd, m.size() == kShortRequestLength);
-        case kCmdWriteBlock: return decodeWriteBlock(m);
+        case kCmdWriteBlock:
+            return decodeWriteBlock(m);
         case kCmdFlashErase: {
             Request r = named(RequestKind::FlashErase, m.size() == kFlashEraseLength);
             if (r.wellFormed) {
@@ -91,7 +92,8 @@ std::optional<Request> decodeMaker(std::span<const std::uint8_t> m) {
             }
             return r;
         }
-        default: return std::nullopt;  // Status messages and commands the device lacks
+        default:
+            return std::nullopt;  // Status messages and commands the device lacks
     }
 }
 

@@ -16,7 +16,7 @@ struct Request {
     // False when the message names a request but its length or fields do not fit it.
     bool wellFormed = false;
     std::uint32_t address = 0;
-    std::uint32_t length = 0;  // bytes to erase, write or read
+    std::uint32_t length = 0;              // bytes to erase, write or read
     std::span<const std::uint8_t> packed;  // Write Block data in packed form
     std::uint32_t crc = 0;                 // Write Block CRC field
 };

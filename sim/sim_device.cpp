@@ -18,11 +18,15 @@ constexpr std::uint32_t kMaxTransferLength = 16383;  // a two-byte seven-bit len
 constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
 
 // Virtual time saturates instead of wrapping, so an answer never leaves before it arrived.
-std::uint64_t addSat(std::uint64_t a, std::uint64_t b) { return a > kMax - b ? kMax : a + b; }
+std::uint64_t addSat(std::uint64_t a, std::uint64_t b) {
+    return a > kMax - b ? kMax : a + b;
+}
 std::uint64_t mulSat(std::uint64_t a, std::uint64_t b) {
     return b != 0 && a > kMax / b ? kMax : a * b;
 }
-std::uint64_t ceilDiv(std::uint64_t a, std::uint64_t b) { return a / b + (a % b != 0); }
+std::uint64_t ceilDiv(std::uint64_t a, std::uint64_t b) {
+    return a / b + (a % b != 0);
+}
 
 bool fitsFlash(std::uint32_t address, std::uint32_t length) {
     return length > 0 && address < kFlashSize && length <= kFlashSize - address;
@@ -87,10 +91,14 @@ SimDevice::Outcome SimDevice::serve(const Request& request, const Fault* fault) 
             return {makeIdentityReply(other ? fault->value : config_.identity)};
         }
         case RequestKind::UpdateStart:
-        case RequestKind::UpdateEnd: return {makeStatus(modelId(), kStatusOk)};
-        case RequestKind::FlashErase: return erase(request);
-        case RequestKind::WriteBlock: return write(request);
-        case RequestKind::MemoryRead: return read(request, fault);
+        case RequestKind::UpdateEnd:
+            return {makeStatus(modelId(), kStatusOk)};
+        case RequestKind::FlashErase:
+            return erase(request);
+        case RequestKind::WriteBlock:
+            return write(request);
+        case RequestKind::MemoryRead:
+            return read(request, fault);
     }
     return refuse();
 }
@@ -125,8 +133,10 @@ SimDevice::Outcome SimDevice::read(const Request& request, const Fault* fault) c
     if (request.length == 0 && request.address > kFlashSize) return refuse();
     ReadDataForm form;
     if (fault && fault->type == FaultType::BadCrc) form.corruptCrc = true;
-    if (fault && fault->type == FaultType::WrongByte5) form.byte5 = static_cast<std::uint8_t>(fault->value);
-    if (fault && fault->type == FaultType::WrongByte6) form.byte6 = static_cast<std::uint8_t>(fault->value);
+    if (fault && fault->type == FaultType::WrongByte5)
+        form.byte5 = static_cast<std::uint8_t>(fault->value);
+    if (fault && fault->type == FaultType::WrongByte6)
+        form.byte6 = static_cast<std::uint8_t>(fault->value);
     const auto data = std::span<const std::uint8_t>(flash_).subspan(
         std::min<std::size_t>(request.address, kFlashSize), request.length);
     return {makeReadData(modelId(), data, form)};

@@ -22,7 +22,7 @@ struct OutgoingMessage {
 // do so and misbehaves as its fault script says. Time is whatever the caller passes in.
 // Not thread-safe: callers hand it one message at a time.
 class SimDevice {
-public:
+  public:
     // Throws std::invalid_argument when an identity byte is 0x80 or more or the refusal
     // status is not 1..0x7F: the device could not send them.
     explicit SimDevice(SimConfig config = {});
@@ -44,7 +44,7 @@ public:
     bool silent() const { return silent_; }
     std::uint8_t modelId() const { return static_cast<std::uint8_t>(config_.identity & 0xFF); }
 
-private:
+  private:
     struct Outcome {
         std::vector<std::uint8_t> answer;
         std::uint64_t workUs = 0;

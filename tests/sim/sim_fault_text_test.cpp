@@ -18,27 +18,36 @@ TEST(SimFaultText, ParsesEveryRuleForm) {
     const GoodCase cases[] = {
         {"", {}, ""},
         {" , ;", {}, ""},
-        {"write-block@5=refuse:2", {{K::WriteBlock, Occurrences::only(5), {T::Refuse, 2}}},
+        {"write-block@5=refuse:2",
+         {{K::WriteBlock, Occurrences::only(5), {T::Refuse, 2}}},
          "write-block@5=refuse:2"},
-        {"flash-erase@1-6=refuse:1", {{K::FlashErase, Occurrences::range(1, 6), {T::Refuse, 1}}},
+        {"flash-erase@1-6=refuse:1",
+         {{K::FlashErase, Occurrences::range(1, 6), {T::Refuse, 1}}},
          "flash-erase@1-6=refuse:1"},
-        {"memory-read@2=no-answer", {{K::MemoryRead, Occurrences::only(2), {T::NoAnswer, 0}}},
+        {"memory-read@2=no-answer",
+         {{K::MemoryRead, Occurrences::only(2), {T::NoAnswer, 0}}},
          "memory-read@2=no-answer"},
         {"identity@1=identity:0x00100001",
          {{K::IdentityRequest, Occurrences::only(1), {T::Identity, 0x00100001}}},
-         "identity@1=identity:0x100001"},
-        {"update-start=refuse:11", {{K::UpdateStart, Occurrences::every(), {T::Refuse, 11}}},
+         "identity@1=identity:0x00100001"},
+        {"update-start=refuse:11",
+         {{K::UpdateStart, Occurrences::every(), {T::Refuse, 11}}},
          "update-start=refuse:11"},
-        {"write-block@10=silent", {{K::WriteBlock, Occurrences::only(10), {T::Silent, 0}}},
+        {"write-block@10=silent",
+         {{K::WriteBlock, Occurrences::only(10), {T::Silent, 0}}},
          "write-block@10=silent"},
-        {"write-block@10-=silent", {{K::WriteBlock, Occurrences::from(10), {T::Silent, 0}}},
+        {"write-block@10-=silent",
+         {{K::WriteBlock, Occurrences::from(10), {T::Silent, 0}}},
          "write-block@10-=silent"},
-        {"update-end@3=late:0x10", {{K::UpdateEnd, Occurrences::only(3), {T::Late, 16}}},
+        {"update-end@3=late:0x10",
+         {{K::UpdateEnd, Occurrences::only(3), {T::Late, 16}}},
          "update-end@3=late:16"},
-        {"memory-read=bad-crc", {{K::MemoryRead, Occurrences::every(), {T::BadCrc, 0}}},
+        {"memory-read=bad-crc",
+         {{K::MemoryRead, Occurrences::every(), {T::BadCrc, 0}}},
          "memory-read=bad-crc"},
-        {"memory-read@1=wrong-byte5", {{K::MemoryRead, Occurrences::only(1), {T::WrongByte5, 0}}},
-         "memory-read@1=wrong-byte5:0x0"},
+        {"memory-read@1=wrong-byte5",
+         {{K::MemoryRead, Occurrences::only(1), {T::WrongByte5, 0}}},
+         "memory-read@1=wrong-byte5:0x00"},
         {"memory-read@1-1=wrong-byte6:0x31",
          {{K::MemoryRead, Occurrences::only(1), {T::WrongByte6, 0x31}}},
          "memory-read@1=wrong-byte6:0x31"},
@@ -61,33 +70,33 @@ TEST(SimFaultText, ParsesEveryRuleForm) {
 
 TEST(SimFaultText, RejectsBrokenRulesAndSaysWhich) {
     const char* cases[] = {
-        "write-block",                       // no action
-        "write-block=",                      // empty action
-        "write-blocks=silent",               // unknown kind
-        "=silent",                           // no kind
-        "write-block@=silent",               // empty occurrences
-        "write-block@0=silent",              // occurrences count from 1
-        "write-block@5-3=silent",            // backwards range
-        "write-block@-3=silent",             // range without start
-        "write-block@x=silent",              // not a number
-        "write-block@1-2-3=silent",          // two dashes
+        "write-block",                              // no action
+        "write-block=",                             // empty action
+        "write-blocks=silent",                      // unknown kind
+        "=silent",                                  // no kind
+        "write-block@=silent",                      // empty occurrences
+        "write-block@0=silent",                     // occurrences count from 1
+        "write-block@5-3=silent",                   // backwards range
+        "write-block@-3=silent",                    // range without start
+        "write-block@x=silent",                     // not a number
+        "write-block@1-2-3=silent",                 // two dashes
         "write-block@99999999999999999999=silent",  // too big
-        "write-block=explode",               // unknown action
-        "write-block=silent:1",              // value where none belongs
-        "write-block=refuse",                // value missing
-        "write-block=refuse:",               // value empty
-        "write-block=refuse:0",              // 0 is success, not a refusal
-        "write-block=refuse:128",            // not a data byte
-        "write-block=refuse:-1",             // no signs
-        "write-block=late:0",                // no delay
-        "write-block=late:86400001",         // absurd delay
-        "write-block=identity:0x00100001",   // identity word on another kind
-        "identity=identity:0x00100080",      // byte not below 0x80
-        "identity=identity:0x100000000",     // more than 32 bits
-        "identity=identity",                 // word missing
-        "update-end=bad-crc",                // Read Data faults only for memory-read
+        "write-block=explode",                      // unknown action
+        "write-block=silent:1",                     // value where none belongs
+        "write-block=refuse",                       // value missing
+        "write-block=refuse:",                      // value empty
+        "write-block=refuse:0",                     // 0 is success, not a refusal
+        "write-block=refuse:128",                   // not a data byte
+        "write-block=refuse:-1",                    // no signs
+        "write-block=late:0",                       // no delay
+        "write-block=late:86400001",                // absurd delay
+        "write-block=identity:0x00100001",          // identity word on another kind
+        "identity=identity:0x00100080",             // byte not below 0x80
+        "identity=identity:0x100000000",            // more than 32 bits
+        "identity=identity",                        // word missing
+        "update-end=bad-crc",                       // Read Data faults only for memory-read
         "flash-erase=wrong-byte5:1",
-        "memory-read=wrong-byte5:0x04",      // that is the right byte
+        "memory-read=wrong-byte5:0x04",  // that is the right byte
         "memory-read=wrong-byte6:0x30",
         "memory-read=wrong-byte6:0x80",
         "memory-read=bad-crc:1",

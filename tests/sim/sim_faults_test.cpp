@@ -14,10 +14,12 @@ using test::Bytes;
 
 const Bytes kOk = {0xF0, 0x52, 0x00, 0x6E, 0x00, 0x00, 0xF7};
 
-Bytes statusOf(std::uint8_t value) { return {0xF0, 0x52, 0x00, 0x6E, 0x00, value, 0xF7}; }
+Bytes statusOf(std::uint8_t value) {
+    return {0xF0, 0x52, 0x00, 0x6E, 0x00, value, 0xF7};
+}
 
 class SimFaults : public ::testing::Test {
-protected:
+  protected:
     SimFaults() : device(config()) {}
     static SimConfig config() {
         SimConfig c;
@@ -114,7 +116,8 @@ TEST_F(SimFaults, ReportsAnotherIdentityWord) {
     EXPECT_EQ(Bytes(first[0].begin() + 6, first[0].begin() + 10), (Bytes{0x01, 0x00, 0x10, 0x00}));
     const auto second = send(test::identityRequest());
     ASSERT_EQ(second.size(), 1u);
-    EXPECT_EQ(Bytes(second[0].begin() + 6, second[0].begin() + 10), (Bytes{0x6E, 0x00, 0x10, 0x00}));
+    EXPECT_EQ(Bytes(second[0].begin() + 6, second[0].begin() + 10),
+              (Bytes{0x6E, 0x00, 0x10, 0x00}));
     // Status answers keep the device's own modelId.
     EXPECT_EQ(send(test::updateStart()), std::vector<Bytes>{kOk});
 }

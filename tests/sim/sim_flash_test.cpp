@@ -22,7 +22,8 @@ TEST(SimFlash, StartsAsOldFirmwareWithTheStampsInPlace) {
     const std::vector<std::uint8_t> image = makeInitialFlash(config);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin()));
     std::size_t mismatches = 0;
-    for (std::uint32_t a = 0; a < 0x1000000; ++a) mismatches += flash[a] != initialFlashByte(config, a);
+    for (std::uint32_t a = 0; a < 0x1000000; ++a)
+        mismatches += flash[a] != initialFlashByte(config, a);
     EXPECT_EQ(mismatches, 0u);
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "sim/sim_device.h"
@@ -47,7 +48,8 @@ TEST(SimMalformed, EachBrokenMessageIsIgnoredOrRefusedWithoutTouchingFlash) {
         {"F0 F7", {0xF0, 0xF7}, Expect::Ignored},
         {"no F7", without(test::updateStart(), 5), Expect::Ignored},
         {"no F0", {0x52, 0x00, 0x6E, 0x01, 0xF7}, Expect::Ignored},
-        {"byte above 7F inside", withByte(test::flashErase(0x110000, 0x1000), 7, 0x80), Expect::Ignored},
+        {"byte above 7F inside", withByte(test::flashErase(0x110000, 0x1000), 7, 0x80),
+         Expect::Ignored},
         {"F7 inside write block", withByte(block, 14, 0xF7), Expect::Ignored},
         {"short maker message", {0xF0, 0x52, 0x00, 0x6E, 0xF7}, Expect::Ignored},
         // Messages the device does not serve.
@@ -57,7 +59,8 @@ TEST(SimMalformed, EachBrokenMessageIsIgnoredOrRefusedWithoutTouchingFlash) {
         {"command 05", {0xF0, 0x52, 0x00, 0x6E, 0x05, 0xF7}, Expect::Ignored},
         {"command 7F", {0xF0, 0x52, 0x00, 0x6E, 0x7F, 0xF7}, Expect::Ignored},
         {"read data sent to the device", withByte(test::memoryRead(0), 5, 0x04), Expect::Ignored},
-        {"identity request for device 01", withByte(test::identityRequest(), 2, 0x01), Expect::Ignored},
+        {"identity request for device 01", withByte(test::identityRequest(), 2, 0x01),
+         Expect::Ignored},
         {"identity request too long", withExtra(test::identityRequest()), Expect::Ignored},
         {"general information 06 03", withByte(test::identityRequest(), 4, 0x03), Expect::Ignored},
         {"universal, 5 bytes", {0xF0, 0x7E, 0x00, 0x06, 0xF7}, Expect::Ignored},
@@ -74,25 +77,32 @@ TEST(SimMalformed, EachBrokenMessageIsIgnoredOrRefusedWithoutTouchingFlash) {
         {"write missing a data byte", without(block, 20), Expect::Refused},
         {"write with a byte extra", withExtra(block), Expect::Refused},
         {"write claiming more data than sent", withByte(block, 10, 0x7F), Expect::Refused},
-        {"write claiming 16383 bytes", withByte(withByte(block, 10, 0x7F), 11, 0x7F), Expect::Refused},
+        {"write claiming 16383 bytes", withByte(withByte(block, 10, 0x7F), 11, 0x7F),
+         Expect::Refused},
         {"write of no bytes", test::writeBlock(0x1CB000, Bytes{}), Expect::Refused},
         {"write with a damaged data byte", withByte(block, 20, 0x55), Expect::Refused},
     };
+    // One device takes them all: none may change its flash or stop it from serving.
+    SimDevice device(instantConfig());
+    const std::vector<std::uint8_t> before(device.flash().begin(), device.flash().end());
     for (const MalformedCase& c : cases) {
         SCOPED_TRACE(c.name);
-        SimDevice device(instantConfig());
-        const std::vector<std::uint8_t> before(device.flash().begin(), device.flash().end());
+        const RequestCounts counts = device.counts();
         const auto out = device.receive(c.message.data(), c.message.size(), 0);
         if (c.expect == Expect::Ignored) {
             EXPECT_TRUE(out.empty());
-            EXPECT_EQ(device.counts().ignored, 1u);
+            EXPECT_EQ(device.counts().ignored, counts.ignored + 1);
+            EXPECT_EQ(device.counts().requests(), counts.requests());
         } else {
             ASSERT_EQ(out.size(), 1u);
             EXPECT_EQ(out[0].bytes, (Bytes{0xF0, 0x52, 0x00, 0x6E, 0x00, 0x05, 0xF7}));
-            EXPECT_EQ(device.counts().requests(), 1u);
+            EXPECT_EQ(device.counts().requests(), counts.requests() + 1);
         }
         EXPECT_TRUE(std::equal(before.begin(), before.end(), device.flash().begin()));
     }
+    const auto stillServing = device.receive(test::updateStart(), 0);
+    ASSERT_EQ(stillServing.size(), 1u);
+    EXPECT_EQ(stillServing[0].bytes, (Bytes{0xF0, 0x52, 0x00, 0x6E, 0x00, 0x00, 0xF7}));
 }
 
 TEST(SimMalformed, NullPointerIsAnEmptyMessage) {

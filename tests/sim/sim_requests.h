@@ -19,9 +19,15 @@ inline void appendField(Bytes& out, std::uint32_t v, int k) {
     for (int i = 0; i < k; ++i) out.push_back(static_cast<std::uint8_t>((v >> (7 * i)) & 0x7F));
 }
 
-inline Bytes identityRequest() { return {0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7}; }
-inline Bytes updateStart(std::uint8_t model = kModel) { return {0xF0, 0x52, 0x00, model, 0x01, 0xF7}; }
-inline Bytes updateEnd(std::uint8_t model = kModel) { return {0xF0, 0x52, 0x00, model, 0x04, 0xF7}; }
+inline Bytes identityRequest() {
+    return {0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7};
+}
+inline Bytes updateStart(std::uint8_t model = kModel) {
+    return {0xF0, 0x52, 0x00, model, 0x01, 0xF7};
+}
+inline Bytes updateEnd(std::uint8_t model = kModel) {
+    return {0xF0, 0x52, 0x00, model, 0x04, 0xF7};
+}
 
 inline Bytes flashErase(std::uint32_t address, std::uint32_t size) {
     Bytes m = {0xF0, 0x52, 0x00, kModel, 0x0A};

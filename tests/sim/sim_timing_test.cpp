@@ -99,12 +99,14 @@ TEST(SimTiming, DefaultModelFitsTheHostLimits) {
     exchange(test::memoryRead(0x04AFFC));
     const struct {
         std::uint32_t address, size, written;
-    } regions[] = {{0x110000, 0x1000, 0},       {0x04B000, 0x26000, 0x26000},
+    } regions[] = {{0x110000, 0x1000, 0},        {0x04B000, 0x26000, 0x26000},
                    {0x071000, 0x9F000, 0x89150}, {0x1CB000, 0xE35000, 0xE35000},
                    {0x000000, 0x4B000, 0x4B000}, {0x110000, 0, 0x1000}};
     const Bytes block = test::counting(4096);
     for (const auto& r : regions) {
-        if (r.size) longestEraseMs = std::max(longestEraseMs, exchange(test::flashErase(r.address, r.size)));
+        if (r.size)
+            longestEraseMs =
+                std::max(longestEraseMs, exchange(test::flashErase(r.address, r.size)));
         for (std::uint32_t off = 0; off < r.written; off += 4096) {
             const std::uint32_t n = std::min<std::uint32_t>(4096, r.written - off);
             longestWriteMs = std::max(
