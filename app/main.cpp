@@ -1,0 +1,18 @@
+#include <QApplication>
+
+#include "app/message_boxes.h"
+#include "app/program_platform.h"
+#include "app/updater_app.h"
+#include "app/updater_dialog.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    pxr9::QtMessageBoxes boxes;
+    pxr9::CP7xUpdatorApp theApp(boxes, [&boxes](int instanceNumber) {
+        pxr9::ProgramPlatform platform;
+        pxr9::CP7xUpdatorDlg dialog(platform.platform(), instanceNumber, boxes);
+        dialog.exec();
+    });
+    theApp.InitInstance();
+    return 0;
+}

@@ -1,0 +1,35 @@
+#include "app/updater_app.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <utility>
+
+namespace pxr9 {
+
+std::string refusalText(int limit) {
+    return "It is forbidden to launch more than " + std::to_string(limit) +
+           " instance of this application.";
+}
+
+CP7xUpdatorApp::CP7xUpdatorApp(MessageBoxes& boxes, RunDialog runDialog,
+                               std::string instanceNameBase)
+    : boxes_(boxes),
+      runDialog_(std::move(runDialog)),
+      instanceNameBase_(std::move(instanceNameBase)) {}
+
+bool CP7xUpdatorApp::InitInstance() {
+    if (auto numbered = takeInstanceNumber(instanceNameBase_, kMaxInstances)) {
+        instanceMutex_.emplace(std::move(numbered->lock));
+        instanceNumber_ = numbered->number;
+        runDialog_(instanceNumber_);
+        return false;
+    }
+    // The executable's name stands as the caption, as there is no window title yet.
+    const QString caption =
+        QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    boxes_.show(nullptr, QString::fromStdString(refusalText(kMaxInstances)), caption,
+                BoxIcon::Warning);
+    return false;
+}
+
+}  // namespace pxr9

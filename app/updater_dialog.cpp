@@ -1,0 +1,308 @@
+#include "app/updater_dialog.h"
+
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <algorithm>
+
+#include "app/about_dialog.h"
+#include "app/app_icon.h"
+#include "app/dialog_units.h"
+#include "app/instance_name.h"
+#include "engine/message_table.h"
+#include "engine/workers.h"
+#include "midi/port_selection.h"
+#include "protocol/dispatcher.h"
+
+namespace pxr9 {
+
+namespace {
+
+QString fromText(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void fillList(QComboBox* list, const std::vector<std::string>& names, int selection) {
+    list->clear();
+    for (const auto& name : names) list->addItem(fromText(name));
+    list->setCurrentIndex(selection);
+}
+
+}  // namespace
+
+WorkerEntries engineWorkers() { return {updateWorker, versionCheckWorker}; }
+
+CP7xUpdatorDlg::CP7xUpdatorDlg(const UpdaterPlatform& platform, int instanceNumber,
+                               MessageBoxes& boxes, WorkerEntries workers,
+                               ResourceLookup lookup, QWidget* parent)
+    : QDialog(parent),
+      instanceNumber_(instanceNumber),
+      boxes_(boxes),
+      inDevices_(platform.midiIn),
+      outDevices_(platform.midiOut),
+      workers_(std::move(workers)),
+      state_(platform, *this, std::move(lookup)) {
+    buildControls();
+    initDialog();
+}
+
+CP7xUpdatorDlg::~CP7xUpdatorDlg() { OnDestroy(); }
+
+void CP7xUpdatorDlg::buildControls() {
+    const DialogUnits du(font());
+    setFixedSize(du.x(239), du.y(161));
+    // A window of its own in the task bar, with no "what's this" button.
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    // Template order, which is also the tab order.
+    executeButton_ = new QPushButton(QStringLiteral("Execute"), this);
+    executeButton_->setGeometry(du.rect(119, 138, 50, 16));
+    executeButton_->setDefault(true);
+
+    exitButton_ = new QPushButton(QStringLiteral("Exit"), this);
+    exitButton_->setGeometry(du.rect(182, 138, 50, 16));
+
+    auto* inLabel = new QLabel(QStringLiteral("MIDI IN"), this);
+    inLabel->setGeometry(du.rect(7, 7, 225, 8));
+    auto* outLabel = new QLabel(QStringLiteral("MIDI OUT"), this);
+    outLabel->setGeometry(du.rect(7, 37, 225, 8));
+
+    // A drop-down list keeps its own height; the template's height is that of the open list.
+    midiInList_ = new QComboBox(this);
+    midiInList_->setGeometry(du.x(7), du.y(15), du.x(225), midiInList_->sizeHint().height());
+    midiOutList_ = new QComboBox(this);
+    midiOutList_->setGeometry(du.x(7), du.y(45), du.x(225), midiOutList_->sizeHint().height());
+
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setGeometry(du.rect(7, 107, 225, 14));
+    progressBar_->setTextVisible(false);
+
+    statusText_ = new QLineEdit(this);
+    statusText_->setGeometry(du.rect(12, 91, 220, 12));
+    statusText_->setReadOnly(true);
+    statusText_->setFocusPolicy(Qt::ClickFocus);
+
+    rescanButton_ = new QPushButton(QStringLiteral("Rescan Device"), this);
+    rescanButton_->setGeometry(du.rect(145, 65, 87, 16));
+
+    auto* picture = new QLabel(this);
+    picture->setGeometry(du.rect(7, 134, 20, 20));
+
+    stepText_ = new QLineEdit(this);
+    stepText_->setGeometry(du.rect(12, 78, 29, 12));
+    stepText_->setReadOnly(true);
+    stepText_->setFocusPolicy(Qt::ClickFocus);
+
+    versionCheckButton_ = new QPushButton(QStringLiteral("Version Check"), this);
+    versionCheckButton_->setGeometry(du.rect(26, 140, 62, 14));
+
+    setTabOrder(executeButton_, exitButton_);
+    setTabOrder(exitButton_, midiInList_);
+    setTabOrder(midiInList_, midiOutList_);
+    setTabOrder(midiOutList_, statusText_);
+    setTabOrder(statusText_, rescanButton_);
+    setTabOrder(rescanButton_, stepText_);
+    setTabOrder(stepText_, versionCheckButton_);
+
+    connect(executeButton_, &QPushButton::clicked, this, [this] { OnExecute(); });
+    connect(exitButton_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(rescanButton_, &QPushButton::clicked, this, [this] { OnRescanDevice(); });
+    connect(versionCheckButton_, &QPushButton::clicked, this, [this] { OnVersionCheck(); });
+}
+
+void CP7xUpdatorDlg::initDialog() {
+    // The About item, offered in the context menu and on F1.
+    systemMenu_ = new QMenu(this);
+    const std::string aboutText = loadMessage(kMsgAboutItem);
+    if (!aboutText.empty()) {
+        systemMenu_->addSeparator();
+        QAction* about = systemMenu_->addAction(fromText(aboutText));
+        connect(about, &QAction::triggered, this, [this] { OnSysCommand(kAboutCommand); });
+        auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+        connect(help, &QShortcut::activated, this, [this] { OnSysCommand(kAboutCommand); });
+    }
+
+    setWindowIcon(appIcon());
+    scanPorts();
+    state_.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state_.link));
+    progressBar_->setRange(0, 100);
+    progressBar_->setValue(0);
+    setWindowTitle(fromText(instanceName(kUpdaterTitle, instanceNumber_)));
+    executeButton_->setFocus();
+}
+
+void CP7xUpdatorDlg::scanPorts() {
+    const auto patterns = portPatterns(instanceNumber_, kPlatformNameEncoding);
+    const auto outNames = listDeviceNames(outDevices_);
+    const auto inNames = listDeviceNames(inDevices_);
+    fillList(midiOutList_, outNames, selectPort(outNames, patterns));
+    fillList(midiInList_, inNames, selectPort(inNames, patterns));
+}
+
+void CP7xUpdatorDlg::showErrorText(std::uint32_t messageId) { showError(loadMessage(messageId)); }
+
+int CP7xUpdatorDlg::openPorts() {
+    if (state_.busy.load() == 1) {
+        showErrorText(kMsgInProgress);
+        return -1;
+    }
+    state_.out.close();
+    if (state_.out.open(midiOutList_->currentIndex()) != 0) {
+        showErrorText(kMsgCantOpenMidiOut);
+        return -1;
+    }
+    state_.in.close();
+    if (state_.in.open(midiInList_->currentIndex()) == 0) {
+        showErrorText(kMsgCantOpenMidiIn);
+        return -1;
+    }
+    return 0;
+}
+
+void CP7xUpdatorDlg::OnExecute() {
+    if (state_.busy.load() == 1) {
+        showErrorText(kMsgInProgress);
+        return;
+    }
+    if (openPorts() != 0) return;
+    midiInList_->setEnabled(false);
+    midiOutList_->setEnabled(false);
+    executeButton_->setEnabled(false);
+    exitButton_->setEnabled(false);
+    rescanButton_->setEnabled(false);
+    versionCheckButton_->setEnabled(false);
+    state_.busy.store(1);
+    state_.link.replyEvent.reset();
+    host_.start([this] { workers_.update(state_); });
+}
+
+void CP7xUpdatorDlg::OnVersionCheck() {
+    if (openPorts() != 0) return;
+    midiInList_->setEnabled(false);
+    midiOutList_->setEnabled(false);
+    versionCheckButton_->setEnabled(false);
+    executeButton_->setEnabled(false);
+    rescanButton_->setEnabled(false);
+    state_.busy.store(1);
+    state_.link.replyEvent.reset();
+    host_.start([this] { workers_.versionCheck(state_); });
+}
+
+void CP7xUpdatorDlg::OnRescanDevice() {
+    scanPorts();
+    executeButton_->setEnabled(true);
+    versionCheckButton_->setEnabled(true);
+}
+
+void CP7xUpdatorDlg::OnVersionCheckDone(std::int32_t result) {
+    if (destroyed_) return;
+    if (result == 0) pxr9::showVersionReport(state_);
+    // The report's box may have been open while the window closed.
+    if (destroyed_) return;
+    releaseControls();
+    state_.busy.store(0);
+}
+
+void CP7xUpdatorDlg::OnSysCommand(unsigned id) {
+    if ((id & 0xFFF0) != kAboutCommand) return;
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CP7xUpdatorDlg::OnDestroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    state_.out.close();
+    state_.in.close();
+    state_.requestAbort();
+    // From here a worker's surface calls return at once and touch nothing.
+    host_.close();
+    host_.join();
+}
+
+void CP7xUpdatorDlg::done(int result) {
+    OnDestroy();
+    QDialog::done(result);
+}
+
+void CP7xUpdatorDlg::contextMenuEvent(QContextMenuEvent* event) {
+    if (!systemMenu_->isEmpty()) systemMenu_->exec(event->globalPos());
+}
+
+void CP7xUpdatorDlg::keyPressEvent(QKeyEvent* event) {
+    // Escape stands for "Exit" and is refused while "Exit" is disabled; closing the window
+    // itself works in every state.
+    if (event->key() == Qt::Key_Escape && !exitButton_->isEnabled()) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CP7xUpdatorDlg::setStatusText(const std::string& text) {
+    host_.call([this, text] { statusText_->setText(fromText(text)); });
+}
+
+void CP7xUpdatorDlg::setStepText(const std::string& text) {
+    host_.call([this, text] { stepText_->setText(fromText(text)); });
+}
+
+void CP7xUpdatorDlg::setProgressRange(std::int32_t lower, std::int32_t upper) {
+    host_.call([this, lower, upper] { progressBar_->setRange(lower, upper); });
+}
+
+void CP7xUpdatorDlg::setProgressPosition(std::int32_t position) {
+    // A position outside the range is pinned to its nearer end rather than ignored.
+    host_.call([this, position] {
+        const int lower = progressBar_->minimum();
+        const int upper = std::max(lower, progressBar_->maximum());
+        progressBar_->setValue(std::clamp(position, lower, upper));
+    });
+}
+
+void CP7xUpdatorDlg::showError(const std::string& text) {
+    host_.call([this, text] {
+        boxes_.show(this, fromText(text), fromText(loadMessage(kMsgErrorCaption)),
+                    BoxIcon::Error);
+    });
+}
+
+void CP7xUpdatorDlg::showVersionReport(const std::string& text) {
+    host_.call([this, text] {
+        boxes_.show(this, fromText(text), QStringLiteral("Version Information"),
+                    BoxIcon::Information);
+    });
+}
+
+void CP7xUpdatorDlg::releaseControls() {
+    host_.call([this] { setControlsEnabled(true); });
+}
+
+void CP7xUpdatorDlg::setControlsEnabled(bool enabled) {
+    midiInList_->setEnabled(enabled);
+    midiOutList_->setEnabled(enabled);
+    versionCheckButton_->setEnabled(enabled);
+    executeButton_->setEnabled(enabled);
+    exitButton_->setEnabled(enabled);
+    rescanButton_->setEnabled(enabled);
+}
+
+void CP7xUpdatorDlg::enableStartButtons(bool enable) {
+    host_.call([this, enable] {
+        executeButton_->setEnabled(enable);
+        versionCheckButton_->setEnabled(enable);
+    });
+}
+
+void CP7xUpdatorDlg::postVersionCheckDone(std::int32_t result) {
+    host_.post([this, result] { OnVersionCheckDone(result); });
+}
+
+}  // namespace pxr9

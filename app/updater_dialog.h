@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/message_boxes.h"
+#include "app/worker_host.h"
+#include "engine/dialog_surface.h"
+#include "engine/updater_state.h"
+
+class QComboBox;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+
+namespace pxr9 {
+
+// The thread entries the dialog starts; the engine's own unless a test replaces them.
+struct WorkerEntries {
+    std::function<int(UpdaterState&)> update;
+    std::function<int(UpdaterState&)> versionCheck;
+};
+WorkerEntries engineWorkers();
+
+// Command id of the About item; any id whose upper bits match opens the About box.
+inline constexpr unsigned kAboutCommand = 0x10;
+
+// The updater's one window. It owns the UpdaterState and is the surface its workers report
+// through: each surface call takes effect on the GUI thread before the worker goes on.
+class CP7xUpdatorDlg : public QDialog, public DialogSurface {
+public:
+    CP7xUpdatorDlg(const UpdaterPlatform& platform, int instanceNumber, MessageBoxes& boxes,
+                   WorkerEntries workers = engineWorkers(),
+                   ResourceLookup lookup = pxr9::findResource, QWidget* parent = nullptr);
+    // Tears down as closing does, then stops the poll timer before the rest of the state goes.
+    ~CP7xUpdatorDlg() override;
+
+    // Command handlers.
+    void OnExecute();
+    void OnVersionCheck();
+    void OnRescanDevice();
+    void OnVersionCheckDone(std::int32_t result);
+    void OnSysCommand(unsigned id);
+    // Closing: ports closed, the abort signalled, the worker released and joined. Idempotent.
+    void OnDestroy();
+
+    // 0 when both ports are open, -1 after a reported failure.
+    int openPorts();
+    void scanPorts();
+
+    // Waits for the running worker to end, carrying out its surface calls meanwhile.
+    void joinWorker() { host_.join(); }
+
+    UpdaterState& state() { return state_; }
+    WorkerHost& workerHost() { return host_; }
+    int instanceNumber() const { return instanceNumber_; }
+
+    QComboBox* midiInList() const { return midiInList_; }
+    QComboBox* midiOutList() const { return midiOutList_; }
+    QProgressBar* progressBar() const { return progressBar_; }
+    QPushButton* executeButton() const { return executeButton_; }
+    QPushButton* exitButton() const { return exitButton_; }
+    QLineEdit* statusText() const { return statusText_; }
+    QPushButton* rescanButton() const { return rescanButton_; }
+    QLineEdit* stepText() const { return stepText_; }
+    QPushButton* versionCheckButton() const { return versionCheckButton_; }
+    // Stands in for the window's system menu, which Linux window managers do not extend.
+    QMenu* systemMenu() const { return systemMenu_; }
+
+    // DialogSurface
+    void setStatusText(const std::string& text) override;
+    void setStepText(const std::string& text) override;
+    void setProgressRange(std::int32_t lower, std::int32_t upper) override;
+    void setProgressPosition(std::int32_t position) override;
+    void showError(const std::string& text) override;
+    void showVersionReport(const std::string& text) override;
+    void releaseControls() override;
+    void enableStartButtons(bool enable) override;
+    void postVersionCheckDone(std::int32_t result) override;
+
+    void done(int result) override;
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void buildControls();
+    void initDialog();
+    void showErrorText(std::uint32_t messageId);
+    void setControlsEnabled(bool enabled);
+
+    const int instanceNumber_;
+    MessageBoxes& boxes_;
+    MidiDeviceList& inDevices_;
+    MidiDeviceList& outDevices_;
+    WorkerEntries workers_;
+    UpdaterState state_;
+    // Declared after the state: destroyed first, so no worker outlives what it uses.
+    WorkerHost host_;
+    bool destroyed_ = false;
+
+    QComboBox* midiInList_ = nullptr;
+    QComboBox* midiOutList_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QPushButton* executeButton_ = nullptr;
+    QPushButton* exitButton_ = nullptr;
+    QLineEdit* statusText_ = nullptr;
+    QPushButton* rescanButton_ = nullptr;
+    QLineEdit* stepText_ = nullptr;
+    QPushButton* versionCheckButton_ = nullptr;
+    QMenu* systemMenu_ = nullptr;
+};
+
+}  // namespace pxr9

@@ -1,0 +1,117 @@
+#include <QCloseEvent>
+#include <thread>
+
+#include "tests/app/dialog_fixture.h"
+
+namespace pxr9::testing {
+namespace {
+
+// Closing the window as the window manager does.
+void closeWindow(CP7xUpdatorDlg& dlg) {
+    QCloseEvent event;
+    QCoreApplication::sendEvent(&dlg, &event);
+}
+
+// The abort path: ports closed, 255, worker released and joined, and whatever the worker
+// still tries afterwards reaches no widget and no box.
+TEST_F(DialogTest, ClosingDuringAnUpdateWaitAbortsTheWorkerSilently) {
+    scripted.afterAbort = [](UpdaterState& s) {
+        s.surface.setStatusText("after close");
+        s.surface.showError("Time out error(1)");
+        releaseControls(s);
+    };
+    auto& dlg = make();
+    dlg.executeButton()->click();
+    closeWindow(dlg);
+    EXPECT_EQ(scripted.seenCode.load(), 255);
+    EXPECT_EQ(dlg.state().link.replyCode.load(), 255);
+    EXPECT_FALSE(dlg.state().out.isOpen());
+    EXPECT_FALSE(dlg.state().in.isOpen());
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(dlg.statusText()->text().isEmpty());
+    EXPECT_FALSE(dlg.isVisible());
+    // The poll timer runs until the dialog itself goes.
+    EXPECT_TRUE(fake.timer.running);
+    dialog.reset();
+    EXPECT_FALSE(fake.timer.running);
+}
+
+TEST_F(DialogTest, ExitDuringAVersionCheckEndsItWithoutReport) {
+    scripted.afterAbort = [](UpdaterState& s) { s.surface.showVersionReport("late"); };
+    auto& dlg = make();
+    dlg.versionCheckButton()->click();
+    dlg.exitButton()->click();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(scripted.seenCode.load(), 255);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(DialogTest, ClosingWhileASurfaceCallIsPendingReleasesTheWorker) {
+    std::atomic<bool> returned{false};
+    scripted.afterAbort = nullptr;
+    WorkerEntries entries{[&](UpdaterState& s) {
+                              s.surface.showError("Illegal device connected.");
+                              returned = true;
+                              return 0;
+                          },
+                          nullptr};
+    dialog = std::make_unique<CP7xUpdatorDlg>(fake.platform(), 1, boxes, entries);
+    auto& dlg = *dialog;
+    dlg.show();
+    dlg.executeButton()->click();
+    // The GUI thread serves nothing until the call is queued, then closes instead.
+    while (!dlg.workerHost().hasPendingCall()) std::this_thread::yield();
+    closeWindow(dlg);
+    EXPECT_TRUE(returned.load());
+    EXPECT_TRUE(boxes.shown.empty());
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(DialogTest, EscapeIsRefusedWhileExitIsDisabledButTheWindowStillCloses) {
+    auto& dlg = make();
+    dlg.executeButton()->click();
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(&dlg, &escape);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(observe(dlg), expected(DialogState::Updating));
+    closeWindow(dlg);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(scripted.seenCode.load(), 255);
+}
+
+// The engine's own workers against a device that never answers: every kind of wait ends at
+// once when the window closes, with no box.
+struct EngineWaitCase {
+    const char* name;
+    bool versionCheck;
+    friend void PrintTo(const EngineWaitCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class EngineCloseTest : public DialogTest, public ::testing::WithParamInterface<EngineWaitCase> {};
+
+TEST_P(EngineCloseTest, ClosingEndsTheWaitWithoutAMessage) {
+    auto& dlg = makeWithEngine();
+    (GetParam().versionCheck ? dlg.versionCheckButton() : dlg.executeButton())->click();
+    closeWindow(dlg);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(boxes.shown.empty());
+    dialog.reset();
+    EXPECT_FALSE(fake.timer.running);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engine, EngineCloseTest,
+                         ::testing::Values(EngineWaitCase{"Update", false},
+                                           EngineWaitCase{"VersionCheck", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DialogTest, DestroyingWithoutClosingStillReleasesTheWorker) {
+    auto& dlg = make();
+    dlg.executeButton()->click();
+    dialog.reset();
+    EXPECT_EQ(scripted.seenCode.load(), 255);
+    EXPECT_FALSE(fake.timer.running);
+}
+
+}  // namespace
+}  // namespace pxr9::testing

@@ -1,0 +1,151 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <atomic>
+#include <memory>
+#include <ostream>
+
+#include "app/updater_dialog.h"
+#include "engine/workers.h"
+#include "tests/app/fake_platform.h"
+
+namespace pxr9::testing {
+
+// Only a guard for a broken test; every expected path is released by the test itself.
+inline constexpr std::uint32_t kGuardMs = 600000;
+
+enum class DialogState { Idle, Updating, Updated, CheckingVersions };
+
+// Which of the six controls are enabled, and busy.
+struct ControlState {
+    bool lists;
+    bool execute;
+    bool exit;
+    bool rescan;
+    bool versionCheck;
+    int busy;
+    bool operator==(const ControlState&) const = default;
+    friend std::ostream& operator<<(std::ostream& os, const ControlState& s) {
+        return os << "{lists " << s.lists << ", execute " << s.execute << ", exit " << s.exit
+                  << ", rescan " << s.rescan << ", versionCheck " << s.versionCheck
+                  << ", busy " << s.busy << "}";
+    }
+};
+
+inline ControlState expected(DialogState state) {
+    switch (state) {
+        case DialogState::Idle: return {true, true, true, true, true, 0};
+        case DialogState::Updating: return {false, false, false, false, false, 1};
+        case DialogState::Updated: return {true, false, true, true, false, 0};
+        case DialogState::CheckingVersions: return {false, false, true, false, false, 1};
+    }
+    return {};
+}
+
+inline ControlState observe(CP7xUpdatorDlg& dialog) {
+    const bool in = dialog.midiInList()->isEnabled();
+    EXPECT_EQ(in, dialog.midiOutList()->isEnabled()) << "the two lists always go together";
+    return {in,
+            dialog.executeButton()->isEnabled(),
+            dialog.exitButton()->isEnabled(),
+            dialog.rescanButton()->isEnabled(),
+            dialog.versionCheckButton()->isEnabled(),
+            dialog.state().busy.load()};
+}
+
+// Workers that behave like the engine's but wait for the test's verdict: the test stores a
+// reply code and signals the reply event, as the dispatcher does for a device's answer.
+struct ScriptedWorkers {
+    std::atomic<int> seenCode{-1};
+    // What an aborted worker still tries (to prove it reaches nothing).
+    std::function<void(UpdaterState&)> afterAbort;
+
+    WorkerEntries entries() {
+        return {[this](UpdaterState& s) { return update(s); },
+                [this](UpdaterState& s) { return versionCheck(s); }};
+    }
+
+    int update(UpdaterState& s) {
+        s.surface.setStepText("0/10");
+        const int code = verdict(s);
+        if (code == 255) {
+            if (afterAbort) afterAbort(s);
+            return 0;
+        }
+        if (code == 0) {
+            s.surface.setStepText("10/10");
+            s.surface.setStatusText("Version update completed.");
+            releaseControls(s);
+            s.surface.enableStartButtons(false);
+        } else {
+            s.surface.showError("Transfer error occurred.");
+            releaseControls(s);
+        }
+        return 0;
+    }
+
+    int versionCheck(UpdaterState& s) {
+        const int code = verdict(s);
+        if (code == 255 && afterAbort) afterAbort(s);
+        if (code == 0) {
+            s.deviceSystemVersion = s.devicePresetVersion = s.deviceBootVersion = "1.00";
+            s.carriedSystemVersion = "1.10";
+            s.carriedPresetVersion = s.carriedBootVersion = "1.00";
+        }
+        s.out.close();
+        s.in.close();
+        s.surface.postVersionCheckDone(code == 0 ? 0 : -1);
+        return 0;
+    }
+
+    int verdict(UpdaterState& s) {
+        if (!s.link.replyEvent.wait(kGuardMs)) return -1;
+        seenCode = s.link.replyCode.load();
+        return seenCode;
+    }
+};
+
+inline void answer(CP7xUpdatorDlg& dialog, int code) {
+    dialog.state().link.replyCode.store(code);
+    dialog.state().link.replyEvent.set();
+}
+
+// Lets the worker finish, carrying out its surface calls, then delivers what it posted.
+inline void settle(CP7xUpdatorDlg& dialog) {
+    dialog.joinWorker();
+    QCoreApplication::sendPostedEvents();
+}
+
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override { fake.setNames({"Other", "KEVO PXR-9"}); }
+
+    CP7xUpdatorDlg& make(int instanceNumber = 1) {
+        dialog = std::make_unique<CP7xUpdatorDlg>(fake.platform(), instanceNumber, boxes,
+                                                  scripted.entries());
+        dialog->show();
+        return *dialog;
+    }
+    CP7xUpdatorDlg& makeWithEngine(int instanceNumber = 1) {
+        dialog = std::make_unique<CP7xUpdatorDlg>(fake.platform(), instanceNumber, boxes);
+        dialog->show();
+        return *dialog;
+    }
+
+    FakePlatform fake;
+    RecordingBoxes boxes;
+    ScriptedWorkers scripted;
+    std::unique_ptr<CP7xUpdatorDlg> dialog;
+};
+
+inline ShownBox errorBox(const char* text) {
+    return {QString::fromLatin1(text), QStringLiteral("Error"), BoxIcon::Error};
+}
+
+}  // namespace pxr9::testing

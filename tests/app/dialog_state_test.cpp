@@ -1,0 +1,170 @@
+#include <QMenu>
+
+#include "protocol/dispatcher.h"
+#include "tests/app/dialog_fixture.h"
+
+namespace pxr9::testing {
+namespace {
+
+TEST_F(DialogTest, StartsIdleWithTimerRunningAndPortsClosed) {
+    auto& dlg = make();
+    EXPECT_EQ(observe(dlg), expected(DialogState::Idle));
+    EXPECT_EQ(dlg.progressBar()->minimum(), 0);
+    EXPECT_EQ(dlg.progressBar()->maximum(), 100);
+    EXPECT_EQ(dlg.progressBar()->value(), 0);
+    EXPECT_FALSE(dlg.state().in.isOpen());
+    EXPECT_FALSE(dlg.state().out.isOpen());
+    EXPECT_EQ(dlg.state().link.replyCode.load(), 0);
+    // The dispatcher runs on the link of this dialog's own state.
+    EXPECT_TRUE(fake.timer.running);
+    EXPECT_EQ(fake.timer.callback, &onPollTimer);
+    EXPECT_EQ(fake.timer.userData, reinterpret_cast<std::uintptr_t>(&dlg.state().link));
+    EXPECT_FALSE(dlg.windowIcon().isNull());
+    EXPECT_TRUE(dlg.statusText()->isReadOnly());
+    EXPECT_TRUE(dlg.stepText()->isReadOnly());
+}
+
+TEST_F(DialogTest, TitleCarriesTheCopyNumberFromTwoOn) {
+    EXPECT_EQ(make(1).windowTitle(), QStringLiteral("KEVO PXR-9 System v1.10 Updater"));
+    EXPECT_EQ(make(2).windowTitle(), QStringLiteral("KEVO PXR-9 System v1.10 Updater (2)"));
+    EXPECT_EQ(make(20).windowTitle(), QStringLiteral("KEVO PXR-9 System v1.10 Updater (20)"));
+}
+
+TEST_F(DialogTest, UpdateSuccessGoesThroughUpdatingToUpdatedAndRescanToIdle) {
+    auto& dlg = make();
+    dlg.executeButton()->click();
+    EXPECT_EQ(observe(dlg), expected(DialogState::Updating));
+    EXPECT_EQ(fake.out.devices.openedIndexes, std::vector<int>{1});
+    EXPECT_EQ(fake.in.devices.openedIndexes, std::vector<int>{1});
+
+    answer(dlg, 0);
+    settle(dlg);
+    EXPECT_EQ(observe(dlg), expected(DialogState::Updated));
+    EXPECT_EQ(dlg.statusText()->text(), QStringLiteral("Version update completed."));
+    EXPECT_EQ(dlg.stepText()->text(), QStringLiteral("10/10"));
+    EXPECT_TRUE(boxes.shown.empty());
+    // The update leaves its ports open for the next command to reopen.
+    EXPECT_TRUE(dlg.state().out.isOpen());
+
+    dlg.rescanButton()->click();
+    EXPECT_EQ(observe(dlg), expected(DialogState::Idle));
+}
+
+TEST_F(DialogTest, UpdateFailureShowsItsBoxBeforeTheControlsComeBack) {
+    auto& dlg = make();
+    std::vector<ControlState> atBox;
+    boxes.onShow = [&] { atBox.push_back(observe(dlg)); };
+    dlg.executeButton()->click();
+    answer(dlg, 7);
+    settle(dlg);
+    EXPECT_EQ(boxes.shown, std::vector{errorBox("Transfer error occurred.")});
+    EXPECT_EQ(atBox, std::vector{expected(DialogState::Updating)});
+    EXPECT_EQ(observe(dlg), expected(DialogState::Idle));
+}
+
+TEST_F(DialogTest, ExecuteWhileBusyShowsInProgressAndChangesNothing) {
+    auto& dlg = make();
+    dlg.executeButton()->click();
+    // The buttons are disabled, so the command arrives only by other ways.
+    dlg.OnExecute();
+    EXPECT_EQ(dlg.openPorts(), -1);
+    EXPECT_EQ(boxes.shown, (std::vector{errorBox("In Progress."), errorBox("In Progress.")}));
+    EXPECT_EQ(observe(dlg), expected(DialogState::Updating));
+    EXPECT_EQ(fake.out.devices.openedIndexes.size(), 1u);
+    EXPECT_EQ(fake.in.devices.openedIndexes.size(), 1u);
+    answer(dlg, 0);
+    settle(dlg);
+}
+
+struct PortFailureCase {
+    const char* name;
+    bool outputFails;
+    bool versionCheck;
+    const char* text;
+    bool outputLeftOpen;
+    friend void PrintTo(const PortFailureCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class PortFailureTest : public DialogTest,
+                        public ::testing::WithParamInterface<PortFailureCase> {};
+
+TEST_P(PortFailureTest, ReportsAndStaysIdle) {
+    const auto& c = GetParam();
+    (c.outputFails ? fake.out.devices : fake.in.devices).failingOpens = {1};
+    auto& dlg = make();
+    (c.versionCheck ? dlg.versionCheckButton() : dlg.executeButton())->click();
+    EXPECT_EQ(boxes.shown, std::vector{errorBox(c.text)});
+    EXPECT_EQ(observe(dlg), expected(DialogState::Idle));
+    EXPECT_EQ(dlg.state().out.isOpen(), c.outputLeftOpen);
+    EXPECT_FALSE(dlg.state().in.isOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ports, PortFailureTest,
+    ::testing::Values(
+        PortFailureCase{"ExecuteOut", true, false, "Can't open MIDI Out device.", false},
+        PortFailureCase{"ExecuteIn", false, false, "Can't open MIDI In device.", true},
+        PortFailureCase{"CheckOut", true, true, "Can't open MIDI Out device.", false},
+        PortFailureCase{"CheckIn", false, true, "Can't open MIDI In device.", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DialogTest, AfterAFailedInputOpenTheNextCommandReopensTheOutputFirst) {
+    fake.in.devices.failingOpens = {1};
+    auto& dlg = make();
+    dlg.executeButton()->click();
+    fake.in.devices.failingOpens.clear();
+    dlg.executeButton()->click();
+    EXPECT_EQ(fake.out.closeCount, 1);
+    EXPECT_EQ(fake.out.openCount, 2);
+    EXPECT_EQ(observe(dlg), expected(DialogState::Updating));
+    answer(dlg, 0);
+    settle(dlg);
+}
+
+TEST_F(DialogTest, VersionCheckShowsTheReportBeforeTheControlsComeBack) {
+    auto& dlg = make();
+    std::vector<ControlState> atBox;
+    boxes.onShow = [&] { atBox.push_back(observe(dlg)); };
+    dlg.versionCheckButton()->click();
+    EXPECT_EQ(observe(dlg), expected(DialogState::CheckingVersions));
+    answer(dlg, 0);
+    settle(dlg);
+    const ShownBox report{QStringLiteral("SYSTEM:\t\t1.00 -> 1.10\nPRESET:\t\t1.00\nBOOT:\t\t1.00"),
+                          QStringLiteral("Version Information"), BoxIcon::Information};
+    EXPECT_EQ(boxes.shown, std::vector{report});
+    EXPECT_EQ(atBox, std::vector{expected(DialogState::CheckingVersions)});
+    EXPECT_EQ(observe(dlg), expected(DialogState::Idle));
+    EXPECT_FALSE(dlg.state().out.isOpen());
+    EXPECT_FALSE(dlg.state().in.isOpen());
+}
+
+TEST_F(DialogTest, FailedVersionCheckReturnsToIdleWithoutReport) {
+    auto& dlg = make();
+    dlg.versionCheckButton()->click();
+    answer(dlg, 5);
+    settle(dlg);
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(observe(dlg), expected(DialogState::Idle));
+}
+
+TEST_F(DialogTest, EnableStartButtonsTouchesOnlyExecuteAndVersionCheck) {
+    auto& dlg = make();
+    dlg.enableStartButtons(false);
+    EXPECT_EQ(observe(dlg), expected(DialogState::Updated));
+    dlg.enableStartButtons(true);
+    EXPECT_EQ(observe(dlg), expected(DialogState::Idle));
+}
+
+TEST_F(DialogTest, ProgressPositionOutsideTheRangeIsPinnedToItsEnd) {
+    auto& dlg = make();
+    dlg.setProgressRange(0, 10);
+    dlg.setProgressPosition(4);
+    EXPECT_EQ(dlg.progressBar()->value(), 4);
+    dlg.setProgressPosition(11);
+    EXPECT_EQ(dlg.progressBar()->value(), 10);
+    dlg.setProgressPosition(-3);
+    EXPECT_EQ(dlg.progressBar()->value(), 0);
+}
+
+}  // namespace
+}  // namespace pxr9::testing

@@ -1,0 +1,178 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/message_boxes.h"
+#include "engine/updater_state.h"
+#include "protocol/real_time.h"
+
+namespace pxr9::testing {
+
+// Device names of one direction; an empty optional is a name that cannot be read.
+struct FakeDevices {
+    std::vector<std::optional<std::string>> names;
+    std::set<int> failingOpens;
+    std::vector<int> openedIndexes;
+
+    int count() const { return static_cast<int>(names.size()); }
+    bool name(int index, std::string& out) const {
+        if (index < 0 || index >= count() || !names[index]) return false;
+        out = *names[index];
+        return true;
+    }
+    bool opens(int index) {
+        openedIndexes.push_back(index);
+        return index >= 0 && index < count() && !failingOpens.contains(index);
+    }
+};
+
+// Accepts every send at once; the device never answers.
+class FakeMidiOut final : public MidiOutService {
+public:
+    FakeDevices devices;
+    int openCount = 0;
+    int closeCount = 0;
+
+    int deviceCount() override { return devices.count(); }
+    bool deviceName(int index, std::string& name) override { return devices.name(index, name); }
+    int open(MidiHandle& handle, std::int32_t index) override {
+        if (!devices.opens(index)) return kMidiError;
+        ++openCount;
+        handle = static_cast<MidiHandle>(index) + 1;
+        return kMidiOk;
+    }
+    int close(MidiHandle) override {
+        ++closeCount;
+        return kMidiOk;
+    }
+    int prepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
+    int longMessage(MidiHandle, MidiHeader& header) override {
+        header.flags.fetch_or(kHeaderDone);
+        return kMidiOk;
+    }
+    int unprepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
+};
+
+// Holds the lent buffer until a reset hands it back empty, as a platform does.
+class FakeMidiIn final : public MidiInService {
+public:
+    FakeDevices devices;
+    int openCount = 0;
+    int closeCount = 0;
+
+    int deviceCount() override { return devices.count(); }
+    bool deviceName(int index, std::string& name) override { return devices.name(index, name); }
+    int open(MidiHandle& handle, std::int32_t index, MidiInCallback callback,
+             void* instance) override {
+        if (!devices.opens(index)) return kMidiError;
+        ++openCount;
+        handle = static_cast<MidiHandle>(index) + 1;
+        callback_ = callback;
+        instance_ = instance;
+        return kMidiOk;
+    }
+    int reset(MidiHandle handle) override {
+        if (lent_) {
+            MidiHeader* header = lent_;
+            lent_ = nullptr;
+            header->bytesRecorded = 0;
+            header->flags.fetch_or(kHeaderDone);
+            callback_(handle, kMimLongData, instance_, reinterpret_cast<std::uintptr_t>(header),
+                      0);
+        }
+        return kMidiOk;
+    }
+    int prepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
+    int addBuffer(MidiHandle, MidiHeader& header) override {
+        header.flags.store(0);
+        lent_ = &header;
+        return kMidiOk;
+    }
+    int start(MidiHandle) override { return kMidiOk; }
+    int stop(MidiHandle) override { return kMidiOk; }
+    int unprepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
+    int close(MidiHandle) override {
+        ++closeCount;
+        lent_ = nullptr;
+        return kMidiOk;
+    }
+
+private:
+    MidiInCallback callback_ = nullptr;
+    void* instance_ = nullptr;
+    MidiHeader* lent_ = nullptr;
+};
+
+// Records the poll timer's start and stop; never ticks, so no reply is ever dispatched.
+class FakeTimer final : public TimerPlatform {
+public:
+    TimerCallback callback = nullptr;
+    std::uintptr_t userData = 0;
+    std::uint32_t period = 0;
+    bool running = false;
+
+    int getDevCaps(TimerCaps& caps) override {
+        caps = {1, 1000000};
+        return 0;
+    }
+    int beginPeriod(std::uint32_t) override { return 0; }
+    int endPeriod(std::uint32_t) override { return 0; }
+    std::uint32_t setEvent(std::uint32_t delayMs, std::uint32_t, TimerCallback cb,
+                           std::uintptr_t data, std::uint32_t) override {
+        callback = cb;
+        userData = data;
+        period = delayMs;
+        running = true;
+        return 7;
+    }
+    int killEvent(std::uint32_t) override {
+        running = false;
+        return 0;
+    }
+};
+
+// Pauses cost nothing: tests never wait for time to pass.
+class InstantClock final : public Clock {
+public:
+    void sleep(std::uint32_t) override {}
+};
+
+struct ShownBox {
+    QString text;
+    QString caption;
+    BoxIcon icon;
+    bool operator==(const ShownBox&) const = default;
+};
+
+// Answers every box at once and remembers it; `onShow` sees the dialog as the box would.
+class RecordingBoxes final : public MessageBoxes {
+public:
+    std::vector<ShownBox> shown;
+    std::function<void()> onShow;
+
+    void show(QWidget*, const QString& text, const QString& caption, BoxIcon icon) override {
+        shown.push_back({text, caption, icon});
+        if (onShow) onShow();
+    }
+};
+
+// Everything a dialog runs on, with a real reply event so closing can release a worker.
+struct FakePlatform {
+    FakeMidiIn in;
+    FakeMidiOut out;
+    FakeTimer timer;
+    RealReplyEvent event;
+    InstantClock clock;
+
+    UpdaterPlatform platform() { return {in, out, timer, event, clock}; }
+    void setNames(std::vector<std::optional<std::string>> names) {
+        in.devices.names = names;
+        out.devices.names = std::move(names);
+    }
+};
+
+}  // namespace pxr9::testing
