@@ -41,7 +41,8 @@ std::uint32_t ReadBuffer::firstWord() const {
 
 void ReadBuffer::copyData(std::size_t offset, std::size_t n, std::uint8_t* out) const {
     std::lock_guard lock(mutex_);
-    if (offset > kCapacity || n > kCapacity - offset) return;
+    // n == 0 may come with no destination at all; memcpy must not see a null pointer.
+    if (n == 0 || offset > kCapacity || n > kCapacity - offset) return;
     std::memcpy(out, data_.get() + offset, n);
 }
 
