@@ -24,6 +24,14 @@ constexpr std::size_t kMemoryReadLength = 17;
 constexpr std::size_t kWriteBlockOverhead = 18;  // header 12, CRC 5, end 1
 constexpr int kFieldLength = 5;
 
+// An address or size field read in full: a value of 2^32 or more must be refused as out of
+// range, not cut down to 32 bits and taken for a low address.
+std::uint64_t wideField(const std::uint8_t* in, int k) {
+    std::uint64_t v = 0;
+    for (int i = k - 1; i >= 0; --i) v = (v << 7) | (in[i] & 0x7Fu);
+    return v;
+}
+
 Request named(RequestKind kind, bool wellFormed) {
     Request r;
     r.kind = kind;
@@ -51,8 +59,8 @@ std::optional<Request> decodeUniversal(std::span<const std::uint8_t> m) {
 Request decodeWriteBlock(std::span<const std::uint8_t> m) {
     Request r = named(RequestKind::WriteBlock, false);
     if (m.size() < kWriteBlockOverhead) return r;
-    r.address = readSevenBitField(&m[5], kFieldLength);
-    r.length = readSevenBitField(&m[10], 2);
+    r.address = wideField(&m[5], kFieldLength);
+    r.length = wideField(&m[10], 2);
     const std::size_t p = packedLength(r.length);
     if (m.size() != kWriteBlockOverhead + p) return r;
     r.packed = m.subspan(12, p);
@@ -74,8 +82,8 @@ std::optional<Request> decodeMaker(std::span<const std::uint8_t> m) {
         case kCmdFlashErase: {
             Request r = named(RequestKind::FlashErase, m.size() == kFlashEraseLength);
             if (r.wellFormed) {
-                r.address = readSevenBitField(&m[5], kFieldLength);
-                r.length = readSevenBitField(&m[10], kFieldLength);
+                r.address = wideField(&m[5], kFieldLength);
+                r.length = wideField(&m[10], kFieldLength);
             }
             return r;
         }
@@ -87,8 +95,8 @@ std::optional<Request> decodeMaker(std::span<const std::uint8_t> m) {
             }
             Request r = named(RequestKind::MemoryRead, m.size() == kMemoryReadLength);
             if (r.wellFormed) {
-                r.address = readSevenBitField(&m[6], kFieldLength);
-                r.length = readSevenBitField(&m[11], kFieldLength);
+                r.address = wideField(&m[6], kFieldLength);
+                r.length = wideField(&m[11], kFieldLength);
             }
             return r;
         }

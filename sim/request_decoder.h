@@ -15,10 +15,11 @@ struct Request {
     RequestKind kind = RequestKind::IdentityRequest;
     // False when the message names a request but its length or fields do not fit it.
     bool wellFormed = false;
-    std::uint32_t address = 0;
-    std::uint32_t length = 0;              // bytes to erase, write or read
+    // As sent, up to 35 bits: the device checks them against its flash.
+    std::uint64_t address = 0;
+    std::uint64_t length = 0;              // bytes to erase, write or read
     std::span<const std::uint8_t> packed;  // Write Block data in packed form
-    std::uint32_t crc = 0;                 // Write Block CRC field
+    std::uint32_t crc = 0;                 // Write Block CRC field; bits above 31 fall away
 };
 
 // Reads one received message. Returns no request for whatever the device does not serve:

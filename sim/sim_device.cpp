@@ -28,7 +28,7 @@ std::uint64_t ceilDiv(std::uint64_t a, std::uint64_t b) {
     return a / b + (a % b != 0);
 }
 
-bool fitsFlash(std::uint32_t address, std::uint32_t length) {
+bool fitsFlash(std::uint64_t address, std::uint64_t length) {
     return length > 0 && address < kFlashSize && length <= kFlashSize - address;
 }
 
@@ -109,8 +109,8 @@ SimDevice::Outcome SimDevice::refuse() const {
 
 SimDevice::Outcome SimDevice::erase(const Request& request) {
     if (!fitsFlash(request.address, request.length)) return refuse();
-    const auto begin = flash_.begin() + request.address;
-    std::fill(begin, begin + request.length, 0xFF);
+    const auto begin = flash_.begin() + static_cast<std::ptrdiff_t>(request.address);
+    std::fill(begin, begin + static_cast<std::ptrdiff_t>(request.length), 0xFF);
     const std::uint64_t workNs = mulSat(request.length, config_.timing.eraseNsPerByte);
     return {makeStatus(modelId(), kStatusOk), ceilDiv(workNs, 1000)};
 }
@@ -118,10 +118,11 @@ SimDevice::Outcome SimDevice::erase(const Request& request) {
 SimDevice::Outcome SimDevice::write(const Request& request) {
     if (!fitsFlash(request.address, request.length)) return refuse();
     // The decoder has checked that the packed data are exactly packedLength(length) long.
-    unpackSevenBit(request.packed.data(), request.length, scratch_.data());
-    if (sysexCrc32(scratch_.data(), request.length) != request.crc) return refuse();
+    const auto n = static_cast<std::size_t>(request.length);  // at most 16,383
+    unpackSevenBit(request.packed.data(), n, scratch_.data());
+    if (sysexCrc32(scratch_.data(), n) != request.crc) return refuse();
     std::uint8_t* target = flash_.data() + request.address;
-    for (std::uint32_t i = 0; i < request.length; ++i) {
+    for (std::size_t i = 0; i < n; ++i) {
         target[i] = config_.programClearsBitsOnly ? target[i] & scratch_[i] : scratch_[i];
     }
     return {makeStatus(modelId(), kStatusOk), config_.timing.writeBlockUs};

@@ -11,6 +11,11 @@ namespace {
 
 using test::Bytes;
 
+test::Bytes withFifthByte(test::Bytes m, std::size_t index, std::uint8_t value) {
+    m[index] = value;
+    return m;
+}
+
 SimConfig instantConfig() {
     SimConfig config;
     config.timing = TimingModel::instant();
@@ -182,6 +187,11 @@ TEST_F(SimAnswers, RangesPastTheEndOfFlashAreRefusedAndChangeNothing) {
         {"read crossing end", test::memoryRead(0xFFFFFE, 4)},
         {"read too long for its reply", test::memoryRead(0, 16384)},
         {"read at huge address", test::memoryRead(0xFFFFFFFCu, 4)},
+        // Fields beyond 32 bits must not be cut down to a low address: 2^32 + 0x04AFFC.
+        {"read past 32 bits", withFifthByte(test::memoryRead(0x04AFFC), 10, 0x10)},
+        {"erase past 32 bits", withFifthByte(test::flashErase(0, 0x1000), 9, 0x10)},
+        {"erase size past 32 bits", withFifthByte(test::flashErase(0, 0x1000), 14, 0x10)},
+        {"write past 32 bits", withFifthByte(test::writeBlock(0, four), 9, 0x10)},
     };
     const Bytes before(device.flash().begin(), device.flash().end());
     for (const auto& c : cases) {
