@@ -41,7 +41,9 @@ TEST(DialogUpdate, ExecuteWritesTheWholeMemoryMapAndEndsInUpdated) {
 }
 
 TEST(DialogUpdate, VersionCheckReportsTheDevicesStampsBesideTheCarriedOnes) {
-    VirtualWorld world;
+    sim::SimConfig config;
+    config.stamps.system = sim::makeStamp("1.00");
+    VirtualWorld world(config);
     RecordingBoxes boxes;
     CP7xUpdatorDlg dialog(world.platform(), 1, boxes);
 
@@ -49,11 +51,33 @@ TEST(DialogUpdate, VersionCheckReportsTheDevicesStampsBesideTheCarriedOnes) {
     dialog.joinWorker();
     QCoreApplication::sendPostedEvents();
 
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Version Information"));
-    EXPECT_EQ(boxes.shown[0].icon, BoxIcon::Information);
-    EXPECT_TRUE(boxes.shown[0].text.startsWith(QStringLiteral("SYSTEM:\t\t")));
+    const ShownBox report{QStringLiteral("SYSTEM:\t\t1.00 -> 1.10\nPRESET:\t\t1.00\nBOOT:\t\t1.00"),
+                          QStringLiteral("Version Information"), BoxIcon::Information};
+    EXPECT_EQ(boxes.shown, std::vector{report});
+    EXPECT_FALSE(dialog.state().out.isOpen());
+    EXPECT_FALSE(dialog.state().in.isOpen());
     EXPECT_TRUE(dialog.executeButton()->isEnabled());
+    EXPECT_EQ(dialog.state().busy.load(), 0);
+}
+
+TEST(DialogUpdate, AWrongDeviceIsReportedBeforeTheControlsComeBack) {
+    sim::SimConfig config;
+    config.identity = 0x0010006F;
+    VirtualWorld world(config);
+    RecordingBoxes boxes;
+    CP7xUpdatorDlg dialog(world.platform(), 1, boxes);
+    bool executeEnabledAtBox = true;
+    boxes.onShow = [&] { executeEnabledAtBox = dialog.executeButton()->isEnabled(); };
+
+    dialog.executeButton()->click();
+    dialog.joinWorker();
+
+    const ShownBox illegal{QStringLiteral("Illegal device connected."), QStringLiteral("Error"),
+                           BoxIcon::Error};
+    EXPECT_EQ(boxes.shown, std::vector{illegal});
+    EXPECT_FALSE(executeEnabledAtBox);
+    EXPECT_TRUE(dialog.executeButton()->isEnabled());
+    EXPECT_TRUE(dialog.exitButton()->isEnabled());
     EXPECT_EQ(dialog.state().busy.load(), 0);
 }
 
