@@ -13,7 +13,9 @@ struct MidiInPort::ReceiveBuffer {
 
 MidiInPort::MidiInPort(MidiInService& service) : service_(service) {}
 
-MidiInPort::~MidiInPort() { close(); }
+MidiInPort::~MidiInPort() {
+    close();
+}
 
 int MidiInPort::open(std::int32_t deviceIndex) {
     std::lock_guard control(controlMutex_);
@@ -82,8 +84,7 @@ void MidiInPort::close() {
     MidiHeader& header = buffer_->header;
     // Each step only if the one before succeeded. The reset hands the buffer back through
     // onInput with nothing recorded, so it is out of the platform's hands before unprepare.
-    const bool closed = service_.stop(handle) == kMidiOk &&
-                        service_.reset(handle) == kMidiOk &&
+    const bool closed = service_.stop(handle) == kMidiOk && service_.reset(handle) == kMidiOk &&
                         service_.unprepareHeader(handle, header) == kMidiOk &&
                         service_.close(handle) == kMidiOk;
     retireBuffer(closed);
@@ -110,8 +111,8 @@ void MidiInPort::clearQueue() {
     queue_.clear();
 }
 
-void MidiInPort::onInput(MidiHandle, std::uint32_t notice, void* instance,
-                         std::uintptr_t param1, std::uintptr_t) {
+void MidiInPort::onInput(MidiHandle, std::uint32_t notice, void* instance, std::uintptr_t param1,
+                         std::uintptr_t) {
     // Short messages and every other notice (open, close, errors) are not passed on, and a
     // buffer handed back with an error notice is not lent again.
     if (notice != kMimLongData || instance == nullptr || param1 == 0) return;

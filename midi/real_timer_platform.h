@@ -34,9 +34,8 @@ public:
     int beginPeriod(std::uint32_t period) override;
     int endPeriod(std::uint32_t period) override;
     // Periodic events only (flags must hold kTimePeriodic); 0 when none could be made.
-    std::uint32_t setEvent(std::uint32_t delayMs, std::uint32_t resolution,
-                           TimerCallback callback, std::uintptr_t userData,
-                           std::uint32_t flags) override;
+    std::uint32_t setEvent(std::uint32_t delayMs, std::uint32_t resolution, TimerCallback callback,
+                           std::uintptr_t userData, std::uint32_t flags) override;
     // Refused (kTimerNoCanDo) from inside a tick of this platform, where waiting for the
     // tick to finish could never end.
     int killEvent(std::uint32_t timerId) override;

@@ -55,9 +55,9 @@ TEST(DxMTimerTest, StartRaisesTheResolutionAndTicksWithTheUserDatum) {
         EXPECT_EQ(timer.timerId(), 0u);
         EXPECT_FALSE(platform.tick());
     }
-    EXPECT_EQ(ops(platform), (std::vector<TimerOp>{TimerOp::GetDevCaps, TimerOp::BeginPeriod,
-                                                   TimerOp::SetEvent, TimerOp::KillEvent,
-                                                   TimerOp::EndPeriod}));
+    EXPECT_EQ(ops(platform),
+              (std::vector<TimerOp>{TimerOp::GetDevCaps, TimerOp::BeginPeriod, TimerOp::SetEvent,
+                                    TimerOp::KillEvent, TimerOp::EndPeriod}));
     const auto calls = platform.calls();
     EXPECT_EQ(calls[1].value, 3u);
     EXPECT_EQ(calls[3].value, calls[2].value);  // the event started is the one killed

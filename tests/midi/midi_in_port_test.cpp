@@ -50,9 +50,7 @@ std::vector<InOp> ops(const FakeMidiInService& service) {
 
 class MidiInPortTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        service.setDeviceNames({"Other In", "KEVO PXR-9"});
-    }
+    void SetUp() override { service.setDeviceNames({"Other In", "KEVO PXR-9"}); }
     // The receive buffer the port lent at its last open.
     const MidiHeader* lentHeader() const {
         const MidiHeader* header = nullptr;

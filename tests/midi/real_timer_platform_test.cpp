@@ -126,9 +126,8 @@ TEST(RealTimerPlatformTest, KillingAnEventFromInsideItsTickIsRefused) {
     RealTimerPlatform platform;
     SelfKill self;
     self.platform = &platform;
-    const std::uint32_t id =
-        platform.setEvent(1, 1, killOwnEvent, reinterpret_cast<std::uintptr_t>(&self),
-                          kTimePeriodic);
+    const std::uint32_t id = platform.setEvent(
+        1, 1, killOwnEvent, reinterpret_cast<std::uintptr_t>(&self), kTimePeriodic);
     ASSERT_NE(id, 0u);
     self.done.wait();
 

@@ -30,7 +30,9 @@ MidiHandle FakeMidiInService::newestHandle() const {
     return openOrder_.empty() ? 0 : openOrder_.back();
 }
 
-void FakeMidiInService::record(InCall call) { calls_.push_back(call); }
+void FakeMidiInService::record(InCall call) {
+    calls_.push_back(call);
+}
 
 void FakeMidiInService::notify(std::unique_lock<std::mutex>& lock, MidiHandle handle,
                                std::uint32_t notice, std::uintptr_t param1) {
@@ -47,8 +49,8 @@ void FakeMidiInService::notify(std::unique_lock<std::mutex>& lock, MidiHandle ha
     callbacksDone_.notify_all();
 }
 
-int FakeMidiInService::open(MidiHandle& handle, std::int32_t deviceIndex,
-                            MidiInCallback callback, void* instance) {
+int FakeMidiInService::open(MidiHandle& handle, std::int32_t deviceIndex, MidiInCallback callback,
+                            void* instance) {
     std::unique_lock lock(mutex_);
     if (auto result = failures_.take(InOp::Open)) {
         record({InOp::Open, 0, deviceIndex, nullptr});
@@ -166,13 +168,12 @@ int FakeMidiInService::close(MidiHandle handle) {
     // No callback may run once close has returned (not to be called from a callback).
     callbacksDone_.wait(lock, [&] { return port(handle)->callbacksRunning == 0; });
     ports_.erase(handle);
-    openOrder_.erase(std::remove(openOrder_.begin(), openOrder_.end(), handle),
-                     openOrder_.end());
+    openOrder_.erase(std::remove(openOrder_.begin(), openOrder_.end(), handle), openOrder_.end());
     return kMidiOk;
 }
 
-bool FakeMidiInService::returnBuffer(std::uint32_t notice, const std::uint8_t* bytes,
-                                     std::size_t n, bool done, std::size_t* taken) {
+bool FakeMidiInService::returnBuffer(std::uint32_t notice, const std::uint8_t* bytes, std::size_t n,
+                                     bool done, std::size_t* taken) {
     std::unique_lock lock(mutex_);
     const MidiHandle handle = newestHandle();
     Port* p = port(handle);
@@ -250,8 +251,8 @@ std::vector<InCall> FakeMidiInService::calls() const {
 
 std::size_t FakeMidiInService::count(InOp op) const {
     std::lock_guard lock(mutex_);
-    return static_cast<std::size_t>(std::count_if(
-        calls_.begin(), calls_.end(), [op](const InCall& c) { return c.op == op; }));
+    return static_cast<std::size_t>(
+        std::count_if(calls_.begin(), calls_.end(), [op](const InCall& c) { return c.op == op; }));
 }
 
 void FakeMidiInService::clearCalls() {

@@ -20,8 +20,8 @@ enum class InOp { Open, Reset, Prepare, AddBuffer, Start, Stop, Unprepare, Close
 
 struct InCall {
     InOp op;
-    MidiHandle handle = 0;            // 0 for a failed open
-    std::int32_t deviceIndex = 0;     // Open only
+    MidiHandle handle = 0;               // 0 for a failed open
+    std::int32_t deviceIndex = 0;        // Open only
     const MidiHeader* header = nullptr;  // Prepare, AddBuffer, Unprepare
 };
 
@@ -95,8 +95,8 @@ private:
     // Runs the callback of `handle` outside the lock; `lock` is held on entry and on return.
     void notify(std::unique_lock<std::mutex>& lock, MidiHandle handle, std::uint32_t notice,
                 std::uintptr_t param1);
-    bool returnBuffer(std::uint32_t notice, const std::uint8_t* bytes, std::size_t n,
-                      bool done, std::size_t* taken);
+    bool returnBuffer(std::uint32_t notice, const std::uint8_t* bytes, std::size_t n, bool done,
+                      std::size_t* taken);
 
     mutable std::mutex mutex_;
     std::condition_variable callbacksDone_;

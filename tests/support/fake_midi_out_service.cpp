@@ -24,7 +24,9 @@ bool FakeMidiOutService::knownHandle(MidiHandle handle) const {
     return handle != 0 && open_.count(handle) != 0;
 }
 
-void FakeMidiOutService::record(OutCall call) { calls_.push_back(std::move(call)); }
+void FakeMidiOutService::record(OutCall call) {
+    calls_.push_back(std::move(call));
+}
 
 int FakeMidiOutService::open(MidiHandle& handle, std::int32_t deviceIndex) {
     std::lock_guard lock(mutex_);
@@ -143,8 +145,8 @@ std::vector<OutCall> FakeMidiOutService::calls() const {
 
 std::size_t FakeMidiOutService::count(OutOp op) const {
     std::lock_guard lock(mutex_);
-    return static_cast<std::size_t>(std::count_if(
-        calls_.begin(), calls_.end(), [op](const OutCall& c) { return c.op == op; }));
+    return static_cast<std::size_t>(
+        std::count_if(calls_.begin(), calls_.end(), [op](const OutCall& c) { return c.op == op; }));
 }
 
 void FakeMidiOutService::clearCalls() {

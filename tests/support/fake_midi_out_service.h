@@ -20,8 +20,8 @@ enum class OutOp { Open, Close, Prepare, LongMessage, Unprepare };
 
 struct OutCall {
     OutOp op;
-    MidiHandle handle = 0;       // 0 for a failed open
-    std::int32_t deviceIndex = 0;  // Open only
+    MidiHandle handle = 0;            // 0 for a failed open
+    std::int32_t deviceIndex = 0;     // Open only
     std::vector<std::uint8_t> bytes;  // LongMessage only: the bytes handed over
 };
 

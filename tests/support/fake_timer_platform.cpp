@@ -96,8 +96,8 @@ std::vector<TimerCall> FakeTimerPlatform::calls() const {
 
 std::size_t FakeTimerPlatform::count(TimerOp op) const {
     std::lock_guard lock(mutex_);
-    return static_cast<std::size_t>(std::count_if(
-        calls_.begin(), calls_.end(), [op](const TimerCall& c) { return c.op == op; }));
+    return static_cast<std::size_t>(std::count_if(calls_.begin(), calls_.end(),
+                                                  [op](const TimerCall& c) { return c.op == op; }));
 }
 
 int FakeTimerPlatform::raisedPeriods() const {

@@ -28,9 +28,8 @@ public:
     int getDevCaps(TimerCaps& caps) override;
     int beginPeriod(std::uint32_t period) override;
     int endPeriod(std::uint32_t period) override;
-    std::uint32_t setEvent(std::uint32_t delayMs, std::uint32_t resolution,
-                           TimerCallback callback, std::uintptr_t userData,
-                           std::uint32_t flags) override;
+    std::uint32_t setEvent(std::uint32_t delayMs, std::uint32_t resolution, TimerCallback callback,
+                           std::uintptr_t userData, std::uint32_t flags) override;
     int killEvent(std::uint32_t timerId) override;
 
     void setCaps(TimerCaps caps, bool readable = true);
