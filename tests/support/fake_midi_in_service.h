@@ -1,8 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -107,5 +109,283 @@ private:
     std::vector<MidiHandle> openOrder_;
     MidiHandle nextHandle_ = 0x2000;
 };
+
+// Defined here so that any target can use the fakes with nothing more to link.
+
+inline FakeMidiInService::FakeMidiInService() : names_{std::string("Fake MIDI In")} {}
+
+inline int FakeMidiInService::deviceCount() {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(names_.size());
+}
+
+inline bool FakeMidiInService::deviceName(int index, std::string& name) {
+    std::lock_guard lock(mutex_);
+    if (index < 0 || static_cast<std::size_t>(index) >= names_.size() || !names_[index]) {
+        return false;
+    }
+    name = *names_[index];
+    return true;
+}
+
+inline FakeMidiInService::Port* FakeMidiInService::port(MidiHandle handle) {
+    auto it = ports_.find(handle);
+    return it == ports_.end() ? nullptr : &it->second;
+}
+
+inline MidiHandle FakeMidiInService::newestHandle() const {
+    return openOrder_.empty() ? 0 : openOrder_.back();
+}
+
+inline void FakeMidiInService::record(InCall call) {
+    calls_.push_back(call);
+}
+
+inline void FakeMidiInService::notify(std::unique_lock<std::mutex>& lock, MidiHandle handle,
+                                      std::uint32_t notice, std::uintptr_t param1) {
+    Port* p = port(handle);
+    if (p == nullptr || p->callback == nullptr) return;
+    const MidiInCallback callback = p->callback;
+    void* const instance = p->instance;
+    ++p->callbacksRunning;
+    lock.unlock();
+    callback(handle, notice, instance, param1, 0);
+    lock.lock();
+    // Close waits for running callbacks, so the port is still there.
+    --port(handle)->callbacksRunning;
+    callbacksDone_.notify_all();
+}
+
+inline int FakeMidiInService::open(MidiHandle& handle, std::int32_t deviceIndex,
+                                   MidiInCallback callback, void* instance) {
+    std::unique_lock lock(mutex_);
+    if (auto result = failures_.take(InOp::Open)) {
+        record({InOp::Open, 0, deviceIndex, nullptr});
+        return *result;
+    }
+    if (deviceIndex < 0 || static_cast<std::size_t>(deviceIndex) >= names_.size()) {
+        record({InOp::Open, 0, deviceIndex, nullptr});
+        return kFakeBadDevice;
+    }
+    for (const auto& [h, p] : ports_) {
+        if (p.device == deviceIndex) {
+            record({InOp::Open, 0, deviceIndex, nullptr});
+            return kFakeAllocated;
+        }
+    }
+    const MidiHandle h = nextHandle_++;
+    Port& p = ports_[h];
+    p.device = deviceIndex;
+    p.callback = callback;
+    p.instance = instance;
+    openOrder_.push_back(h);
+    handle = h;
+    record({InOp::Open, h, deviceIndex, nullptr});
+    notify(lock, h, kMimOpen, 0);
+    return kMidiOk;
+}
+
+inline int FakeMidiInService::reset(MidiHandle handle) {
+    std::unique_lock lock(mutex_);
+    record({InOp::Reset, handle, 0, nullptr});
+    if (auto result = failures_.take(InOp::Reset)) return *result;
+    Port* p = port(handle);
+    if (p == nullptr) return kFakeBadHandle;
+    p->started = false;
+    // Every lent buffer comes back done with nothing recorded, oldest first.
+    while (!p->lent.empty()) {
+        MidiHeader* header = p->lent.front();
+        p->lent.pop_front();
+        header->bytesRecorded = 0;
+        header->flags.fetch_or(kHeaderDone, std::memory_order_release);
+        notify(lock, handle, kMimLongData, reinterpret_cast<std::uintptr_t>(header));
+        p = port(handle);
+    }
+    return kMidiOk;
+}
+
+inline int FakeMidiInService::prepareHeader(MidiHandle handle, MidiHeader& header) {
+    std::lock_guard lock(mutex_);
+    record({InOp::Prepare, handle, 0, &header});
+    if (auto result = failures_.take(InOp::Prepare)) return *result;
+    Port* p = port(handle);
+    if (p == nullptr) return kFakeBadHandle;
+    if (header.data == nullptr || header.bufferLength == 0) return kMidiError;
+    p->prepared.insert(&header);
+    return kMidiOk;
+}
+
+inline int FakeMidiInService::addBuffer(MidiHandle handle, MidiHeader& header) {
+    std::lock_guard lock(mutex_);
+    record({InOp::AddBuffer, handle, 0, &header});
+    if (auto result = failures_.take(InOp::AddBuffer)) return *result;
+    Port* p = port(handle);
+    if (p == nullptr) return kFakeBadHandle;
+    if (p->prepared.count(&header) == 0) return kFakeUnprepared;
+    if (std::find(p->lent.begin(), p->lent.end(), &header) != p->lent.end()) {
+        return kFakeStillPlaying;
+    }
+    header.bytesRecorded = 0;
+    header.flags.fetch_and(~kHeaderDone, std::memory_order_relaxed);
+    p->lent.push_back(&header);
+    return kMidiOk;
+}
+
+inline int FakeMidiInService::start(MidiHandle handle) {
+    std::lock_guard lock(mutex_);
+    record({InOp::Start, handle, 0, nullptr});
+    if (auto result = failures_.take(InOp::Start)) return *result;
+    Port* p = port(handle);
+    if (p == nullptr) return kFakeBadHandle;
+    p->started = true;
+    return kMidiOk;
+}
+
+inline int FakeMidiInService::stop(MidiHandle handle) {
+    std::lock_guard lock(mutex_);
+    record({InOp::Stop, handle, 0, nullptr});
+    if (auto result = failures_.take(InOp::Stop)) return *result;
+    Port* p = port(handle);
+    if (p == nullptr) return kFakeBadHandle;
+    p->started = false;
+    return kMidiOk;
+}
+
+inline int FakeMidiInService::unprepareHeader(MidiHandle handle, MidiHeader& header) {
+    std::lock_guard lock(mutex_);
+    record({InOp::Unprepare, handle, 0, &header});
+    if (auto result = failures_.take(InOp::Unprepare)) return *result;
+    Port* p = port(handle);
+    if (p == nullptr) return kFakeBadHandle;
+    if (std::find(p->lent.begin(), p->lent.end(), &header) != p->lent.end()) {
+        return kFakeStillPlaying;
+    }
+    p->prepared.erase(&header);
+    return kMidiOk;
+}
+
+inline int FakeMidiInService::close(MidiHandle handle) {
+    std::unique_lock lock(mutex_);
+    record({InOp::Close, handle, 0, nullptr});
+    if (auto result = failures_.take(InOp::Close)) return *result;
+    Port* p = port(handle);
+    if (p == nullptr) return kFakeBadHandle;
+    if (!p->lent.empty()) return kFakeStillPlaying;
+    notify(lock, handle, kMimClose, 0);
+    // No callback may run once close has returned (not to be called from a callback).
+    callbacksDone_.wait(lock, [&] { return port(handle)->callbacksRunning == 0; });
+    ports_.erase(handle);
+    openOrder_.erase(std::remove(openOrder_.begin(), openOrder_.end(), handle), openOrder_.end());
+    return kMidiOk;
+}
+
+inline bool FakeMidiInService::returnBuffer(std::uint32_t notice, const std::uint8_t* bytes,
+                                            std::size_t n, bool done, std::size_t* taken) {
+    std::unique_lock lock(mutex_);
+    const MidiHandle handle = newestHandle();
+    Port* p = port(handle);
+    if (p == nullptr || !p->started || p->lent.empty()) return false;
+    MidiHeader* header = p->lent.front();
+    p->lent.pop_front();
+    const std::size_t k = std::min<std::size_t>(n, header->bufferLength);
+    if (k > 0) std::memcpy(header->data, bytes, k);
+    header->bytesRecorded = static_cast<std::uint32_t>(k);
+    if (done) header->flags.fetch_or(kHeaderDone, std::memory_order_release);
+    if (taken != nullptr) *taken = k;
+    notify(lock, handle, notice, reinterpret_cast<std::uintptr_t>(header));
+    return true;
+}
+
+inline bool FakeMidiInService::deliver(const std::vector<std::uint8_t>& bytes) {
+    std::size_t offset = 0;
+    do {
+        std::size_t taken = 0;
+        if (!returnBuffer(kMimLongData, bytes.data() + offset, bytes.size() - offset, true,
+                          &taken)) {
+            return false;
+        }
+        offset += taken;
+    } while (offset < bytes.size());
+    return true;
+}
+
+inline bool FakeMidiInService::returnEmpty() {
+    return returnBuffer(kMimLongData, nullptr, 0, true, nullptr);
+}
+
+inline bool FakeMidiInService::returnNotDone(const std::vector<std::uint8_t>& bytes) {
+    return returnBuffer(kMimLongData, bytes.data(), bytes.size(), false, nullptr);
+}
+
+inline bool FakeMidiInService::returnWithNotice(std::uint32_t notice,
+                                                const std::vector<std::uint8_t>& bytes) {
+    return returnBuffer(notice, bytes.data(), bytes.size(), true, nullptr);
+}
+
+inline bool FakeMidiInService::sendShort(std::uint32_t message) {
+    std::unique_lock lock(mutex_);
+    const MidiHandle handle = newestHandle();
+    Port* p = port(handle);
+    if (p == nullptr || !p->started) return false;
+    notify(lock, handle, kMimData, message);
+    return true;
+}
+
+inline void FakeMidiInService::setDeviceNames(DeviceNames names) {
+    std::lock_guard lock(mutex_);
+    names_ = std::move(names);
+}
+
+inline void FakeMidiInService::failNext(InOp op, int times, int result) {
+    std::lock_guard lock(mutex_);
+    failures_.fail(op, result, times);
+}
+
+inline void FakeMidiInService::failAlways(InOp op, int result) {
+    std::lock_guard lock(mutex_);
+    failures_.fail(op, result, FailurePlan<InOp>::kForever);
+}
+
+inline void FakeMidiInService::clearFailures() {
+    std::lock_guard lock(mutex_);
+    failures_.clear();
+}
+
+inline std::vector<InCall> FakeMidiInService::calls() const {
+    std::lock_guard lock(mutex_);
+    return calls_;
+}
+
+inline std::size_t FakeMidiInService::count(InOp op) const {
+    std::lock_guard lock(mutex_);
+    return static_cast<std::size_t>(
+        std::count_if(calls_.begin(), calls_.end(), [op](const InCall& c) { return c.op == op; }));
+}
+
+inline void FakeMidiInService::clearCalls() {
+    std::lock_guard lock(mutex_);
+    calls_.clear();
+}
+
+inline std::size_t FakeMidiInService::openHandles() const {
+    std::lock_guard lock(mutex_);
+    return ports_.size();
+}
+
+inline std::size_t FakeMidiInService::lentBuffers() const {
+    std::lock_guard lock(mutex_);
+    std::size_t n = 0;
+    for (const auto& [h, p] : ports_) n += p.lent.size();
+    return n;
+}
+
+inline bool FakeMidiInService::holds(const MidiHeader* header) const {
+    std::lock_guard lock(mutex_);
+    for (const auto& [h, p] : ports_) {
+        if (p.prepared.count(header) != 0) return true;
+        if (std::find(p.lent.begin(), p.lent.end(), header) != p.lent.end()) return true;
+    }
+    return false;
+}
 
 }  // namespace pxr9::test
