@@ -42,6 +42,9 @@ struct AbortCase {
     Occurrences which = Occurrences::every();
 };
 
+// Test names carry the case name; this keeps ctest from printing the raw bytes.
+void PrintTo(const AbortCase& c, std::ostream* os) { *os << c.name; }
+
 sim::SimConfig oldBootDevice() {
     sim::SimConfig config;
     config.stamps.boot = sim::makeStamp("0.90");

@@ -26,6 +26,9 @@ struct FailureCase {
     int blocksSent;   // -1: not checked
 };
 
+// Test names carry the case name; this keeps ctest from printing the raw bytes.
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+
 sim::SimConfig oldBootDevice() {
     sim::SimConfig config;
     config.stamps.boot = sim::makeStamp("0.90");

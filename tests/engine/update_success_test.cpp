@@ -23,6 +23,9 @@ struct TimingCase {
     sim::TimingModel timing;
 };
 
+// Test names carry the case name; this keeps ctest from printing the raw bytes.
+void PrintTo(const TimingCase& c, std::ostream* os) { *os << c.name; }
+
 class FullUpdate : public ::testing::TestWithParam<TimingCase> {};
 
 TEST_P(FullUpdate, WritesTheMemoryMapAndReportsCompletion) {

@@ -36,6 +36,9 @@ struct ReportCase {
     std::string report;
 };
 
+// Test names carry the case name; this keeps ctest from printing the raw bytes.
+void PrintTo(const ReportCase& c, std::ostream* os) { *os << c.name; }
+
 const sim::VersionStamp k110 = sim::makeStamp("1.10");
 const sim::VersionStamp k100 = sim::makeStamp("1.00");
 
@@ -104,6 +107,9 @@ struct FailedCheckCase {
     std::function<void(EngineHarness&)> arrange;
     std::vector<std::string> outcome;
 };
+
+// Test names carry the case name; this keeps ctest from printing the raw bytes.
+void PrintTo(const FailedCheckCase& c, std::ostream* os) { *os << c.name; }
 
 class FailedVersionCheck : public ::testing::TestWithParam<FailedCheckCase> {};
 
