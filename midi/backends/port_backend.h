@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "midi/backends/sysex_recorder.h"
+
+namespace pxr9 {
+
+// One port a backend offers: the name a user sees and what the backend needs to open it.
+struct PortEntry {
+    std::string name;
+    std::string address;
+};
+
+// An open output: sends one whole message and returns when the buffer may be reused.
+class OutputConnection {
+  public:
+    virtual ~OutputConnection() = default;
+    virtual bool send(const std::uint8_t* data, std::size_t size) = 0;
+};
+
+// An open input feeding a recorder. Destroying it ends every delivery into the recorder.
+class InputConnection {
+  public:
+    virtual ~InputConnection() = default;
+    virtual bool start() = 0;
+    // Returns once no more bytes will be fed.
+    virtual void stop() = 0;
+};
+
+// A source of output ports (a MIDI system), in a stable order.
+class OutputBackend {
+  public:
+    virtual ~OutputBackend() = default;
+    virtual std::vector<PortEntry> ports() = 0;
+    // Null when the port cannot be opened.
+    virtual std::unique_ptr<OutputConnection> open(const PortEntry& port) = 0;
+};
+
+// A source of input ports, in a stable order.
+class InputBackend {
+  public:
+    virtual ~InputBackend() = default;
+    virtual std::vector<PortEntry> ports() = 0;
+    virtual std::unique_ptr<InputConnection> open(const PortEntry& port,
+                                                  SysexRecorder& recorder) = 0;
+};
+
+}  // namespace pxr9

@@ -1,0 +1,33 @@
+#include "midi/backends/system_midi_services.h"
+
+#include "midi/backends/jack_backend.h"
+#include "midi/backends/jack_session.h"
+#include "midi/backends/rawmidi_backend.h"
+#include "midi/backends/system_midi_in.h"
+#include "midi/backends/system_midi_out.h"
+
+namespace pxr9 {
+
+// Members end in reverse order: the services first, then the backends and the session
+// they use.
+struct SystemMidiServices::Parts {
+    JackSession jack;
+    RawMidiInputBackend rawIn;
+    RawMidiOutputBackend rawOut;
+    JackInputBackend jackIn{jack};
+    JackOutputBackend jackOut{jack};
+    SystemMidiIn in{{&rawIn, &jackIn}};
+    SystemMidiOut out{{&rawOut, &jackOut}};
+};
+
+SystemMidiServices::SystemMidiServices() : parts_(std::make_unique<Parts>()) {}
+SystemMidiServices::~SystemMidiServices() = default;
+
+MidiInService& SystemMidiServices::in() {
+    return parts_->in;
+}
+MidiOutService& SystemMidiServices::out() {
+    return parts_->out;
+}
+
+}  // namespace pxr9

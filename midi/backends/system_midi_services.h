@@ -1,0 +1,26 @@
+#pragma once
+
+#include <memory>
+
+#include "midi/midi_service.h"
+
+namespace pxr9 {
+
+// The program's MIDI platform on Linux: hardware ports through ALSA rawmidi first, then the
+// MIDI ports of a running JACK server, in one numbering per direction.
+class SystemMidiServices {
+  public:
+    SystemMidiServices();
+    ~SystemMidiServices();
+    SystemMidiServices(const SystemMidiServices&) = delete;
+    SystemMidiServices& operator=(const SystemMidiServices&) = delete;
+
+    MidiInService& in();
+    MidiOutService& out();
+
+  private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
+
+}  // namespace pxr9

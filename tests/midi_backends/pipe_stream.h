@@ -1,0 +1,46 @@
+#pragma once
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "midi/backends/byte_stream.h"
+
+namespace pxr9::test {
+
+// The read end of a pipe as a byte source, the way the rawmidi input is one.
+class PipeSource : public ByteSource {
+  public:
+    explicit PipeSource(int fd) : fd_(fd) {
+        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
+    }
+    ~PipeSource() override { ::close(fd_); }
+    std::vector<pollfd> pollDescriptors() override { return {pollfd{fd_, POLLIN, 0}}; }
+    long readSome(std::uint8_t* data, std::size_t size) override {
+        const ssize_t n = ::read(fd_, data, size);
+        if (n > 0) return n;
+        if (n == 0) return -EPIPE;
+        return errno == EAGAIN || errno == EINTR ? 0 : -errno;
+    }
+
+  private:
+    int fd_;
+};
+
+// The write end of a pipe as a byte sink; a pipe has nothing to drain.
+class PipeSink : public ByteSink {
+  public:
+    explicit PipeSink(int fd) : fd_(fd) {}
+    ~PipeSink() override { ::close(fd_); }
+    long write(const std::uint8_t* data, std::size_t size) override {
+        const ssize_t n = ::write(fd_, data, size);
+        return n < 0 ? -errno : n;
+    }
+    int drain() override { return 0; }
+
+  private:
+    int fd_;
+};
+
+}  // namespace pxr9::test

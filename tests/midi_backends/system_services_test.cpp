@@ -1,0 +1,259 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+#include "midi/backends/stream_connections.h"
+#include "midi/backends/system_midi_in.h"
+#include "midi/backends/system_midi_out.h"
+#include "midi/midi_in_port.h"
+#include "midi/midi_out_port.h"
+#include "pipe_stream.h"
+#include "recorder_fixture.h"
+
+namespace pxr9 {
+namespace {
+
+using test::Bytes;
+using test::ReturnLog;
+using test::sysex;
+
+class FakeOutput : public OutputConnection {
+  public:
+    explicit FakeOutput(std::vector<Bytes>& sent, bool accept) : sent_(sent), accept_(accept) {}
+    bool send(const std::uint8_t* data, std::size_t size) override {
+        if (accept_) sent_.emplace_back(data, data + size);
+        return accept_;
+    }
+
+  private:
+    std::vector<Bytes>& sent_;
+    bool accept_;
+};
+
+// A MIDI system with a fixed list of ports that records what is opened and sent.
+class FakeOutputBackend : public OutputBackend {
+  public:
+    explicit FakeOutputBackend(std::vector<PortEntry> list) : list(std::move(list)) {}
+    std::vector<PortEntry> ports() override { return list; }
+    std::unique_ptr<OutputConnection> open(const PortEntry& port) override {
+        opened.push_back(port.address);
+        if (!opens) return nullptr;
+        return std::make_unique<FakeOutput>(sent, accepts);
+    }
+
+    std::vector<PortEntry> list;
+    std::vector<std::string> opened;
+    std::vector<Bytes> sent;
+    bool opens = true;
+    bool accepts = true;
+};
+
+class SystemMidiOutTest : public ::testing::Test {
+  protected:
+    FakeOutputBackend hardware{{{"KEVO PXR-9", "hw:1,0,0"}, {"", "hw:1,0,1"}}};
+    FakeOutputBackend software{{{"KEVO PXR-9", "sim:KEVO PXR-9"}}};
+    SystemMidiOut service{{&hardware, &software}};
+};
+
+TEST_F(SystemMidiOutTest, NumbersHardwareFirstThenSoftwarePorts) {
+    ASSERT_EQ(service.deviceCount(), 3);
+    struct Case {
+        int index;
+        const char* name;
+        FakeOutputBackend* backend;
+        const char* address;
+    };
+    const Case cases[] = {
+        {0, "KEVO PXR-9", &hardware, "hw:1,0,0"},
+        {1, "", &hardware, "hw:1,0,1"},
+        {2, "KEVO PXR-9", &software, "sim:KEVO PXR-9"},
+    };
+    for (const Case& c : cases) {
+        std::string name = "unread";
+        EXPECT_TRUE(service.deviceName(c.index, name));
+        EXPECT_EQ(name, c.name) << c.index;
+        MidiHandle handle = 0;
+        ASSERT_EQ(service.open(handle, c.index), kMidiOk) << c.index;
+        EXPECT_NE(handle, 0u);
+        ASSERT_FALSE(c.backend->opened.empty());
+        EXPECT_EQ(c.backend->opened.back(), c.address);
+        EXPECT_EQ(service.close(handle), kMidiOk);
+    }
+    EXPECT_EQ(hardware.opened.size() + software.opened.size(), 3u);
+}
+
+TEST_F(SystemMidiOutTest, NumbersWithoutAPortFailToOpen) {
+    service.deviceCount();
+    for (const std::int32_t index : {-1, 3, 1000}) {
+        MidiHandle handle = 99;
+        EXPECT_EQ(service.open(handle, index), kMidiError) << index;
+        EXPECT_EQ(handle, 99u) << index;
+        std::string name;
+        EXPECT_FALSE(service.deviceName(index, name)) << index;
+    }
+    EXPECT_TRUE(hardware.opened.empty());
+    EXPECT_TRUE(software.opened.empty());
+}
+
+TEST_F(SystemMidiOutTest, AChosenNumberOpensThePortTheListShowed) {
+    ASSERT_EQ(service.deviceCount(), 3);
+    // A hardware port goes away after the list was shown: number 2 is still the software port.
+    hardware.list.pop_back();
+    MidiHandle handle = 0;
+    ASSERT_EQ(service.open(handle, 2), kMidiOk);
+    EXPECT_EQ(software.opened, std::vector<std::string>{"sim:KEVO PXR-9"});
+    // The next count takes the new list.
+    EXPECT_EQ(service.deviceCount(), 2);
+    service.close(handle);
+}
+
+TEST_F(SystemMidiOutTest, SendThroughTheOutputPortMarksDoneOnlyAfterTheBytesWentOut) {
+    MidiOutPort port(service);
+    service.deviceCount();
+    ASSERT_EQ(port.open(2), kMidiOk);
+    const Bytes message = sysex(4700);
+    EXPECT_EQ(sendSysEx(port, message.data(), static_cast<std::int32_t>(message.size())), 0);
+    EXPECT_EQ(software.sent, std::vector<Bytes>{message});
+
+    software.accepts = false;  // a refused send is a failure, never a hang on the done flag
+    port.close();
+    ASSERT_EQ(port.open(2), kMidiOk);
+    EXPECT_EQ(sendSysEx(port, message.data(), static_cast<std::int32_t>(message.size())), -1);
+    port.close();
+    EXPECT_EQ(sendSysEx(port, message.data(), static_cast<std::int32_t>(message.size())), -1);
+}
+
+TEST_F(SystemMidiOutTest, HandlesThatAreClosedOrUnknownAreRefused) {
+    service.deviceCount();
+    MidiHandle handle = 0;
+    ASSERT_EQ(service.open(handle, 0), kMidiOk);
+    ASSERT_EQ(service.close(handle), kMidiOk);
+    Bytes message = sysex(10);
+    MidiHeader header;
+    header.data = message.data();
+    header.bufferLength = static_cast<std::uint32_t>(message.size());
+    for (const MidiHandle stale : {handle, MidiHandle{0}, MidiHandle{12345}}) {
+        EXPECT_EQ(service.prepareHeader(stale, header), kMidiError);
+        EXPECT_EQ(service.longMessage(stale, header), kMidiError);
+        EXPECT_EQ(service.unprepareHeader(stale, header), kMidiError);
+        EXPECT_EQ(service.close(stale), kMidiError);
+    }
+    EXPECT_EQ(header.flags.load() & kHeaderDone, 0u);
+    EXPECT_TRUE(hardware.sent.empty());
+}
+
+// Input ports over pipes: the test writes what a device would send.
+class PipeInputBackend : public InputBackend {
+  public:
+    std::vector<PortEntry> ports() override { return {{"KEVO PXR-9", "pipe"}}; }
+    std::unique_ptr<InputConnection> open(const PortEntry&, SysexRecorder& recorder) override {
+        int fds[2];
+        if (::pipe(fds) != 0) return nullptr;
+        writeEnd = fds[1];
+        ++opens;
+        return std::make_unique<StreamInput>(std::make_unique<test::PipeSource>(fds[0]), recorder);
+    }
+
+    int writeEnd = -1;
+    int opens = 0;
+};
+
+class NoInputBackend : public InputBackend {
+  public:
+    std::vector<PortEntry> ports() override { return {{"Other", "x"}}; }
+    std::unique_ptr<InputConnection> open(const PortEntry&, SysexRecorder&) override {
+        return nullptr;
+    }
+};
+
+void writeAll(int fd, const Bytes& bytes) {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + at, bytes.size() - at);
+        ASSERT_GT(n, 0);
+        at += static_cast<std::size_t>(n);
+    }
+}
+
+// Waits for the queue to hold `count` nodes; the deadline only guards against a hang.
+std::vector<Bytes> takeQueued(MidiInPort& port, std::size_t count) {
+    std::vector<Bytes> taken;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (taken.size() < count && std::chrono::steady_clock::now() < giveUp) {
+        if (const QueueNode* node = port.queue().head()) {
+            taken.emplace_back(node->data.get(), node->data.get() + node->size);
+            port.queue().popHead();
+        } else {
+            std::this_thread::yield();
+        }
+    }
+    return taken;
+}
+
+TEST(SystemMidiIn, InputPortReceivesWholeMessagesAndClosesCleanly) {
+    NoInputBackend hardware;
+    PipeInputBackend software;
+    SystemMidiIn service({&hardware, &software});
+    ASSERT_EQ(service.deviceCount(), 2);
+    MidiInPort port(service);
+    EXPECT_EQ(port.open(0), 0);  // a port the backend cannot open
+    ASSERT_EQ(port.open(1), 1);
+
+    const Bytes a = sysex(4700, 1);
+    const Bytes b = sysex(10000, 2);
+    writeAll(software.writeEnd, test::join({{0xFE, 0x80, 0x40, 0x00}, a, {0xF8}, b}));
+    const auto got = takeQueued(port, 3);
+    const std::vector<Bytes> expected = {a, Bytes(b.begin(), b.begin() + 8192),
+                                         Bytes(b.begin() + 8192, b.end())};
+    EXPECT_EQ(got, expected);
+
+    // Close runs stop, reset, unprepare and close: every step must succeed, which needs the
+    // buffer handed back before the unprepare.
+    port.close();
+    EXPECT_FALSE(port.isOpen());
+    // The close has released the input: its read end is gone.
+    std::signal(SIGPIPE, SIG_IGN);
+    EXPECT_EQ(::write(software.writeEnd, a.data(), a.size()), -1);
+    EXPECT_EQ(errno, EPIPE);
+    EXPECT_TRUE(port.queue().empty());
+    ::close(software.writeEnd);
+
+    ASSERT_EQ(port.open(1), 1);  // and the device opens again
+    EXPECT_EQ(software.opens, 2);
+    port.close();
+    ::close(software.writeEnd);
+}
+
+TEST(SystemMidiIn, ALentBufferCannotBeUnpreparedAndStaleHandlesAreRefused) {
+    PipeInputBackend software;
+    SystemMidiIn service({&software});
+    ReturnLog log;
+    MidiHandle handle = 0;
+    EXPECT_EQ(service.open(handle, 0, nullptr, &log), kMidiError);  // no callback, no port
+    ASSERT_EQ(service.open(handle, 0, &ReturnLog::onInput, &log), kMidiOk);
+    log.relend = false;
+    ASSERT_EQ(service.prepareHeader(handle, log.header()), kMidiOk);
+    ASSERT_EQ(service.addBuffer(handle, log.header()), kMidiOk);
+    EXPECT_EQ(service.unprepareHeader(handle, log.header()), kMidiError);
+    ASSERT_EQ(service.reset(handle), kMidiOk);
+    ASSERT_EQ(log.returns().size(), 1u);
+    EXPECT_EQ(log.returns()[0].handle, handle);
+    EXPECT_EQ(service.unprepareHeader(handle, log.header()), kMidiOk);
+    ASSERT_EQ(service.close(handle), kMidiOk);
+    ::close(software.writeEnd);
+
+    for (const MidiHandle stale : {handle, MidiHandle{0}, MidiHandle{777}}) {
+        EXPECT_EQ(service.reset(stale), kMidiError);
+        EXPECT_EQ(service.addBuffer(stale, log.header()), kMidiError);
+        EXPECT_EQ(service.start(stale), kMidiError);
+        EXPECT_EQ(service.stop(stale), kMidiError);
+        EXPECT_EQ(service.close(stale), kMidiError);
+    }
+}
+
+}  // namespace
+}  // namespace pxr9
