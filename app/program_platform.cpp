@@ -1,0 +1,25 @@
+#include "app/program_platform.h"
+
+#include "midi/backends/system_midi_services.h"
+#include "midi/real_timer_platform.h"
+#include "protocol/real_time.h"
+
+namespace pxr9 {
+
+struct ProgramPlatform::Parts {
+    SystemMidiServices midi;
+    RealTimerPlatform timer;
+    RealReplyEvent replyEvent;
+    RealClock clock;
+};
+
+ProgramPlatform::ProgramPlatform() : parts_(std::make_unique<Parts>()) {}
+
+ProgramPlatform::~ProgramPlatform() = default;
+
+UpdaterPlatform ProgramPlatform::platform() {
+    return {parts_->midi.in(), parts_->midi.out(), parts_->timer, parts_->replyEvent,
+            parts_->clock};
+}
+
+}  // namespace pxr9
