@@ -1,0 +1,82 @@
+// pxr9-cli: the updater's commands on a console.
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tools/cli/cli_options.h"
+#include "tools/cli/cli_session.h"
+#include "tools/cli/console_surface.h"
+#include "tools/cli/system_platform.h"
+
+namespace {
+
+// Takes SIGINT and SIGTERM for the whole process (they are blocked in every thread) and
+// turns them into an abort; SIGUSR1 from main ends it once the run is over.
+class SignalWatcher {
+public:
+    explicit SignalWatcher(const sigset_t& signals) : signals_(signals) {}
+    ~SignalWatcher() { stop(); }
+
+    void start(pxr9::tools::CliSession& session) {
+        thread_ = std::thread([this, &session] {
+            while (true) {
+                int received = 0;
+                if (sigwait(&signals_, &received) != 0) continue;
+                if (received == SIGUSR1) return;
+                session.abort();
+            }
+        });
+    }
+
+    void stop() {
+        if (!thread_.joinable()) return;
+        pthread_kill(thread_.native_handle(), SIGUSR1);
+        thread_.join();
+    }
+
+private:
+    sigset_t signals_;
+    std::thread thread_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace pxr9::tools;
+    const CliArgs args = parseCliArgs(std::vector<std::string>(argv + 1, argv + argc));
+    if (args.help) {
+        std::cout << kCliUsage;
+        return kExitSuccess;
+    }
+    if (!args.command) {
+        std::cerr << "pxr9-cli: " << args.error << "\n" << kCliUsage;
+        return kExitUsage;
+    }
+
+    // Blocked before any thread starts (JACK's included), so only the watcher takes them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    ConsoleSurface surface(std::cout, std::cerr, isatty(STDOUT_FILENO) == 1);
+    SystemPlatform system;
+    int code = kExitFailure;
+    {
+        CliSession session(system.platform(), surface, std::cout, std::cerr);
+        SignalWatcher watcher(signals);
+        watcher.start(session);
+        code = session.run(*args.command);
+        watcher.stop();
+        if (session.aborted()) code = kExitFailure;
+    }
+    return code;
+}

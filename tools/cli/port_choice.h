@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/cli/cli_options.h"
+
+namespace pxr9::tools {
+
+struct PortChoice {
+    std::int32_t device = -1;  // -1: none, which the port then fails to open, as in the dialog
+    std::string error;         // set when a name was given that no device has
+};
+
+// The device number for a port argument: a number as given, the first device with a given
+// name, or, without an argument, the device the dialog of copy `instance` pre-selects.
+PortChoice choosePort(const std::optional<PortArg>& arg, const std::vector<std::string>& names,
+                      int instance);
+
+}  // namespace pxr9::tools

@@ -1,0 +1,25 @@
+#include "tools/cli/system_platform.h"
+
+#include "midi/backends/system_midi_services.h"
+#include "midi/real_timer_platform.h"
+#include "protocol/real_time.h"
+
+namespace pxr9::tools {
+
+struct SystemPlatform::Parts {
+    SystemMidiServices midi;
+    RealTimerPlatform timer;
+    RealReplyEvent replyEvent;
+    RealClock clock;
+};
+
+SystemPlatform::SystemPlatform() : parts_(std::make_unique<Parts>()) {}
+
+SystemPlatform::~SystemPlatform() = default;
+
+UpdaterPlatform SystemPlatform::platform() {
+    return {parts_->midi.in(), parts_->midi.out(), parts_->timer, parts_->replyEvent,
+            parts_->clock};
+}
+
+}  // namespace pxr9::tools
