@@ -1,0 +1,192 @@
+// Everything a device can send, as the platform hands it to the input port, through the
+// receive queue into the reply dispatcher.
+//
+// The input is a sequence of records, each one return of the receive buffer:
+//   control byte, length (2 bytes, least significant first, taken modulo 8193), the bytes.
+// A return may hold anything: part of a message, several joined, no F0 or no F7.
+// Control bits 0..2 choose how the buffer comes back:
+//   0..3 done with the bytes recorded    4 recorded but not done
+//   5 done with nothing recorded          6 under an error notice
+//   7 a short message made of the first bytes (no buffer involved)
+// Bit 5 accepts or forgets the device identity (changes the model byte of the answers), bit 6
+// resets the ReadBuffer as a reader does before a Memory Read, bit 7 runs the dispatcher
+// after the record. The dispatcher also runs once at the end.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <set>
+#include <vector>
+
+#include "fuzz/fuzz_check.h"
+#include "fuzz/fuzz_input.h"
+#include "fuzz/recording_out_service.h"
+#include "midi/midi_in_port.h"
+#include "midi/midi_out_port.h"
+#include "protocol/device_link.h"
+#include "protocol/dispatcher.h"
+#include "protocol/messages.h"
+#include "protocol/read_buffer.h"
+#include "tests/support/fake_midi_in_service.h"
+
+namespace pxr9::fuzz {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint32_t kAcceptedIdentity = 0x0010006E;
+// n travels in two bytes that the dispatcher does not mask: at most 0xFF | 0x7F << 7.
+constexpr std::size_t kLargestReadData = 0x7FFF;
+
+class CountingReplyEvent final : public ReplyEvent {
+  public:
+    void set() override { ++signals; }
+    void reset() override {}
+    bool wait(std::uint32_t) override { return false; }
+    std::size_t signals = 0;
+};
+
+// Built once: the ReadBuffer alone is several megabytes.
+struct Rig {
+    test::FakeMidiInService inService;
+    RecordingOutService outService;
+    MidiInPort in{inService};
+    MidiOutPort out{outService};
+    CountingReplyEvent event;
+    DeviceLink link{out, in.queue(), event};
+
+    Rig() {
+        FUZZ_CHECK(in.open(0) == 1);
+        FUZZ_CHECK(out.open(0) == kMidiOk);
+    }
+
+    // A return the port did not lend the buffer back after leaves it deaf until reopened.
+    void reopen() {
+        in.close();
+        FUZZ_CHECK(in.open(0) == 1);
+    }
+
+    template <typename Return>
+    void withLentBuffer(Return giveBack) {
+        if (giveBack()) return;
+        reopen();
+        FUZZ_CHECK(giveBack());
+    }
+};
+
+Rig& rig() {
+    static Rig r;
+    return r;
+}
+
+bool isAutomaticAnswer(const DeviceLink& link, const Bytes& sent) {
+    const Bytes status0 = {0xF0, 0x52, 0x00, link.modelId(), 0x00, 0x00, 0xF7};
+    const Bytes status1 = {0xF0, 0x52, 0x00, link.modelId(), 0x00, 0x01, 0xF7};
+    const IdentityReplyRecord reply = buildIdentityReply(link.hostIdentity.load());
+    return sent == status0 || sent == status1 || sent == Bytes(reply.begin(), reply.end());
+}
+
+// Runs the dispatcher over what was queued since the last run and checks what it left.
+void dispatchAndCheck(Rig& r, std::vector<Bytes>& queued) {
+    DeviceLink& link = r.link;
+
+    // The queue holds exact copies of the recorded bytes, one node per return, in order.
+    std::size_t nodes = 0;
+    for (const QueueNode* node = link.queue.head(); node != nullptr; node = node->next) {
+        FUZZ_CHECK(nodes < queued.size());
+        const Bytes& expected = queued[nodes++];
+        FUZZ_CHECK(node->size == expected.size());
+        FUZZ_CHECK(std::memcmp(node->data.get(), expected.data(), expected.size()) == 0);
+    }
+    FUZZ_CHECK(nodes == queued.size());
+
+    // replyCode may become 0, 1, a status byte of one of the messages, or stay as it was.
+    std::set<std::int32_t> allowed = {link.replyCode.load(), 0, 1};
+    for (const Bytes& m : queued) {
+        if (m.size() > 5) allowed.insert(m[5]);
+    }
+    const std::uint32_t countBefore = link.readBuffer.count();
+    const std::size_t sentBefore = r.outService.sent().size();
+    const std::size_t signalsBefore = r.event.signals;
+
+    dispatchReplies(link);
+
+    FUZZ_CHECK(link.queue.empty());
+    FUZZ_CHECK(allowed.count(link.replyCode.load()) == 1);
+    const std::uint32_t count = link.readBuffer.count();
+    FUZZ_CHECK(count <= ReadBuffer::kCapacity);
+    FUZZ_CHECK(count >= countBefore);
+    FUZZ_CHECK(count - countBefore <= queued.size() * kLargestReadData);
+    // At most one answer or one signal per message, and answers are the host's own.
+    const auto& sent = r.outService.sent();
+    FUZZ_CHECK(sent.size() - sentBefore <= queued.size());
+    for (std::size_t i = sentBefore; i < sent.size(); ++i) {
+        FUZZ_CHECK(isAutomaticAnswer(link, sent[i]));
+    }
+    FUZZ_CHECK(r.event.signals - signalsBefore <= queued.size());
+    queued.clear();
+}
+
+}  // namespace
+}  // namespace pxr9::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace pxr9;
+    using namespace pxr9::fuzz;
+
+    Rig& r = rig();
+    r.inService.clearCalls();
+    r.outService.clear();
+    r.link.replyCode.store(0);
+    r.link.currentIdentity.store(0);
+    r.link.hostIdentity.store(0);
+    r.link.readBuffer.reset();
+
+    FuzzInput input(data, size);
+    std::vector<Bytes> queued;
+    while (input.remaining() >= 3) {
+        const std::uint8_t control = input.byte();
+        const std::size_t length = input.word() % (MidiInPort::kBufferSize + 1);
+        const Bytes bytes = input.bytes(length);
+
+        if (control & 0x20) {
+            const std::uint32_t identity = r.link.modelId() == 0 ? kAcceptedIdentity : 0;
+            r.link.currentIdentity.store(identity);
+            r.link.hostIdentity.store(identity);
+        }
+        if (control & 0x40) r.link.readBuffer.reset();
+
+        switch (control & 7) {
+            case 4:
+                r.withLentBuffer([&] { return r.inService.returnNotDone(bytes); });
+                break;
+            case 5:
+                r.withLentBuffer([&] { return r.inService.returnEmpty(); });
+                break;
+            case 6:
+                r.withLentBuffer(
+                    [&] { return r.inService.returnWithNotice(kMimLongError, bytes); });
+                break;
+            case 7: {
+                std::uint32_t word = 0;
+                for (std::size_t i = 0; i < std::min<std::size_t>(3, bytes.size()); ++i) {
+                    word |= static_cast<std::uint32_t>(bytes[i]) << (8 * i);
+                }
+                FUZZ_CHECK(r.inService.sendShort(word));
+                break;
+            }
+            default:
+                r.withLentBuffer([&] { return r.inService.deliver(bytes); });
+                // Only a return with bytes in it becomes a node and gets the buffer back.
+                if (!bytes.empty()) queued.push_back(bytes);
+                break;
+        }
+        const bool lentAgain = (control & 7) < 4 && !bytes.empty();
+        if ((control & 7) != 7) FUZZ_CHECK(r.inService.lentBuffers() == (lentAgain ? 1u : 0u));
+
+        if (control & 0x80) dispatchAndCheck(r, queued);
+    }
+    dispatchAndCheck(r, queued);
+    return 0;
+}
