@@ -115,6 +115,7 @@ std::unique_ptr<OutputConnection> JackOutputBackend::open(const PortEntry& port)
     if (!session_.serverRunning()) return nullptr;
     auto output = std::make_unique<JackOutput>();
     if (!output->connect(port.address)) return nullptr;
+    session_.awaitNewConnections();
     return output;
 }
 
@@ -127,6 +128,7 @@ std::unique_ptr<InputConnection> JackInputBackend::open(const PortEntry& port,
     if (!session_.serverRunning()) return nullptr;
     auto input = std::make_unique<JackInput>();
     if (!input->connect(port.address, recorder)) return nullptr;
+    session_.awaitNewConnections();
     return input;
 }
 

@@ -2,7 +2,9 @@
 
 #include <jack/jack.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "midi/backends/jack_names.h"
 
@@ -46,6 +48,21 @@ void JackSession::onShutdown(void* self) {
 bool JackSession::serverRunning() {
     std::lock_guard lock(mutex_);
     return connect();
+}
+
+void JackSession::awaitNewConnections() {
+    std::lock_guard lock(mutex_);
+    if (!connect()) return;
+    // Three cycles leave room for a switch that the server had to put off by one. Bounded, so
+    // a server that stops running cannot hold an open for ever.
+    constexpr jack_nframes_t kCycles = 3;
+    const jack_nframes_t period = jack_get_buffer_size(client_);
+    const jack_nframes_t begin = jack_frame_time(client_);
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (jack_frame_time(client_) - begin < kCycles * period && !lost_.load() &&
+           std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 std::vector<PortEntry> JackSession::ports(bool sinks) {

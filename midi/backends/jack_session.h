@@ -24,6 +24,9 @@ class JackSession {
     std::vector<PortEntry> ports(bool sinks);
     // Whether a server answers now.
     bool serverRunning();
+    // Returns once a connection just made carries data. The server takes a new connection
+    // into its graph only at the start of a later cycle; a message sent before would be lost.
+    void awaitNewConnections();
 
   private:
     bool connect();
