@@ -9,13 +9,13 @@ namespace pxr9 {
 
 // The About box: the program's name (never a copy number), the icon and the maker notice.
 class CAboutDlg : public QDialog {
-public:
+  public:
     explicit CAboutDlg(QWidget* parent = nullptr);
 
     QLineEdit* aboutTitle() const { return aboutTitle_; }
     QPushButton* okButton() const { return okButton_; }
 
-private:
+  private:
     QLineEdit* aboutTitle_;
     QPushButton* okButton_;
 };

@@ -10,7 +10,7 @@ namespace pxr9 {
 // Converts the layout units of a dialog template into pixels for a font: a horizontal unit
 // is a quarter of the average character width, a vertical unit an eighth of the line height.
 class DialogUnits {
-public:
+  public:
     explicit DialogUnits(const QFont& font) {
         const QFontMetrics metrics(font);
         // The average over the letters, as templates were laid out for.
@@ -26,7 +26,7 @@ public:
         return QRect(x(left), y(top), x(width), y(height));
     }
 
-private:
+  private:
     double baseX_ = 0;
     double baseY_ = 0;
 };

@@ -11,7 +11,7 @@ namespace pxr9 {
 // Unix socket: the kernel drops the name with the last descriptor, so a copy that crashes or
 // is killed frees its name as well and no file is ever left behind.
 class InstanceLock {
-public:
+  public:
     // The lock on `name`, or none when another holder has it or it cannot be made at all.
     static std::optional<InstanceLock> tryAcquire(const std::string& name);
 
@@ -19,7 +19,7 @@ public:
     InstanceLock& operator=(InstanceLock&& other) noexcept;
     ~InstanceLock();
 
-private:
+  private:
     explicit InstanceLock(int fd) : fd_(fd) {}
     int fd_ = -1;
 };

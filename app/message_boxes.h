@@ -11,7 +11,7 @@ enum class BoxIcon { Error, Information, Warning };
 // Every modal box of the program goes through here, so tests can answer boxes at once and
 // see exactly what would have been shown.
 class MessageBoxes {
-public:
+  public:
     virtual ~MessageBoxes() = default;
     // Shows a modal box with a single "OK" button; returns once it has been dismissed.
     // `owner` may be null (a box before any window exists).
@@ -20,9 +20,8 @@ public:
 };
 
 class QtMessageBoxes final : public MessageBoxes {
-public:
-    void show(QWidget* owner, const QString& text, const QString& caption,
-              BoxIcon icon) override;
+  public:
+    void show(QWidget* owner, const QString& text, const QString& caption, BoxIcon icon) override;
 };
 
 }  // namespace pxr9

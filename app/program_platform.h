@@ -8,7 +8,7 @@ namespace pxr9 {
 
 // The real MIDI services, timer, event and clock the program runs on; built once in main.
 class ProgramPlatform {
-public:
+  public:
     ProgramPlatform();
     ~ProgramPlatform();
     ProgramPlatform(const ProgramPlatform&) = delete;
@@ -16,7 +16,7 @@ public:
 
     UpdaterPlatform platform();
 
-private:
+  private:
     struct Parts;
     std::unique_ptr<Parts> parts_;
 };

@@ -25,8 +25,7 @@ bool CP7xUpdatorApp::InitInstance() {
         return false;
     }
     // The executable's name stands as the caption, as there is no window title yet.
-    const QString caption =
-        QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    const QString caption = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     boxes_.show(nullptr, QString::fromStdString(refusalText(kMaxInstances)), caption,
                 BoxIcon::Warning);
     return false;

@@ -12,7 +12,7 @@ namespace pxr9 {
 // Start-up: numbers this copy, then runs the main dialog for its whole life. A copy that
 // finds every number taken shows the refusal box and runs no dialog.
 class CP7xUpdatorApp {
-public:
+  public:
     // Builds and runs the main dialog of copy n modally.
     using RunDialog = std::function<void(int instanceNumber)>;
 
@@ -25,7 +25,7 @@ public:
     // 1..20 once numbered, else 0.
     int instanceNumber() const { return instanceNumber_; }
 
-private:
+  private:
     MessageBoxes& boxes_;
     RunDialog runDialog_;
     std::string instanceNameBase_;

@@ -36,11 +36,13 @@ void fillList(QComboBox* list, const std::vector<std::string>& names, int select
 
 }  // namespace
 
-WorkerEntries engineWorkers() { return {updateWorker, versionCheckWorker}; }
+WorkerEntries engineWorkers() {
+    return {updateWorker, versionCheckWorker};
+}
 
 CP7xUpdatorDlg::CP7xUpdatorDlg(const UpdaterPlatform& platform, int instanceNumber,
-                               MessageBoxes& boxes, WorkerEntries workers,
-                               ResourceLookup lookup, QWidget* parent)
+                               MessageBoxes& boxes, WorkerEntries workers, ResourceLookup lookup,
+                               QWidget* parent)
     : QDialog(parent),
       instanceNumber_(instanceNumber),
       boxes_(boxes),
@@ -52,7 +54,9 @@ CP7xUpdatorDlg::CP7xUpdatorDlg(const UpdaterPlatform& platform, int instanceNumb
     initDialog();
 }
 
-CP7xUpdatorDlg::~CP7xUpdatorDlg() { OnDestroy(); }
+CP7xUpdatorDlg::~CP7xUpdatorDlg() {
+    OnDestroy();
+}
 
 void CP7xUpdatorDlg::buildControls() {
     const DialogUnits du(font());
@@ -146,7 +150,9 @@ void CP7xUpdatorDlg::scanPorts() {
     fillList(midiInList_, inNames, selectPort(inNames, patterns));
 }
 
-void CP7xUpdatorDlg::showErrorText(std::uint32_t messageId) { showError(loadMessage(messageId)); }
+void CP7xUpdatorDlg::showErrorText(std::uint32_t messageId) {
+    showError(loadMessage(messageId));
+}
 
 int CP7xUpdatorDlg::openPorts() {
     if (state_.busy.load() == 1) {
@@ -269,8 +275,7 @@ void CP7xUpdatorDlg::setProgressPosition(std::int32_t position) {
 
 void CP7xUpdatorDlg::showError(const std::string& text) {
     host_.call([this, text] {
-        boxes_.show(this, fromText(text), fromText(loadMessage(kMsgErrorCaption)),
-                    BoxIcon::Error);
+        boxes_.show(this, fromText(text), fromText(loadMessage(kMsgErrorCaption)), BoxIcon::Error);
     });
 }
 

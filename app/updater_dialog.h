@@ -31,7 +31,7 @@ inline constexpr unsigned kAboutCommand = 0x10;
 // The updater's one window. It owns the UpdaterState and is the surface its workers report
 // through: each surface call takes effect on the GUI thread before the worker goes on.
 class CP7xUpdatorDlg : public QDialog, public DialogSurface {
-public:
+  public:
     CP7xUpdatorDlg(const UpdaterPlatform& platform, int instanceNumber, MessageBoxes& boxes,
                    WorkerEntries workers = engineWorkers(),
                    ResourceLookup lookup = pxr9::findResource, QWidget* parent = nullptr);
@@ -83,11 +83,11 @@ public:
 
     void done(int result) override;
 
-protected:
+  protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void initDialog();
     void showErrorText(std::uint32_t messageId);

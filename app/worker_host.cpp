@@ -13,7 +13,9 @@ WorkerHost::~WorkerHost() {
     join();
 }
 
-bool WorkerHost::onGuiThread() const { return QThread::currentThread() == receiver_.thread(); }
+bool WorkerHost::onGuiThread() const {
+    return QThread::currentThread() == receiver_.thread();
+}
 
 void WorkerHost::start(std::function<void()> work) {
     join();
@@ -44,7 +46,8 @@ void WorkerHost::call(std::function<void()> fn) {
         changed_.notify_all();
     }
     // The receiver lives on the GUI thread until the worker has been joined.
-    QMetaObject::invokeMethod(&receiver_, [this] { serve(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &receiver_, [this] { serve(); }, Qt::QueuedConnection);
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return pending->done || closed_; });
 }

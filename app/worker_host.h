@@ -16,7 +16,7 @@ namespace pxr9 {
 // returns at once without running, so a worker can never be held up by, or reach, a dialog
 // that is going away. Built, started, joined and closed on the GUI thread.
 class WorkerHost {
-public:
+  public:
     WorkerHost();
     // Closes and joins.
     ~WorkerHost();
@@ -44,7 +44,7 @@ public:
     // Whether a worker's call waits to be run (lets tests close at exactly that moment).
     bool hasPendingCall() const;
 
-private:
+  private:
     struct Call {
         std::function<void()> fn;
         bool done = false;

@@ -26,8 +26,7 @@ std::array<std::string, kPortNameCount> portNames(NameEncoding encoding) {
             "KEVO T Series"};
 }
 
-std::array<std::string, kPortNameCount> portPatterns(int instanceNumber,
-                                                     NameEncoding encoding) {
+std::array<std::string, kPortNameCount> portPatterns(int instanceNumber, NameEncoding encoding) {
     auto patterns = portNames(encoding);
     if (instanceNumber != 1) {
         for (auto& pattern : patterns) {

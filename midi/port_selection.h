@@ -22,8 +22,7 @@ inline constexpr std::size_t kPortNameCount = 6;
 std::array<std::string, kPortNameCount> portNames(NameEncoding encoding);
 
 // The names a copy looks for: the names themselves for copy 1, "name (n)" for copy n.
-std::array<std::string, kPortNameCount> portPatterns(int instanceNumber,
-                                                     NameEncoding encoding);
+std::array<std::string, kPortNameCount> portPatterns(int instanceNumber, NameEncoding encoding);
 
 // One name per device in device order; the count is asked again before every item, and a
 // device whose name cannot be read still gets an (empty) item, so item k is device k.

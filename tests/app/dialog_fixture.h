@@ -33,17 +33,21 @@ struct ControlState {
     bool operator==(const ControlState&) const = default;
     friend std::ostream& operator<<(std::ostream& os, const ControlState& s) {
         return os << "{lists " << s.lists << ", execute " << s.execute << ", exit " << s.exit
-                  << ", rescan " << s.rescan << ", versionCheck " << s.versionCheck
-                  << ", busy " << s.busy << "}";
+                  << ", rescan " << s.rescan << ", versionCheck " << s.versionCheck << ", busy "
+                  << s.busy << "}";
     }
 };
 
 inline ControlState expected(DialogState state) {
     switch (state) {
-        case DialogState::Idle: return {true, true, true, true, true, 0};
-        case DialogState::Updating: return {false, false, false, false, false, 1};
-        case DialogState::Updated: return {true, false, true, true, false, 0};
-        case DialogState::CheckingVersions: return {false, false, true, false, false, 1};
+        case DialogState::Idle:
+            return {true, true, true, true, true, 0};
+        case DialogState::Updating:
+            return {false, false, false, false, false, 1};
+        case DialogState::Updated:
+            return {true, false, true, true, false, 0};
+        case DialogState::CheckingVersions:
+            return {false, false, true, false, false, 1};
     }
     return {};
 }
@@ -123,7 +127,7 @@ inline void settle(CP7xUpdatorDlg& dialog) {
 }
 
 class DialogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { fake.setNames({"Other", "KEVO PXR-9"}); }
 
     CP7xUpdatorDlg& make(int instanceNumber = 1) {

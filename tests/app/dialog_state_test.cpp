@@ -1,4 +1,6 @@
 #include <QMenu>
+#include <future>
+#include <thread>
 
 #include "protocol/dispatcher.h"
 #include "tests/app/dialog_fixture.h"
@@ -85,8 +87,7 @@ struct PortFailureCase {
     friend void PrintTo(const PortFailureCase& c, std::ostream* os) { *os << c.name; }
 };
 
-class PortFailureTest : public DialogTest,
-                        public ::testing::WithParamInterface<PortFailureCase> {};
+class PortFailureTest : public DialogTest, public ::testing::WithParamInterface<PortFailureCase> {};
 
 TEST_P(PortFailureTest, ReportsAndStaysIdle) {
     const auto& c = GetParam();
@@ -164,6 +165,34 @@ TEST_F(DialogTest, ProgressPositionOutsideTheRangeIsPinnedToItsEnd) {
     EXPECT_EQ(dlg.progressBar()->value(), 10);
     dlg.setProgressPosition(-3);
     EXPECT_EQ(dlg.progressBar()->value(), 0);
+}
+
+// The worker has handed the dialog back (busy 0) but still waits for its last surface call
+// when the next command starts a new worker: starting must serve that call, not deadlock.
+TEST_F(DialogTest, ACommandRightAfterTheHandBackServesTheLastCallOfTheOldWorker) {
+    std::atomic<int> runs{0};
+    std::promise<void> go;
+    std::shared_future<void> goSignal = go.get_future().share();
+    WorkerEntries entries{[&](UpdaterState& s) {
+                              releaseControls(s);
+                              if (++runs == 1) goSignal.wait();
+                              s.surface.enableStartButtons(false);
+                              return 0;
+                          },
+                          nullptr};
+    dialog = std::make_unique<CP7xUpdatorDlg>(fake.platform(), 1, boxes, entries);
+    auto& dlg = *dialog;
+    dlg.executeButton()->click();
+    // Serve calls only until the dialog is handed back.
+    while (dlg.state().busy.load() != 0) QCoreApplication::sendPostedEvents();
+    go.set_value();
+    while (!dlg.workerHost().hasPendingCall()) std::this_thread::yield();
+
+    dlg.OnExecute();
+    EXPECT_TRUE(boxes.shown.empty());
+    dlg.joinWorker();
+    EXPECT_EQ(runs.load(), 2);
+    EXPECT_EQ(observe(dlg), expected(DialogState::Updated));
 }
 
 }  // namespace

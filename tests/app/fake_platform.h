@@ -32,7 +32,7 @@ struct FakeDevices {
 
 // Accepts every send at once; the device never answers.
 class FakeMidiOut final : public MidiOutService {
-public:
+  public:
     FakeDevices devices;
     int openCount = 0;
     int closeCount = 0;
@@ -59,7 +59,7 @@ public:
 
 // Holds the lent buffer until a reset hands it back empty, as a platform does.
 class FakeMidiIn final : public MidiInService {
-public:
+  public:
     FakeDevices devices;
     int openCount = 0;
     int closeCount = 0;
@@ -81,8 +81,7 @@ public:
             lent_ = nullptr;
             header->bytesRecorded = 0;
             header->flags.fetch_or(kHeaderDone);
-            callback_(handle, kMimLongData, instance_, reinterpret_cast<std::uintptr_t>(header),
-                      0);
+            callback_(handle, kMimLongData, instance_, reinterpret_cast<std::uintptr_t>(header), 0);
         }
         return kMidiOk;
     }
@@ -101,7 +100,7 @@ public:
         return kMidiOk;
     }
 
-private:
+  private:
     MidiInCallback callback_ = nullptr;
     void* instance_ = nullptr;
     MidiHeader* lent_ = nullptr;
@@ -109,7 +108,7 @@ private:
 
 // Records the poll timer's start and stop; never ticks, so no reply is ever dispatched.
 class FakeTimer final : public TimerPlatform {
-public:
+  public:
     TimerCallback callback = nullptr;
     std::uintptr_t userData = 0;
     std::uint32_t period = 0;
@@ -137,7 +136,7 @@ public:
 
 // Pauses cost nothing: tests never wait for time to pass.
 class InstantClock final : public Clock {
-public:
+  public:
     void sleep(std::uint32_t) override {}
 };
 
@@ -150,7 +149,7 @@ struct ShownBox {
 
 // Answers every box at once and remembers it; `onShow` sees the dialog as the box would.
 class RecordingBoxes final : public MessageBoxes {
-public:
+  public:
     std::vector<ShownBox> shown;
     std::function<void()> onShow;
 

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -27,7 +27,7 @@ std::string testBase(const char* what) {
 // A copy of the program in its own process: started, it reports its number; it ends when
 // told to or when killed.
 class Probe {
-public:
+  public:
     explicit Probe(const std::string& base) {
         int toChild[2];
         int fromChild[2];
@@ -66,7 +66,7 @@ public:
         end();
     }
 
-private:
+  private:
     void reap() {
         if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
         pid_ = -1;
@@ -132,13 +132,14 @@ TEST(UpdaterApp, RunsTheDialogWithItsNumberAndHoldsItUntilItEnds) {
     RecordingBoxes boxes;
     int ranWith = 0;
     int seenByOther = -1;
-    CP7xUpdatorApp app(boxes,
-                       [&](int n) {
-                           ranWith = n;
-                           Probe other(base);
-                           seenByOther = other.number();
-                       },
-                       base);
+    CP7xUpdatorApp app(
+        boxes,
+        [&](int n) {
+            ranWith = n;
+            Probe other(base);
+            seenByOther = other.number();
+        },
+        base);
     EXPECT_FALSE(app.InitInstance());
     EXPECT_EQ(ranWith, 1);
     EXPECT_EQ(app.instanceNumber(), 1);
@@ -154,12 +155,12 @@ TEST(UpdaterApp, RefusesWithoutADialogWhenAllNumbersAreTaken) {
 
     RecordingBoxes boxes;
     bool ran = false;
-    CP7xUpdatorApp app(boxes, [&](int) { ran = true; }, base);
+    CP7xUpdatorApp app(
+        boxes, [&](int) { ran = true; }, base);
     EXPECT_FALSE(app.InitInstance());
     EXPECT_FALSE(ran);
     EXPECT_EQ(app.instanceNumber(), 0);
-    const QString caption =
-        QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    const QString caption = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     const ShownBox refusal{
         QStringLiteral("It is forbidden to launch more than 20 instance of this application."),
         caption, BoxIcon::Warning};

@@ -41,8 +41,11 @@ INSTANTIATE_TEST_SUITE_P(
         SelectCase{"PlainNameForCopy1", 1, U, {"Other", "KEVO PXR-9"}, 1},
         SelectCase{"EveryNameCounts", 1, U, {"KEVO T Series", "x", "KEVO RN Series"}, 2},
         SelectCase{"LongerNameMatchedByItsOwnPattern", 1, U, {"KEVO PXR-9 MIDI", "x"}, 0},
-        SelectCase{"TwoEqualNamesHigherWins", 1, U,
-                   {"USB Audio Device", "Other", "USB Audio Device", "Other"}, 2},
+        SelectCase{"TwoEqualNamesHigherWins",
+                   1,
+                   U,
+                   {"USB Audio Device", "Other", "USB Audio Device", "Other"},
+                   2},
         SelectCase{"Copy2TakesItsSuffix", 2, U, {"KEVO PXR-9 (2)", "KEVO PXR-9"}, 0},
         SelectCase{"Copy2NeverThePlainName", 2, U, {"KEVO PXR-9", "KEVO PXR-9 (3)"}, -1},
         SelectCase{"Copy1NeverASuffix", 1, U, {"KEVO PXR-9 (2)"}, -1},
@@ -60,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A device list whose answers the test scripts.
 class ScriptedDevices final : public MidiDeviceList {
-public:
+  public:
     std::vector<int> counts;  // answered in turn; the last one repeats
     std::vector<std::pair<bool, std::string>> names;
     int asked = 0;
