@@ -1,0 +1,53 @@
+# Starting and stopping a private JACK dummy server and simulated devices on it.
+# Sourced by ./run and the end-to-end tests; everything started is stopped by pxr9_stop_all.
+
+PXR9_STARTED_PIDS=()
+
+# pxr9_start_jack NAME [period]: a dummy-driver server of that name, used by every client
+# started from this shell (JACK_DEFAULT_SERVER). Returns once clients can connect.
+pxr9_start_jack() {
+    local name=$1 period=${2:-128}
+    export JACK_DEFAULT_SERVER=$name
+    export JACK_NO_AUDIO_RESERVATION=1
+    export JACK_NO_START_SERVER=1
+    jackd --no-realtime -n "$name" -d dummy -r 48000 -p "$period" >"${PXR9_LOG_DIR:-/tmp}/jackd-$name.log" 2>&1 &
+    PXR9_STARTED_PIDS+=($!)
+    if ! jack_wait -w -t 20 >/dev/null 2>&1; then
+        echo "error: the JACK server '$name' did not start" >&2
+        cat "${PXR9_LOG_DIR:-/tmp}/jackd-$name.log" >&2 || true
+        return 1
+    fi
+}
+
+# pxr9_start_sim BUILD_DIR OUTPUT_FILE [pxr9-sim options...]: a simulated device; returns
+# once it has printed its ready line. Its pid is in PXR9_SIM_PID.
+pxr9_start_sim() {
+    local build=$1 out=$2
+    shift 2
+    "$build/tools/sim/pxr9-sim" "$@" >"$out" 2>&1 &
+    PXR9_SIM_PID=$!
+    PXR9_STARTED_PIDS+=($PXR9_SIM_PID)
+    local i
+    for i in $(seq 200); do
+        grep -q '^ready:' "$out" 2>/dev/null && return 0
+        kill -0 "$PXR9_SIM_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    echo "error: pxr9-sim did not come up" >&2
+    cat "$out" >&2
+    return 1
+}
+
+# pxr9_stop PID: ends one started process (SIGTERM, so a simulated device writes its report).
+pxr9_stop() {
+    kill -TERM "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+}
+
+pxr9_stop_all() {
+    local i
+    for ((i = ${#PXR9_STARTED_PIDS[@]} - 1; i >= 0; i--)); do
+        pxr9_stop "${PXR9_STARTED_PIDS[$i]}"
+    done
+    PXR9_STARTED_PIDS=()
+}

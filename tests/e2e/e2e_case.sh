@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# One end-to-end case over a private JACK dummy server: pxr9-sim as a separate process and
+# the updater on the JACK backend. Usage: e2e_case.sh BUILD_DIR SOURCE_DIR CASE
+set -euo pipefail
+build=$1 source=$2 case=$3
+work=$(mktemp -d)
+export PXR9_LOG_DIR=$work
+source "$source/scripts/jack-env.sh"
+trap 'pxr9_stop_all; rm -rf "$work"' EXIT
+
+fail() {
+    echo "FAILED: $*" >&2
+    for f in "$work"/*; do echo "--- $f" >&2; cat "$f" >&2; done
+    exit 1
+}
+
+# Every region of the memory map as a finished update leaves it (the gap untouched).
+expect_updated() {
+    local report=$1
+    [ -s "$report" ] || fail "no report written"
+    local good
+    good=$(grep -c '"matchesUpdate": true' "$report" || true)
+    [ "$good" -eq 6 ] || fail "flash does not match the memory map: $(grep -v '"matchesUpdate": true' "$report" | grep matchesUpdate)"
+}
+
+cli=$build/tools/cli/pxr9-cli
+pxr9_start_jack "pxr9-e2e-$$-$case" 64
+
+case $case in
+    cli_update_then_version)
+        pxr9_start_sim "$build" "$work/sim.out" --instant --boot-stamp 0.90 --report "$work/report.json"
+        "$cli" update >"$work/update.out" 2>"$work/update.err" || fail "update exited $?"
+        grep -q "Version update completed." "$work/update.out" || fail "no completion line"
+        "$cli" version >"$work/version.out" 2>&1 || fail "version exited $?"
+        grep -q "BOOT:" "$work/version.out" || fail "no version report"
+        grep -qP 'SYSTEM:\t\t1\.10 -> 1\.10' "$work/version.out" || fail "wrong SYSTEM line"
+        pxr9_stop "$PXR9_SIM_PID"
+        expect_updated "$work/report.json"
+        grep -q '"boot": "1.00"' "$work/report.json" || fail "boot stamp not written"
+        ;;
+    dialog_update)
+        pxr9_start_sim "$build" "$work/sim.out" --instant --boot-stamp 0.90 --report "$work/report.json"
+        QT_QPA_PLATFORM=offscreen "$build/tests/e2e/e2e_dialog_update" >"$work/dialog.out" 2>&1 \
+            || fail "dialog update failed"
+        pxr9_stop "$PXR9_SIM_PID"
+        expect_updated "$work/report.json"
+        ;;
+    copy_two_selects_its_own_device)
+        pxr9_start_sim "$build" "$work/sim1.out" --instant --report "$work/report1.json"
+        sim1=$PXR9_SIM_PID
+        pxr9_start_sim "$build" "$work/sim2.out" --instant --instance 2 --report "$work/report2.json"
+        "$cli" ports --instance 2 >"$work/ports.out" 2>&1 || fail "ports exited $?"
+        [ "$(grep -c '^  \* ' "$work/ports.out")" -eq 2 ] || fail "copy 2 did not select one port per list"
+        if grep '^  \* ' "$work/ports.out" | grep -v 'KEVO PXR-9 (2)$' | grep -q .; then
+            fail "copy 2 selected a port that is not its own"
+        fi
+        "$cli" update --instance 2 >"$work/update.out" 2>&1 || fail "update of copy 2 exited $?"
+        pxr9_stop "$PXR9_SIM_PID"
+        pxr9_stop "$sim1"
+        expect_updated "$work/report2.json"
+        grep -q '"write-block": 0' "$work/report1.json" || fail "copy 2 wrote to the device of copy 1"
+        ;;
+    fault_not_in_update_mode)
+        pxr9_start_sim "$build" "$work/sim.out" --instant --fault update-start=refuse:11 --report "$work/report.json"
+        status=0
+        "$cli" update >"$work/update.out" 2>"$work/update.err" || status=$?
+        [ "$status" -eq 1 ] || fail "exit code $status, expected 1"
+        grep -qx "Please use the firmware update mode." "$work/update.err" || fail "wrong error text"
+        pxr9_stop "$PXR9_SIM_PID"
+        grep -q '"flash-erase": 0' "$work/report.json" || fail "an erase was sent"
+        ;;
+    *)
+        echo "unknown case $case" >&2
+        exit 2
+        ;;
+esac
+echo "passed: $case"
