@@ -112,16 +112,22 @@ class TrickleSink : public ByteSink {
     };
 
     long write(const std::uint8_t* data, std::size_t size) override {
-        std::lock_guard lock(mutex);
-        if (interruptNext) {
-            interruptNext = false;
-            return -EINTR;
+        long taken = 0;
+        {
+            std::lock_guard lock(mutex);
+            if (interruptNext) {
+                interruptNext = false;
+                return -EINTR;
+            }
+            if (failAfter == 0) return failWith;
+            if (failAfter > 0) --failAfter;
+            const std::size_t n = std::min(size, perWrite);
+            calls.push_back({false, Bytes(data, data + n)});
+            taken = static_cast<long>(n);
         }
-        if (failAfter == 0) return failWith;
-        if (failAfter > 0) --failAfter;
-        const std::size_t n = std::min(size, perWrite);
-        calls.push_back({false, Bytes(data, data + n)});
-        return static_cast<long>(n);
+        // Gives another sending thread the chance to slip in between two writes.
+        if (yieldAfterWrite) std::this_thread::yield();
+        return taken;
     }
     int drain() override {
         std::lock_guard lock(mutex);
@@ -132,6 +138,7 @@ class TrickleSink : public ByteSink {
     std::mutex mutex;
     std::vector<Call> calls;
     std::size_t perWrite = 5;
+    bool yieldAfterWrite = false;
     bool interruptNext = false;
     int failAfter = -1;  // writes that succeed before failWith is returned; -1 = never
     long failWith = -EIO;
@@ -182,6 +189,7 @@ TEST(BlockingSender, ReportsASinkThatFails) {
 TEST(BlockingSender, MessagesFromTwoThreadsNeverInterleave) {
     TrickleSink sink;
     sink.perWrite = 3;
+    sink.yieldAfterWrite = true;
     BlockingSender sender(sink);
     const Bytes a = sysex(301, 1);
     const Bytes b = sysex(301, 2);
