@@ -1,6 +1,7 @@
 #include "app/worker_host.h"
 
-#include <QMetaObject>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QThread>
 #include <utility>
 
@@ -45,22 +46,42 @@ void WorkerHost::call(std::function<void()> fn) {
         // Wakes a join() on the GUI thread, which serves calls while it waits.
         changed_.notify_all();
     }
-    // The receiver lives on the GUI thread until the worker has been joined.
-    QMetaObject::invokeMethod(
-        &receiver_, [this] { serve(); }, Qt::QueuedConnection);
+    wakeGuiThread();
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return pending->done || closed_; });
 }
 
 void WorkerHost::post(std::function<void()> fn) {
-    std::lock_guard lock(mutex_);
-    if (closed_) return;
-    QMetaObject::invokeMethod(
-        &receiver_,
-        [this, fn = std::move(fn)] {
-            if (!isClosed()) fn();
-        },
-        Qt::QueuedConnection);
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_) return;
+        posted_.push_back(std::move(fn));
+    }
+    wakeGuiThread();
+}
+
+void WorkerHost::wakeGuiThread() {
+    // The receiver stays until the worker has been joined; an event still queued when it
+    // goes is dropped with it.
+    QCoreApplication::postEvent(&receiver_, new QEvent(QEvent::User));
+}
+
+void WorkerHost::Receiver::customEvent(QEvent*) {
+    host_.serve();
+    host_.runPosted();
+}
+
+void WorkerHost::runPosted() {
+    for (;;) {
+        std::function<void()> next;
+        {
+            std::lock_guard lock(mutex_);
+            if (posted_.empty() || closed_) return;
+            next = std::move(posted_.front());
+            posted_.pop_front();
+        }
+        next();
+    }
 }
 
 void WorkerHost::serve() {
@@ -99,6 +120,7 @@ void WorkerHost::close() {
     std::lock_guard lock(mutex_);
     closed_ = true;
     queue_.clear();
+    posted_.clear();
     changed_.notify_all();
 }
 

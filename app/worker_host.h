@@ -50,14 +50,31 @@ class WorkerHost {
         bool done = false;
     };
 
+    // Lives on the GUI thread; each event it gets runs whatever is queued. The events carry
+    // nothing: calls and posts travel in the queues below, under this host's own lock.
+    class Receiver final : public QObject {
+      public:
+        explicit Receiver(WorkerHost& host) : host_(host) {}
+
+      protected:
+        void customEvent(QEvent*) override;
+
+      private:
+        WorkerHost& host_;
+    };
+
     bool onGuiThread() const;
+    void wakeGuiThread();
     // Runs the queued calls, oldest first.
     void serve();
+    // Runs the posted functions, oldest first.
+    void runPosted();
 
-    QObject receiver_;
+    Receiver receiver_{*this};
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::shared_ptr<Call>> queue_;
+    std::deque<std::function<void()>> posted_;
     bool closed_ = false;
     bool workerRunning_ = false;
     std::thread worker_;
