@@ -19,19 +19,31 @@ struct Case {
     bool verify = false;
 };
 
-PortArg number(std::int32_t n) { return {n, {}}; }
-PortArg name(std::string text) { return {std::nullopt, std::move(text)}; }
+PortArg number(std::int32_t n) {
+    return {n, {}};
+}
+PortArg name(std::string text) {
+    return {std::nullopt, std::move(text)};
+}
 
 TEST(CliArgs, Table) {
     const std::vector<Case> cases = {
         {{"ports"}, true, CliVerb::Ports},
         {{"ports", "--instance", "3"}, true, CliVerb::Ports, {}, {}, 3},
         {{"update"}, true, CliVerb::Update},
-        {{"update", "--in", "2", "--out", "KEVO PXR-9", "--verify"}, true, CliVerb::Update,
-         number(2), name("KEVO PXR-9"), 1, true},
+        {{"update", "--in", "2", "--out", "KEVO PXR-9", "--verify"},
+         true,
+         CliVerb::Update,
+         number(2),
+         name("KEVO PXR-9"),
+         1,
+         true},
         {{"update", "--out", "007"}, true, CliVerb::Update, {}, number(7)},
         // Only plain digits are a number; anything else is a name to match.
-        {{"version", "--in", "0x1", "--out", "2b"}, true, CliVerb::Version, name("0x1"),
+        {{"version", "--in", "0x1", "--out", "2b"},
+         true,
+         CliVerb::Version,
+         name("0x1"),
          name("2b")},
         {{"version", "--instance", "20"}, true, CliVerb::Version, {}, {}, 20},
         {{}, false},

@@ -1,11 +1,12 @@
 // The console updater's commands against the simulated device on the virtual clock.
+#include "tools/cli/cli_session.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "engine/product_profile.h"
 #include "tests/harness/virtual_world.h"
-#include "tools/cli/cli_session.h"
 
 namespace pxr9::tools {
 namespace {
@@ -21,7 +22,8 @@ sim::SimConfig instantDevice() {
 }
 
 struct CliRun {
-    explicit CliRun(sim::SimConfig config = instantDevice(), ResourceLookup lookup = pxr9::findResource)
+    explicit CliRun(sim::SimConfig config = instantDevice(),
+                    ResourceLookup lookup = pxr9::findResource)
         : world(std::move(config)),
           surface(out, err, false),
           session(world.platform(), surface, out, err, std::move(lookup)) {}
@@ -74,7 +76,8 @@ TEST(CliSession, VersionPrintsTheReportAndClosesThePorts) {
     old.stamps.system = sim::makeStamp("1.00");
     CliRun r(old);
     EXPECT_EQ(r.run({"version"}), kExitSuccess);
-    EXPECT_EQ(r.out.str(), "Version Information\nSYSTEM:\t\t1.00 -> 1.10\nPRESET:\t\t1.00\nBOOT:\t\t1.00\n");
+    EXPECT_EQ(r.out.str(),
+              "Version Information\nSYSTEM:\t\t1.00 -> 1.10\nPRESET:\t\t1.00\nBOOT:\t\t1.00\n");
     EXPECT_TRUE(r.portsClosed());
 }
 
@@ -85,28 +88,50 @@ struct FailureCase {
     std::string err;
 };
 
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const FailureCase kFailures[] = {
-    {"NotInUpdateMode", {"update"},
-     [](VirtualWorld& w) { w.device().faults().refuse(RequestKind::UpdateStart, Occurrences::every(), 11); },
+    {"NotInUpdateMode",
+     {"update"},
+     [](VirtualWorld& w) {
+         w.device().faults().refuse(RequestKind::UpdateStart, Occurrences::every(), 11);
+     },
      "Error: Please use the firmware update mode.\n"},
-    {"UpdateEndNeverAnswered", {"update", "--verify"},
-     [](VirtualWorld& w) { w.device().faults().noAnswer(RequestKind::UpdateEnd, Occurrences::every()); },
+    {"UpdateEndNeverAnswered",
+     {"update", "--verify"},
+     [](VirtualWorld& w) {
+         w.device().faults().noAnswer(RequestKind::UpdateEnd, Occurrences::every());
+     },
      "Error: Transfer error occurred.\n"},
-    {"VersionReadOfBootFails", {"version"},
-     [](VirtualWorld& w) { w.device().faults().noAnswer(RequestKind::MemoryRead, Occurrences::only(3)); },
+    {"VersionReadOfBootFails",
+     {"version"},
+     [](VirtualWorld& w) {
+         w.device().faults().noAnswer(RequestKind::MemoryRead, Occurrences::only(3));
+     },
      ""},
-    {"OutputNumberWithoutADevice", {"update", "--out", "5"}, [](VirtualWorld&) {},
+    {"OutputNumberWithoutADevice",
+     {"update", "--out", "5"},
+     [](VirtualWorld&) {},
      "Error: Can't open MIDI Out device.\n"},
-    {"InputCannotBeOpened", {"version"}, [](VirtualWorld& w) { w.failOpens(false, true); },
+    {"InputCannotBeOpened",
+     {"version"},
+     [](VirtualWorld& w) { w.failOpens(false, true); },
      "Error: Can't open MIDI In device.\n"},
-    {"NamedInputMissing", {"update", "--in", "KEVO PXR-9 (3)"}, [](VirtualWorld&) {},
+    {"NamedInputMissing",
+     {"update", "--in", "KEVO PXR-9 (3)"},
+     [](VirtualWorld&) {},
      "Error: MIDI IN: no device named \"KEVO PXR-9 (3)\"\n"},
-    {"NoDevicePortForThisCopy", {"update", "--instance", "2"}, [](VirtualWorld&) {},
+    {"NoDevicePortForThisCopy",
+     {"update", "--instance", "2"},
+     [](VirtualWorld&) {},
      "Error: Can't open MIDI Out device.\n"},
-    {"CopyOneTakesThePlainNameButTheDeviceIsCopyTwos", {"version"},
-     [](VirtualWorld& w) { w.setPorts({"KEVO PXR-9", "KEVO PXR-9 (2)"}, 1); },
+    {"CopyOneTakesThePlainNameButTheDeviceIsCopyTwos",
+     {"version"},
+     [](VirtualWorld& w) {
+         w.setPorts({"KEVO PXR-9", "KEVO PXR-9 (2)"}, 1);
+     },
      "Error: Time out error(1)\n"},
 };
 
@@ -143,7 +168,9 @@ TEST(CliSession, PortsListsBothDirectionsAndMarksTheAutomaticChoice) {
 TEST(CliSession, AbortDuringTheWriteEndsSilentlyWithOneAndClosesThePorts) {
     CliRun r(sim::SimConfig{});  // a device that takes time, so the abort comes mid-write
     r.world.whenHostSends(
-        [](const std::vector<std::uint8_t>& m) { return m.size() > 4 && m[1] == 0x52 && m[4] == 0x02; },
+        [](const std::vector<std::uint8_t>& m) {
+            return m.size() > 4 && m[1] == 0x52 && m[4] == 0x02;
+        },
         [&r] { r.session.abort(); });
     EXPECT_EQ(r.run({"update", "--verify"}), kExitFailure);
     EXPECT_TRUE(r.session.aborted());

@@ -1,9 +1,9 @@
 // What the console shows of a run, in plain (log) mode and redrawn on a terminal.
+#include "tools/cli/console_surface.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
-
-#include "tools/cli/console_surface.h"
 
 namespace pxr9::tools {
 namespace {
@@ -19,8 +19,8 @@ struct Console {
 void writeBlocks(ConsoleSurface& s, int total, int block) {
     s.setProgressRange(0, total);
     for (int offset = 0; offset < total; offset += block) {
-        s.setStatusText("Data transmit  " + std::to_string(offset) + " / " +
-                        std::to_string(total) + " ");
+        s.setStatusText("Data transmit  " + std::to_string(offset) + " / " + std::to_string(total) +
+                        " ");
         s.setProgressPosition(std::min(offset + block, total));
     }
 }
@@ -108,11 +108,15 @@ TEST(ConsoleSurfaceTerminal, RedrawsOneLineAndEndsItBeforeAnError) {
     c.surface.showError("Transfer error occurred.");
 
     const std::string bar = "[" + std::string(15, '#') + std::string(15, '.') + "]";
-    EXPECT_EQ(c.out.str(),
-              "\r3/10  [" + std::string(30, '.') + "]   0%\x1b[K"
-              "\r3/10  " + bar + "  50%\x1b[K"
-              "\r3/10  " + bar + "  50%  Data transmit  0 / 10\x1b[K"
-              "\n");
+    EXPECT_EQ(c.out.str(), "\r3/10  [" + std::string(30, '.') +
+                               "]   0%\x1b[K"
+                               "\r3/10  " +
+                               bar +
+                               "  50%\x1b[K"
+                               "\r3/10  " +
+                               bar +
+                               "  50%  Data transmit  0 / 10\x1b[K"
+                               "\n");
     EXPECT_EQ(c.err.str(), "Error: Transfer error occurred.\n");
 }
 

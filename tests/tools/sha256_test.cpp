@@ -1,10 +1,10 @@
 // SHA-256 against published vectors, whole and fed in awkward pieces.
+#include "tools/sim/sha256.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "tools/sim/sha256.h"
 
 namespace pxr9::tools {
 namespace {
@@ -24,7 +24,8 @@ const Vector kVectors[] = {
     // 56 bytes: the length no longer fits the first block's padding.
     {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
      "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
-    {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu",
+    {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnop"
+     "qrsmnopqrstnopqrstu",
      "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1"},
 };
 

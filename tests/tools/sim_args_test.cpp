@@ -19,44 +19,55 @@ struct GoodCase {
     std::function<void(const SimToolOptions&)> check;
 };
 
-void PrintTo(const GoodCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const GoodCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const GoodCase kGood[] = {
-    {"Defaults", {}, [](const SimToolOptions& o) {
+    {"Defaults",
+     {},
+     [](const SimToolOptions& o) {
          EXPECT_EQ(o.portName(), "KEVO PXR-9");
          EXPECT_EQ(o.config.timing.eraseNsPerByte, sim::TimingModel{}.eraseNsPerByte);
          EXPECT_TRUE(o.faults.empty());
          EXPECT_EQ(o.reportPath, "");
      }},
-    {"InstanceOneKeepsThePlainName", {"--instance", "1"},
+    {"InstanceOneKeepsThePlainName",
+     {"--instance", "1"},
      [](const SimToolOptions& o) { EXPECT_EQ(o.portName(), "KEVO PXR-9"); }},
-    {"InstanceTwoAppendsItsNumber", {"--name", "USB Audio Device", "--instance", "2"},
+    {"InstanceTwoAppendsItsNumber",
+     {"--name", "USB Audio Device", "--instance", "2"},
      [](const SimToolOptions& o) { EXPECT_EQ(o.portName(), "USB Audio Device (2)"); }},
-    {"TimingAppliesInOrder", {"--block-ms", "7", "--instant", "--reply-ms", "3"},
+    {"TimingAppliesInOrder",
+     {"--block-ms", "7", "--instant", "--reply-ms", "3"},
      [](const SimToolOptions& o) {
          EXPECT_EQ(o.config.timing.writeBlockUs, 0u);
          EXPECT_EQ(o.config.timing.eraseNsPerByte, 0u);
          EXPECT_EQ(o.config.timing.replyLatencyUs, 3000u);
      }},
-    {"EraseRate", {"--erase-ns-per-byte", "0x10"},
+    {"EraseRate",
+     {"--erase-ns-per-byte", "0x10"},
      [](const SimToolOptions& o) { EXPECT_EQ(o.config.timing.eraseNsPerByte, 16u); }},
-    {"FaultsAccumulateInOrder", {"--fault", "write-block@5=refuse:2", "--fault",
-                                 "memory-read=bad-crc,update-end=no-answer"},
+    {"FaultsAccumulateInOrder",
+     {"--fault", "write-block@5=refuse:2", "--fault", "memory-read=bad-crc,update-end=no-answer"},
      [](const SimToolOptions& o) {
          ASSERT_EQ(o.faults.rules().size(), 3u);
          EXPECT_EQ(o.faults.rules()[0].kind, sim::RequestKind::WriteBlock);
          EXPECT_EQ(o.faults.rules()[2].kind, sim::RequestKind::UpdateEnd);
      }},
-    {"Stamps", {"--boot-stamp", "0.90", "--preset-stamp", "\\xFF\\xFF\\xFF\\xFF",
-                "--system-stamp", "1.\\x001"},
+    {"Stamps",
+     {"--boot-stamp", "0.90", "--preset-stamp", "\\xFF\\xFF\\xFF\\xFF", "--system-stamp",
+      "1.\\x001"},
      [](const SimToolOptions& o) {
          EXPECT_EQ(o.config.stamps.boot, makeStamp("0.90"));
          EXPECT_EQ(o.config.stamps.preset, (sim::VersionStamp{0xFF, 0xFF, 0xFF, 0xFF}));
          EXPECT_EQ(o.config.stamps.system, (sim::VersionStamp{'1', '.', 0x00, '1'}));
      }},
-    {"Identity", {"--identity", "0x00100001"},
+    {"Identity",
+     {"--identity", "0x00100001"},
      [](const SimToolOptions& o) { EXPECT_EQ(o.config.identity, 0x00100001u); }},
-    {"Report", {"--report", "/tmp/r.json"},
+    {"Report",
+     {"--report", "/tmp/r.json"},
      [](const SimToolOptions& o) { EXPECT_EQ(o.reportPath, "/tmp/r.json"); }},
 };
 
@@ -74,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(Options, SimArgsGood, ::testing::ValuesIn(kGood),
 TEST(SimArgs, RefusedWithAReason) {
     const std::vector<std::vector<std::string>> refused = {
         {"--bogus", "1"},
-        {"--name"},                         // value missing
+        {"--name"},  // value missing
         {"--name", ""},
         {"--instance", "0"},
         {"--instance", "21"},
@@ -87,7 +98,7 @@ TEST(SimArgs, RefusedWithAReason) {
         {"--boot-stamp", "1.0"},
         {"--boot-stamp", "1.000"},
         {"--boot-stamp", "1.0\\x4"},
-        {"--identity", "0x0010806E"},       // a byte of 0x80 cannot travel in SysEx
+        {"--identity", "0x0010806E"},  // a byte of 0x80 cannot travel in SysEx
         {"--identity", "0x100000000"},
     };
     for (const auto& args : refused) {

@@ -1,4 +1,6 @@
 // The simulated device's JSON report after runs of the real update on the virtual clock.
+#include "tools/sim/sim_report.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,7 +9,6 @@
 #include "sim/flash_layout.h"
 #include "tests/harness/engine_harness.h"
 #include "tools/sim/sha256.h"
-#include "tools/sim/sim_report.h"
 
 namespace pxr9::tools {
 namespace {
@@ -36,7 +37,8 @@ std::string matchOf(const std::string& json, const std::string& region) {
 
 std::string matches(const std::string& json) {
     std::string all;
-    for (const FlashRegion& r : flashRegions()) all += std::string(r.name) + "=" + matchOf(json, r.name) + " ";
+    for (const FlashRegion& r : flashRegions())
+        all += std::string(r.name) + "=" + matchOf(json, r.name) + " ";
     return all;
 }
 
@@ -45,8 +47,7 @@ TEST(SimReport, AfterACompleteUpdateEveryRegionMatches) {
     ASSERT_EQ(updateWorker(h.state), 0);
     const std::string json = report(h);
 
-    EXPECT_EQ(matches(json),
-              "boot=true preset=true system=true version=true gap=true upper=true ");
+    EXPECT_EQ(matches(json), "boot=true preset=true system=true version=true gap=true upper=true ");
     EXPECT_NE(json.find("\"boot\": \"1.00\",\n    \"preset\": \"1.00\",\n    \"system\": \"1.10\""),
               std::string::npos)
         << json;
@@ -105,12 +106,11 @@ TEST(SimReport, SystemRegionMustEndErasedAfterItsImage) {
 
 TEST(SimReport, MissingImageHasNoExpectedHash) {
     EngineHarness h(instantDevice());
-    const std::string json = buildSimReport(
-        h.world.device(), "KEVO PXR-9",
-        [](std::uint32_t id) -> std::optional<ResourceView> {
-            if (id == 136) return std::nullopt;
-            return pxr9::findResource(id);
-        });
+    const std::string json = buildSimReport(h.world.device(), "KEVO PXR-9",
+                                            [](std::uint32_t id) -> std::optional<ResourceView> {
+                                                if (id == 136) return std::nullopt;
+                                                return pxr9::findResource(id);
+                                            });
     EXPECT_NE(json.find("\"expectedSha256\": null, \"matchesUpdate\": false}"), std::string::npos);
 }
 

@@ -19,8 +19,8 @@ namespace {
 constexpr std::uint64_t kHighestInstance = 20;
 
 PortArg portArg(const std::string& text) {
-    if (const auto n = parseNumber(text, INT32_MAX); n && text.find_first_not_of("0123456789") ==
-                                                              std::string::npos) {
+    if (const auto n = parseNumber(text, INT32_MAX);
+        n && text.find_first_not_of("0123456789") == std::string::npos) {
         return PortArg{static_cast<std::int32_t>(*n), {}};
     }
     return PortArg{std::nullopt, text};
@@ -58,7 +58,8 @@ CliArgs parseCliArgs(const std::vector<std::string>& args) {
         }
         const bool isPort = option == "--in" || option == "--out";
         if (!isPort && option != "--instance") return fail("unknown option \"" + option + "\"");
-        if (isPort && command.verb == CliVerb::Ports) return fail(option + " belongs to update and version");
+        if (isPort && command.verb == CliVerb::Ports)
+            return fail(option + " belongs to update and version");
         if (i + 1 >= args.size()) return fail(option + " needs a value");
         const std::string& value = args[++i];
         if (isPort) {

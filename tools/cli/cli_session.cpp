@@ -8,8 +8,8 @@
 
 namespace pxr9::tools {
 
-CliSession::CliSession(const UpdaterPlatform& platform, ConsoleSurface& surface,
-                       std::ostream& out, std::ostream& err, ResourceLookup lookup)
+CliSession::CliSession(const UpdaterPlatform& platform, ConsoleSurface& surface, std::ostream& out,
+                       std::ostream& err, ResourceLookup lookup)
     : inputs_(platform.midiIn),
       outputs_(platform.midiOut),
       surface_(surface),
@@ -27,9 +27,12 @@ CliSession::~CliSession() {
 
 int CliSession::run(const CliCommand& command) {
     switch (command.verb) {
-        case CliVerb::Ports: return listPorts(command);
-        case CliVerb::Update: return update(command);
-        case CliVerb::Version: return versionCheck(command);
+        case CliVerb::Ports:
+            return listPorts(command);
+        case CliVerb::Update:
+            return update(command);
+        case CliVerb::Version:
+            return versionCheck(command);
     }
     return kExitUsage;
 }
@@ -63,7 +66,8 @@ bool CliSession::openPorts(const CliCommand& command) {
     const PortChoice out = choosePort(command.out, listDeviceNames(outputs_), command.instance);
     if (!in.error.empty() || !out.error.empty()) {
         err_ << "Error: " << (out.error.empty() ? "MIDI IN: " + in.error : "MIDI OUT: " + out.error)
-             << '\n' << std::flush;
+             << '\n'
+             << std::flush;
         return false;
     }
     // The dialog's order: the output first; an output left open by the input's failure is

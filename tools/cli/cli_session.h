@@ -14,7 +14,7 @@ namespace pxr9::tools {
 // One run of the console updater: the dialog's commands over the same engine workers, on a
 // worker thread, with the poll timer running the dispatcher.
 class CliSession {
-public:
+  public:
     CliSession(const UpdaterPlatform& platform, ConsoleSurface& surface, std::ostream& out,
                std::ostream& err, ResourceLookup lookup = pxr9::findResource);
     ~CliSession();
@@ -31,7 +31,7 @@ public:
 
     UpdaterState& state() { return state_; }
 
-private:
+  private:
     int listPorts(const CliCommand& command);
     int update(const CliCommand& command);
     int versionCheck(const CliCommand& command);

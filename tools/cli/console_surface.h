@@ -15,7 +15,7 @@ namespace pxr9::tools {
 // line of its own: a new step, a status that differs in more than its numbers, and every
 // tenth of the progress. Error texts go to the error stream. Boxes return at once.
 class ConsoleSurface final : public DialogSurface {
-public:
+  public:
     ConsoleSurface(std::ostream& out, std::ostream& err, bool terminal);
 
     void setStatusText(const std::string& text) override;
@@ -39,7 +39,7 @@ public:
     std::optional<std::int32_t> versionCheckResult() const;
     void clearVersionCheckResult();
 
-private:
+  private:
     void redraw();
     void printLine(const std::string& line);
     void endLineLocked();

@@ -3,7 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -19,7 +19,7 @@ namespace {
 // Takes SIGINT and SIGTERM for the whole process (they are blocked in every thread) and
 // turns them into an abort; SIGUSR1 from main ends it once the run is over.
 class SignalWatcher {
-public:
+  public:
     explicit SignalWatcher(const sigset_t& signals) : signals_(signals) {}
     ~SignalWatcher() { stop(); }
 
@@ -29,6 +29,9 @@ public:
                 int received = 0;
                 if (sigwait(&signals_, &received) != 0) continue;
                 if (received == SIGUSR1) return;
+                // A second signal means the abort itself is stuck (a send that never
+                // returns); ending the process still closes every port it holds.
+                if (session.aborted()) std::_Exit(pxr9::tools::kExitFailure);
                 session.abort();
             }
         });
@@ -40,7 +43,7 @@ public:
         thread_.join();
     }
 
-private:
+  private:
     sigset_t signals_;
     std::thread thread_;
 };

@@ -8,7 +8,7 @@ namespace pxr9::tools {
 
 // The real MIDI services, timer, reply event and clock of this machine.
 class SystemPlatform {
-public:
+  public:
     SystemPlatform();
     ~SystemPlatform();
     SystemPlatform(const SystemPlatform&) = delete;
@@ -16,7 +16,7 @@ public:
 
     UpdaterPlatform platform();
 
-private:
+  private:
     struct Parts;
     std::unique_ptr<Parts> parts_;
 };

@@ -31,7 +31,9 @@ JackSimPorts::JackSimPorts(const SimToolOptions& options)
           }
       }) {}
 
-JackSimPorts::~JackSimPorts() { stop(); }
+JackSimPorts::~JackSimPorts() {
+    stop();
+}
 
 bool JackSimPorts::open(std::string& error) {
     const std::string client = "pxr9-sim-" + portName_;
@@ -49,7 +51,7 @@ bool JackSimPorts::open(std::string& error) {
         thrown = e.getMessage();
     }
     if (!thrown.empty() || outputErrors_.failed || inputErrors_.failed) {
-        const std::string& why = !thrown.empty()            ? thrown
+        const std::string& why = !thrown.empty()        ? thrown
                                  : outputErrors_.failed ? outputErrors_.text
                                                         : inputErrors_.text;
         error = "cannot create the JACK MIDI ports \"" + portName_ + "\": " + why;

@@ -24,7 +24,7 @@ namespace pxr9::tools {
 // is handed from JACK's thread to a device thread, which serves it and sends each answer at
 // the real time its virtual time stands for (time 0 = construction).
 class JackSimPorts {
-public:
+  public:
     explicit JackSimPorts(const SimToolOptions& options);
     ~JackSimPorts();
     JackSimPorts(const JackSimPorts&) = delete;
@@ -46,7 +46,7 @@ public:
         std::string text;
     };
 
-private:
+  private:
     static void onInput(double, std::vector<unsigned char>* message, void* self);
     std::uint64_t elapsedMs() const;
     void serve();

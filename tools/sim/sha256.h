@@ -12,7 +12,7 @@ using Sha256Digest = std::array<std::uint8_t, 32>;
 
 // SHA-256 over data fed in pieces of any size.
 class Sha256 {
-public:
+  public:
     Sha256();
     void update(std::span<const std::uint8_t> data);
     // Feeds `count` copies of one byte (an erased tail) without building a buffer.
@@ -20,7 +20,7 @@ public:
     // Ends the hash; the object must not be fed afterwards.
     Sha256Digest finish();
 
-private:
+  private:
     void compress(const std::uint8_t* block);
 
     std::array<std::uint32_t, 8> h_;

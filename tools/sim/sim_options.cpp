@@ -84,7 +84,8 @@ SimArgs parseSimArgs(const std::vector<std::string>& args) {
         } else if (option == "--boot-stamp" || option == "--preset-stamp" ||
                    option == "--system-stamp") {
             const auto stamp = parseStamp(value);
-            if (!stamp) return fail(option + ": a stamp is exactly 4 characters (\\xHH for any byte)");
+            if (!stamp)
+                return fail(option + ": a stamp is exactly 4 characters (\\xHH for any byte)");
             sim::VersionStamp& target = option == "--boot-stamp"     ? options.config.stamps.boot
                                         : option == "--preset-stamp" ? options.config.stamps.preset
                                                                      : options.config.stamps.system;

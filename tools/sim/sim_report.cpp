@@ -14,7 +14,6 @@ namespace pxr9::tools {
 
 namespace {
 
-constexpr std::uint32_t kBootImageId = 142;
 constexpr std::uint32_t kBootStampOffset = 0x4AFFC;
 
 void hashInitialContent(Sha256& hash, const FlashRegion& region, const sim::SimConfig& config) {
@@ -78,9 +77,12 @@ std::string buildSimReport(const sim::SimDevice& device, const std::string& port
     std::string json = "{\n  \"port\": " + jsonString(portName) + ",\n";
 
     json += "  \"stamps\": {\n";
-    json += "    \"boot\": " + jsonString(escapeStamp(stampAt(flash, sim::kBootStampAddress))) + ",\n";
-    json += "    \"preset\": " + jsonString(escapeStamp(stampAt(flash, sim::kPresetStampAddress))) + ",\n";
-    json += "    \"system\": " + jsonString(escapeStamp(stampAt(flash, sim::kSystemStampAddress))) + "\n";
+    json +=
+        "    \"boot\": " + jsonString(escapeStamp(stampAt(flash, sim::kBootStampAddress))) + ",\n";
+    json += "    \"preset\": " + jsonString(escapeStamp(stampAt(flash, sim::kPresetStampAddress))) +
+            ",\n";
+    json += "    \"system\": " + jsonString(escapeStamp(stampAt(flash, sim::kSystemStampAddress))) +
+            "\n";
     json += "  },\n";
 
     json += "  \"regions\": {\n";

@@ -12,7 +12,7 @@ namespace pxr9::tools {
 // that grows past the limit, drops the unfinished message; bytes outside a message are
 // ignored.
 class SysexAssembler {
-public:
+  public:
     using Sink = std::function<void(const std::vector<std::uint8_t>& message)>;
 
     static constexpr std::size_t kDefaultLimit = 65536;
@@ -22,7 +22,7 @@ public:
 
     void feed(const std::uint8_t* bytes, std::size_t size);
 
-private:
+  private:
     Sink sink_;
     std::size_t limit_;
     std::vector<std::uint8_t> message_;
