@@ -65,7 +65,7 @@ case $case in
         status=0
         "$cli" update >"$work/update.out" 2>"$work/update.err" || status=$?
         [ "$status" -eq 1 ] || fail "exit code $status, expected 1"
-        grep -qx "Please use the firmware update mode." "$work/update.err" || fail "wrong error text"
+        grep -qx "Error: Please use the firmware update mode." "$work/update.err" || fail "wrong error text"
         pxr9_stop "$PXR9_SIM_PID"
         grep -q '"flash-erase": 0' "$work/report.json" || fail "an erase was sent"
         ;;
