@@ -15,12 +15,17 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build-fuzz"
 targets=(fuzz_device_input fuzz_unpack_crc fuzz_sim_parser)
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DPXR9_BUILD_FUZZ=ON \
-    -DPXR9_BUILD_APP=OFF -DPXR9_BUILD_BENCH=OFF >/dev/null
-ninja -C "$build" "${targets[@]}" >/dev/null
-
 work="$(mktemp -d "${TMPDIR:-/tmp}/pxr9-fuzz.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
+
+# Quiet unless the build fails.
+if ! { CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DPXR9_BUILD_FUZZ=ON \
+        -DPXR9_BUILD_APP=OFF -DPXR9_BUILD_BENCH=OFF &&
+        ninja -C "$build" "${targets[@]}"; } >"$work/build.log" 2>&1; then
+    tail -n 40 "$work/build.log"
+    echo "fuzz build failed" >&2
+    exit 1
+fi
 
 failed=0
 for target in "${targets[@]}"; do
