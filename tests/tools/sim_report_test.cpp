@@ -15,7 +15,10 @@ namespace {
 
 using pxr9::testing::EngineHarness;
 
-sim::SimConfig instantDevice(sim::VersionStamp boot = sim::makeStamp("1.00")) {
+// Named constant: clang 14 rejects a consteval call as a default argument.
+constexpr sim::VersionStamp kBoot100 = sim::makeStamp("1.00");
+
+sim::SimConfig instantDevice(sim::VersionStamp boot = kBoot100) {
     sim::SimConfig config;
     config.stamps.boot = boot;
     config.timing = sim::TimingModel::instant();
