@@ -4,13 +4,14 @@
 PXR9_STARTED_PIDS=()
 
 # pxr9_start_jack NAME [period]: a dummy-driver server of that name, used by every client
-# started from this shell (JACK_DEFAULT_SERVER). Returns once clients can connect.
+# started from this shell (JACK_DEFAULT_SERVER). Returns once clients can connect. Synchronous
+# mode (-S): a slow client, as under a sanitizer, delays the cycle instead of losing events.
 pxr9_start_jack() {
     local name=$1 period=${2:-128}
     export JACK_DEFAULT_SERVER=$name
     export JACK_NO_AUDIO_RESERVATION=1
     export JACK_NO_START_SERVER=1
-    jackd --no-realtime -n "$name" -d dummy -r 48000 -p "$period" >"${PXR9_LOG_DIR:-/tmp}/jackd-$name.log" 2>&1 &
+    jackd --no-realtime -S -n "$name" -d dummy -r 48000 -p "$period" >"${PXR9_LOG_DIR:-/tmp}/jackd-$name.log" 2>&1 &
     PXR9_STARTED_PIDS+=($!)
     if ! jack_wait -w -t 20 >/dev/null 2>&1; then
         echo "error: the JACK server '$name' did not start" >&2
