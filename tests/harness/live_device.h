@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -13,6 +12,7 @@
 
 #include "midi/midi_service.h"
 #include "sim/sim_device.h"
+#include "tests/harness/simulated_ports.h"
 
 namespace pxr9::testing {
 
@@ -35,13 +35,7 @@ public:
     void onHostSend(std::function<void(const std::uint8_t*, std::size_t)> observer);
     void setPorts(std::vector<std::string> names, int deviceIndex);
 
-    class Out;
-    class In;
-
 private:
-    friend class Out;
-    friend class In;
-
     std::uint64_t elapsedMs() const;
     void hostSent(MidiHandle handle, const std::uint8_t* bytes, std::size_t size);
     void deliveryLoop();
@@ -52,11 +46,10 @@ private:
     sim::SimDevice device_;
     std::deque<sim::OutgoingMessage> pending_;
     std::function<void(const std::uint8_t*, std::size_t)> observer_;
-    std::vector<std::string> portNames_{"KEVO PXR-9"};
-    int deviceIndex_ = 0;
     bool stopping_ = false;
-    std::unique_ptr<Out> out_;
-    std::unique_ptr<In> in_;
+    PortTable ports_;
+    ForwardingOutput out_;
+    LentBufferInput in_;
     std::thread delivery_;
 };
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <deque>
 #include <utility>
 
 namespace pxr9::testing {
@@ -11,132 +10,6 @@ namespace {
 // Only a guard against a broken test; the expected path never waits this long.
 constexpr auto kHeldWaitGuard = std::chrono::seconds(60);
 }  // namespace
-
-class VirtualWorld::OutService final : public MidiOutService {
-public:
-    explicit OutService(VirtualWorld& world) : world_(world) {}
-
-    int deviceCount() override {
-        std::lock_guard lock(world_.mutex_);
-        return static_cast<int>(world_.portNames_.size());
-    }
-    bool deviceName(int index, std::string& name) override {
-        std::lock_guard lock(world_.mutex_);
-        if (index < 0 || index >= static_cast<int>(world_.portNames_.size())) return false;
-        name = world_.portNames_[index];
-        return true;
-    }
-    int open(MidiHandle& handle, std::int32_t deviceIndex) override {
-        std::lock_guard lock(world_.mutex_);
-        if (world_.failOutputOpen_ || deviceIndex < 0 ||
-            deviceIndex >= static_cast<int>(world_.portNames_.size())) {
-            return kMidiError;
-        }
-        handle = static_cast<MidiHandle>(deviceIndex) + 1;
-        return kMidiOk;
-    }
-    int close(MidiHandle) override { return kMidiOk; }
-    int prepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
-    int unprepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
-    int longMessage(MidiHandle handle, MidiHeader& header) override {
-        world_.hostSent(handle, header.data, header.bufferLength);
-        header.flags.fetch_or(kHeaderDone);
-        return kMidiOk;
-    }
-
-private:
-    VirtualWorld& world_;
-};
-
-// Records each message into the buffer the port lent, like the platform: one return per
-// 8192 bytes, handed back through the callback.
-class VirtualWorld::InService final : public MidiInService {
-public:
-    explicit InService(VirtualWorld& world) : world_(world) {}
-
-    int deviceCount() override { return world_.out_->deviceCount(); }
-    bool deviceName(int index, std::string& name) override {
-        return world_.out_->deviceName(index, name);
-    }
-    int open(MidiHandle& handle, std::int32_t deviceIndex, MidiInCallback callback,
-             void* instance) override {
-        std::lock_guard lock(world_.mutex_);
-        if (world_.failInputOpen_ || deviceIndex < 0 ||
-            deviceIndex >= static_cast<int>(world_.portNames_.size())) {
-            return kMidiError;
-        }
-        handle = static_cast<MidiHandle>(deviceIndex) + 1;
-        handle_ = handle;
-        callback_ = callback;
-        instance_ = instance;
-        open_ = true;
-        return kMidiOk;
-    }
-    int reset(MidiHandle) override {
-        std::lock_guard lock(world_.mutex_);
-        std::deque<MidiHeader*> returned;
-        returned.swap(lent_);
-        for (MidiHeader* header : returned) {
-            header->bytesRecorded = 0;
-            header->flags.fetch_or(kHeaderDone);
-            callback_(handle_, kMimLongData, instance_, reinterpret_cast<std::uintptr_t>(header),
-                      0);
-        }
-        return kMidiOk;
-    }
-    int prepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
-    int unprepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
-    int addBuffer(MidiHandle, MidiHeader& header) override {
-        std::lock_guard lock(world_.mutex_);
-        header.flags.fetch_and(~kHeaderDone);
-        lent_.push_back(&header);
-        return kMidiOk;
-    }
-    int start(MidiHandle) override {
-        std::lock_guard lock(world_.mutex_);
-        started_ = true;
-        return kMidiOk;
-    }
-    int stop(MidiHandle) override {
-        std::lock_guard lock(world_.mutex_);
-        started_ = false;
-        return kMidiOk;
-    }
-    int close(MidiHandle) override {
-        std::lock_guard lock(world_.mutex_);
-        open_ = started_ = false;
-        lent_.clear();
-        return kMidiOk;
-    }
-
-    // Called with the world's lock held.
-    void deliver(const std::vector<std::uint8_t>& bytes) {
-        if (!open_ || !started_ || handle_ != static_cast<MidiHandle>(world_.deviceIndex_) + 1) {
-            return;
-        }
-        for (std::size_t offset = 0; offset < bytes.size();) {
-            if (lent_.empty()) return;  // no buffer lent: the platform drops the rest
-            MidiHeader* header = lent_.front();
-            lent_.pop_front();
-            const std::size_t n = std::min<std::size_t>(header->bufferLength, bytes.size() - offset);
-            std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), n, header->data);
-            header->bytesRecorded = static_cast<std::uint32_t>(n);
-            header->flags.fetch_or(kHeaderDone);
-            offset += n;
-            callback_(handle_, kMimLongData, instance_, reinterpret_cast<std::uintptr_t>(header),
-                      0);
-        }
-    }
-
-private:
-    VirtualWorld& world_;
-    MidiHandle handle_ = 0;
-    MidiInCallback callback_ = nullptr;
-    void* instance_ = nullptr;
-    bool open_ = false;
-    bool started_ = false;
-    std::deque<MidiHeader*> lent_;
-};
 
 // The poll timer: it ticks when the world delivers something, never on its own.
 class VirtualWorld::Timer final : public TimerPlatform {
@@ -220,8 +93,9 @@ private:
 
 VirtualWorld::VirtualWorld(sim::SimConfig config)
     : device_(std::make_unique<sim::SimDevice>(std::move(config))),
-      out_(std::make_unique<OutService>(*this)),
-      in_(std::make_unique<InService>(*this)),
+      out_(ports_, [this](MidiHandle handle, const std::uint8_t* bytes,
+                          std::size_t size) { hostSent(handle, bytes, size); }),
+      in_(ports_),
       timer_(std::make_unique<Timer>(*this)),
       event_(std::make_unique<Event>(*this)),
       clock_(std::make_unique<VirtualClock>(*this)) {}
@@ -229,7 +103,7 @@ VirtualWorld::VirtualWorld(sim::SimConfig config)
 VirtualWorld::~VirtualWorld() = default;
 
 UpdaterPlatform VirtualWorld::platform() {
-    return UpdaterPlatform{*in_, *out_, *timer_, *event_, *clock_};
+    return UpdaterPlatform{in_, out_, *timer_, *event_, *clock_};
 }
 
 std::uint64_t VirtualWorld::nowMs() const {
@@ -248,16 +122,10 @@ void VirtualWorld::clearSent() {
 }
 
 void VirtualWorld::setPorts(std::vector<std::string> names, int deviceIndex) {
-    std::lock_guard lock(mutex_);
-    portNames_ = std::move(names);
-    deviceIndex_ = deviceIndex;
+    ports_.set(std::move(names), deviceIndex);
 }
 
-void VirtualWorld::failOpens(bool output, bool input) {
-    std::lock_guard lock(mutex_);
-    failOutputOpen_ = output;
-    failInputOpen_ = input;
-}
+void VirtualWorld::failOpens(bool output, bool input) { ports_.failOpens(output, input); }
 
 void VirtualWorld::holdTimeouts(bool hold) {
     std::lock_guard lock(mutex_);
@@ -285,7 +153,7 @@ void VirtualWorld::hostSent(MidiHandle handle, const std::uint8_t* bytes, std::s
             break;
         }
     }
-    if (handle != static_cast<MidiHandle>(deviceIndex_) + 1) return;
+    if (handle != ports_.deviceHandle()) return;
     for (auto& answer : device_->receive(bytes, size, now_)) {
         schedule_.emplace(std::max(answer.atMs, now_), Scheduled{std::move(answer.bytes), {}});
     }
@@ -299,7 +167,7 @@ bool VirtualWorld::deliverNext(std::uint64_t deadline) {
         auto node = schedule_.extract(schedule_.begin());
         now_ = std::max(now_, node.key());
         if (!node.mapped().action) {
-            in_->deliver(node.mapped().bytes);
+            in_.deliver(node.mapped().bytes);
             return true;
         }
         action = std::move(node.mapped().action);

@@ -14,6 +14,7 @@
 #include "midi/timer_platform.h"
 #include "protocol/reply_event.h"
 #include "sim/sim_device.h"
+#include "tests/harness/simulated_ports.h"
 
 namespace pxr9::testing {
 
@@ -55,15 +56,11 @@ public:
     void whenHostSends(std::function<bool(const std::vector<std::uint8_t>&)> match,
                        std::function<void()> action);
 
-    class OutService;
-    class InService;
     class Timer;
     class Event;
     class VirtualClock;
 
 private:
-    friend class OutService;
-    friend class InService;
     friend class Timer;
     friend class Event;
     friend class VirtualClock;
@@ -74,7 +71,6 @@ private:
     bool deliverNext(std::uint64_t deadline);
     void tick();
     void hostSent(MidiHandle handle, const std::uint8_t* bytes, std::size_t size);
-    void deliverToHost(const std::vector<std::uint8_t>& bytes);
 
     mutable std::recursive_mutex mutex_;
     std::mutex tickMutex_;
@@ -92,14 +88,11 @@ private:
     std::multimap<std::uint64_t, Scheduled> schedule_;
     std::vector<Trigger> triggers_;
     std::vector<SentMessage> sent_;
-    std::vector<std::string> portNames_{"KEVO PXR-9"};
-    int deviceIndex_ = 0;
-    bool failOutputOpen_ = false;
-    bool failInputOpen_ = false;
     bool holdTimeouts_ = false;
 
-    std::unique_ptr<OutService> out_;
-    std::unique_ptr<InService> in_;
+    PortTable ports_;
+    ForwardingOutput out_;
+    LentBufferInput in_;
     std::unique_ptr<Timer> timer_;
     std::unique_ptr<Event> event_;
     std::unique_ptr<VirtualClock> clock_;
