@@ -5,7 +5,7 @@ PXR9_PACKAGES=(
     cmake ninja-build g++ pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-qpa-plugins
-    libasound2-dev librtmidi-dev jackd2
+    libasound2-dev librtmidi-dev libjack-jackd2-dev jackd2
     xvfb xauth
     clang libclang-rt-14-dev
 )
