@@ -10,8 +10,10 @@ const char* const kCliUsage =
     "usage: pxr9-cli ports [--instance N]\n"
     "       pxr9-cli update [--in N|NAME] [--out N|NAME] [--instance N] [--verify]\n"
     "       pxr9-cli version [--in N|NAME] [--out N|NAME] [--instance N]\n"
-    "Without --in/--out the device's ports are chosen by name, as copy N (1..20, default 1)\n"
-    "of the updater would choose them. --verify checks the versions after an update.\n"
+    "Without --in/--out the device's ports are chosen by name, as copy N (1..20) of the updater\n"
+    "would choose them. Without --instance, update and version take the lowest copy number\n"
+    "that no running copy holds, as the dialog does (ports: copy 1).\n"
+    "--verify checks the versions after an update.\n"
     "Exit codes: 0 success, 1 failure or abort, 2 bad usage, 3 versions differ after --verify.\n";
 
 namespace {
@@ -46,7 +48,6 @@ CliArgs parseCliArgs(const std::vector<std::string>& args) {
         return fail("unknown command \"" + args[0] + "\"");
     }
 
-    bool instanceGiven = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& option = args[i];
         if (option == "--help" || option == "-h") return CliArgs{std::nullopt, true, {}};
@@ -68,11 +69,11 @@ CliArgs parseCliArgs(const std::vector<std::string>& args) {
             if (value.empty()) return fail(option + " needs a device number or name");
             target = portArg(value);
         } else {
-            if (instanceGiven) return fail("--instance given twice");
+            if (command.instanceGiven) return fail("--instance given twice");
             const auto n = parseNumber(value, kHighestInstance);
             if (!n || *n < 1) return fail("--instance takes a copy number from 1 to 20");
             command.instance = static_cast<int>(*n);
-            instanceGiven = true;
+            command.instanceGiven = true;
         }
     }
     return CliArgs{command, false, {}};

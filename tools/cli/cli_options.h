@@ -20,7 +20,8 @@ struct CliCommand {
     CliVerb verb = CliVerb::Ports;
     std::optional<PortArg> in;
     std::optional<PortArg> out;
-    int instance = 1;  // which copy's port names are pre-selected
+    int instance = 1;            // which copy's port names are pre-selected
+    bool instanceGiven = false;  // --instance on the command line
     bool verify = false;
 };
 

@@ -12,6 +12,7 @@
 #include "tools/cli/cli_options.h"
 #include "tools/cli/cli_session.h"
 #include "tools/cli/console_surface.h"
+#include "tools/cli/copy_number.h"
 #include "tools/cli/system_platform.h"
 
 namespace {
@@ -61,6 +62,14 @@ int main(int argc, char** argv) {
         std::cerr << "pxr9-cli: " << args.error << "\n" << kCliUsage;
         return kExitUsage;
     }
+    CliCommand command = *args.command;
+    // Taken before any MIDI port or thread exists, and held until the process ends.
+    const CopyNumberClaim copy = claimCopyNumber(command);
+    if (copy.refused) {
+        // The dialog shows this under the program's name, not under "Error".
+        std::cerr << "pxr9-cli: " << copyLimitText() << "\n";
+        return kExitFailure;
+    }
 
     // Blocked before any thread starts (JACK's included), so only the watcher takes them.
     sigset_t signals;
@@ -77,7 +86,7 @@ int main(int argc, char** argv) {
         CliSession session(system.platform(), surface, std::cout, std::cerr);
         SignalWatcher watcher(signals);
         watcher.start(session);
-        code = session.run(*args.command);
+        code = session.run(command);
         watcher.stop();
         if (session.aborted()) code = kExitFailure;
     }
