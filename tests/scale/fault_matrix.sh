@@ -117,7 +117,8 @@ for i in "${!cases[@]}"; do
     got_flash=$(flash_state "$work/twin$i.json" "$work/initial.json")
     [ "$got_text" = "$text" ] || fail "$name" "stderr \"$got_text\", expected \"$text\""
     [ "$got_code" = "$code" ] || fail "$name" "exit $got_code, expected $code"
-    [ "$(cat "$work/twinrun$i.rc")" = "$code" ] || fail "$name" "the twin's run differs: exit $(cat "$work/twinrun$i.rc")"
+    [ "$(cat "$work/twinrun$i.rc")" = "$code" ] ||
+        fail "$name" "twin: exit $(cat "$work/twinrun$i.rc"), expected $code"
     [ "$got_flash" = "$flash" ] || fail "$name" "flash after: $got_flash, expected $flash"
 
     rerun_code=$(cat "$work/rerun$i.rc")
