@@ -30,7 +30,11 @@ ReadResult readWord(UpdaterState& state, std::uint32_t address, std::uint32_t& w
         case WaitResult::Timeout: return ReadResult::Failed;
         case WaitResult::Reply: break;
     }
-    if (state.link.replyCode.load() != 0) return ReadResult::Failed;
+    // A reply that ends the wait without carrying the four bytes (a wrong byte 5 keeps the
+    // previous code, an empty Read Data is accepted) must not pass stale data off as read.
+    if (state.link.replyCode.load() != 0 || state.link.readBuffer.count() < 4) {
+        return ReadResult::Failed;
+    }
     word = state.link.readBuffer.firstWord();
     return ReadResult::Ok;
 }

@@ -2,7 +2,7 @@
 # Sourced by ./run and ./test.
 
 PXR9_PACKAGES=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config time util-linux
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-qpa-plugins
     libasound2-dev librtmidi-dev libjack-jackd2-dev jackd2

@@ -79,6 +79,10 @@ const FailureCase kCases[] = {
     {"BootStampReadWithBadCrc",
      [](EngineHarness& h) { faults(h).badReadCrc(Occurrences::every()); }, kTransfer,
      FlashAfter::Untouched, 0, 0},
+    // Not a Read Data at all: the wait ends with the code of the Update Start reply, 0.
+    {"BootStampReadWithWrongByte5",
+     [](EngineHarness& h) { faults(h).wrongReadByte5(Occurrences::every(), 0x05); }, kTransfer,
+     FlashAfter::Untouched, 0, 0},
     {"EraseNotAnswered",
      [](EngineHarness& h) { faults(h).noAnswer(RequestKind::FlashErase, Occurrences::every()); },
      kTimeout3, FlashAfter::Untouched, 1, 0},

@@ -152,6 +152,12 @@ INSTANTIATE_TEST_SUITE_P(
                                                                Occurrences::only(3));
                         },
                         {"done:-1"}},
+        // The wait ends with the identity reply's 0; no stale stamp may be shown.
+        FailedCheckCase{"SystemReadWithWrongByte5",
+                        [](EngineHarness& h) {
+                            h.world.device().faults().wrongReadByte5(Occurrences::only(1), 0x05);
+                        },
+                        {"done:-1"}},
         FailedCheckCase{"BootReadWithWrongByte6",
                         [](EngineHarness& h) {
                             h.world.device().faults().wrongReadByte6(Occurrences::only(3), 0x31);
