@@ -41,6 +41,16 @@ void noteError(RtMidiError::Type, const std::string&, void* failed) {
 
 class JackOutput : public OutputConnection {
   public:
+    explicit JackOutput(JackSession& session) : session_(session) {}
+    ~JackOutput() override {
+        if (!midi_) return;
+        // RtMidi frees its send ring before it closes its client, while a process callback
+        // that found the port still open may be reading it. Close the port first and let
+        // that cycle end; later callbacks see the port closed and touch nothing.
+        midi_->closePort();
+        session_.awaitCycles();
+    }
+
     bool connect(const std::string& fullName) {
         try {
             midi_ = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, kOutClient);
@@ -67,6 +77,7 @@ class JackOutput : public OutputConnection {
     }
 
   private:
+    JackSession& session_;
     std::atomic<bool> failed_{false};
     std::unique_ptr<RtMidiOut> midi_;  // after failed_: closed while the flag still exists
     std::mutex mutex_;
@@ -113,7 +124,7 @@ std::vector<PortEntry> JackOutputBackend::ports() {
 std::unique_ptr<OutputConnection> JackOutputBackend::open(const PortEntry& port) {
     // Without a server RtMidi would print a warning before its error callback can be set.
     if (!session_.serverRunning()) return nullptr;
-    auto output = std::make_unique<JackOutput>();
+    auto output = std::make_unique<JackOutput>(session_);
     if (!output->connect(port.address)) return nullptr;
     session_.awaitNewConnections();
     return output;

@@ -50,7 +50,9 @@ bool JackSession::serverRunning() {
     return connect();
 }
 
-void JackSession::awaitNewConnections() {
+void JackSession::awaitNewConnections() { awaitCycles(); }
+
+void JackSession::awaitCycles() {
     std::lock_guard lock(mutex_);
     if (!connect()) return;
     // Three cycles leave room for a switch that the server had to put off by one. Bounded, so

@@ -27,6 +27,9 @@ class JackSession {
     // Returns once a connection just made carries data. The server takes a new connection
     // into its graph only at the start of a later cycle; a message sent before would be lost.
     void awaitNewConnections();
+    // Returns once a few process cycles have passed (bounded to 1 s), so that a process
+    // callback that began before the call has ended.
+    void awaitCycles();
 
   private:
     bool connect();

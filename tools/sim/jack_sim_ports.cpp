@@ -2,6 +2,8 @@
 
 #include <rtmidi/RtMidi.h>
 
+#include "midi/backends/jack_session.h"
+
 namespace pxr9::tools {
 
 namespace {
@@ -71,7 +73,14 @@ void JackSimPorts::stop() {
     }
     changed_.notify_all();
     if (thread_.joinable()) thread_.join();
-    output_.reset();
+    if (output_) {
+        // RtMidi frees its send ring before it closes its client, while a process callback
+        // that found the port still open may be reading it: close the port, let that cycle
+        // end, then destroy.
+        output_->closePort();
+        JackSession().awaitCycles();
+        output_.reset();
+    }
 }
 
 void JackSimPorts::onInput(double, std::vector<unsigned char>* message, void* self) {
