@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "firmware/images.h"
 #include "protocol/messages.h"
 
 namespace pxr9 {
@@ -18,20 +19,15 @@ struct PlanStep {
     std::uint32_t resourceId;
 };
 
-// Ids of the embedded images.
-inline constexpr std::uint32_t kBootImage = 142;
-inline constexpr std::uint32_t kPresetImage = 133;
-inline constexpr std::uint32_t kSystemImage = 129;
-inline constexpr std::uint32_t kVersionBlockImage = 139;
-inline constexpr std::uint32_t kUpperImage = 136;
-
-// Where the device keeps its version stamps, and where the carried images hold theirs.
+// Where the device keeps its version stamps; the images carry theirs at the offsets that
+// firmware/images.h gives.
 inline constexpr std::uint32_t kBootStampAddress = 0x04AFFC;
 inline constexpr std::uint32_t kPresetStampAddress = 0x070FFC;
 inline constexpr std::uint32_t kSystemStampAddress = 0x110FE0;
-inline constexpr std::uint32_t kBootStampOffset = 0x4AFFC;
-inline constexpr std::uint32_t kPresetStampOffset = 0x25FFC;
-inline constexpr std::uint32_t kSystemStampOffset = 0xFE0;
+inline constexpr std::uint32_t kBootStampOffset = *findImageInfo(kBootImageId)->stampOffset;
+inline constexpr std::uint32_t kPresetStampOffset = *findImageInfo(kPresetImageId)->stampOffset;
+inline constexpr std::uint32_t kSystemStampOffset =
+    *findImageInfo(kVersionBlockImageId)->stampOffset;
 
 inline constexpr int kPlanSteps = 10;
 
@@ -48,14 +44,14 @@ inline constexpr ProductProfile kProductProfile = {
     .updatePlan = {{
         {1, 0x110000, 0x1000, 0},
         {1, 0x04B000, 0x26000, 0},
-        {2, 0x04B000, 0, kPresetImage},
+        {2, 0x04B000, 0, kPresetImageId},
         {1, 0x000000, 0x4B000, 0},
-        {2, 0x000000, 0, kBootImage},
+        {2, 0x000000, 0, kBootImageId},
         {1, 0x071000, 0x9F000, 0},
-        {2, 0x071000, 0, kSystemImage},
+        {2, 0x071000, 0, kSystemImageId},
         {1, 0x1CB000, 0xE35000, 0},
-        {2, 0x1CB000, 0, kUpperImage},
-        {2, 0x110000, 0, kVersionBlockImage},
+        {2, 0x1CB000, 0, kUpperImageId},
+        {2, 0x110000, 0, kVersionBlockImageId},
     }},
     .acceptedIdentities = {0x0010006E},
     .memoryReadTemplate = kMemoryReadTemplate,

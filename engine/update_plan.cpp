@@ -140,7 +140,7 @@ int runUpdatePlan(UpdaterState& state) {
             case ReadResult::Ok: break;
         }
         std::uint32_t carriedStamp = 0;
-        if (imageWord(state, kBootImage, kBootStampOffset, carriedStamp) &&
+        if (imageWord(state, kBootImageId, kBootStampOffset, carriedStamp) &&
             carriedStamp == deviceStamp) {
             bootDiffers = false;
         }

@@ -45,18 +45,18 @@ int versionCheckWorker(UpdaterState& state) {
     if (checkIdentity(state) == 0 && readDeviceWord(state, kSystemStampAddress, word) == 0) {
         state.deviceSystemVersion = deviceVersionText(word);
         state.carriedSystemVersion =
-            carriedVersionText(state, kVersionBlockImage, kSystemStampOffset);
+            carriedVersionText(state, kVersionBlockImageId, kSystemStampOffset);
         if (readDeviceWord(state, kPresetStampAddress, word) == 0) {
             state.devicePresetVersion = deviceVersionText(word);
             state.carriedPresetVersion =
-                carriedVersionText(state, kPresetImage, kPresetStampOffset);
+                carriedVersionText(state, kPresetImageId, kPresetStampOffset);
         }
         // A failed PRESET read is passed over, but an abort ends the check: the dialog is
         // going away and must not wait for one more read.
         if (!state.abortRequested.load() &&
             readDeviceWord(state, kBootStampAddress, word) == 0) {
             state.deviceBootVersion = deviceVersionText(word);
-            state.carriedBootVersion = carriedVersionText(state, kBootImage, kBootStampOffset);
+            state.carriedBootVersion = carriedVersionText(state, kBootImageId, kBootStampOffset);
             result = 0;
         }
     }

@@ -58,14 +58,14 @@ std::string firstChangeIn(std::span<const std::uint8_t> flash, const sim::SimCon
 std::string firstFlashMismatch(std::span<const std::uint8_t> flash, const sim::SimConfig& config,
                                bool bootWritten) {
     std::string result =
-        bootWritten ? compareImage(flash, 0x000000, kBootImage)
+        bootWritten ? compareImage(flash, 0x000000, kBootImageId)
                     : firstChangeIn(flash, config, 0x000000, 0x04B000);
-    if (result.empty()) result = compareImage(flash, 0x04B000, kPresetImage);
-    if (result.empty()) result = compareImage(flash, 0x071000, kSystemImage);
+    if (result.empty()) result = compareImage(flash, 0x04B000, kPresetImageId);
+    if (result.empty()) result = compareImage(flash, 0x071000, kSystemImageId);
     if (result.empty()) result = compareErased(flash, 0x071000 + 561488, 0x110000);
-    if (result.empty()) result = compareImage(flash, 0x110000, kVersionBlockImage);
+    if (result.empty()) result = compareImage(flash, 0x110000, kVersionBlockImageId);
     if (result.empty()) result = firstChangeIn(flash, config, 0x111000, 0x1CB000);
-    if (result.empty()) result = compareImage(flash, 0x1CB000, kUpperImage);
+    if (result.empty()) result = compareImage(flash, 0x1CB000, kUpperImageId);
     return result;
 }
 

@@ -70,9 +70,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReportCase{"ErasedVersionBlock", deviceWith({0xFF, 0xFF, 0xFF, 0xFF}, k100, k100),
                    findResource, "SYSTEM:\t\t*.** -> 1.10\nPRESET:\t\t1.00\nBOOT:\t\t1.00"},
         ReportCase{"MissingPresetImage", deviceWith(k110, sim::makeStamp("0.90"), k100),
-                   without(kPresetImage), "SYSTEM:\t\t1.10 -> 1.10\nPRESET:\t\t0.90\nBOOT:\t\t1.00"},
+                   without(kPresetImageId), "SYSTEM:\t\t1.10 -> 1.10\nPRESET:\t\t0.90\nBOOT:\t\t1.00"},
         ReportCase{"MissingVersionBlockImage", deviceWith(k110, k100, k100),
-                   without(kVersionBlockImage),
+                   without(kVersionBlockImageId),
                    "SYSTEM:\t\t1.10 -> \nPRESET:\t\t1.00\nBOOT:\t\t1.00"}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -58,12 +58,12 @@ TEST(CliSession, UpdateWithVerifySucceedsAndShowsTheReport) {
 TEST(CliSession, VerifyFindsADeviceStampThatDiffersFromTheCarriedOne) {
     // A boot image whose stamp holds a control byte: the device's text of it is "*.**".
     static std::vector<std::uint8_t> boot;
-    const auto real = pxr9::findResource(kBootImage);
+    const auto real = pxr9::findResource(kBootImageId);
     ASSERT_TRUE(real.has_value());
     boot.assign(real->data, real->data + real->size);
     boot[kBootStampOffset + 3] = 0x01;
     CliRun r(instantDevice(), [](std::uint32_t id) -> std::optional<ResourceView> {
-        if (id == kBootImage) return ResourceView{boot.data(), boot.size()};
+        if (id == kBootImageId) return ResourceView{boot.data(), boot.size()};
         return pxr9::findResource(id);
     });
 
