@@ -21,7 +21,7 @@
 
 #include "fuzz/fuzz_check.h"
 #include "fuzz/fuzz_input.h"
-#include "fuzz/recording_out_service.h"
+#include "tests/protocol/recording_out_service.h"
 #include "midi/midi_in_port.h"
 #include "midi/midi_out_port.h"
 #include "protocol/device_link.h"
@@ -50,7 +50,7 @@ class CountingReplyEvent final : public ReplyEvent {
 // Built once: the ReadBuffer alone is several megabytes.
 struct Rig {
     test::FakeMidiInService inService;
-    RecordingOutService outService;
+    test::RecordingOutService outService;
     MidiInPort in{inService};
     MidiOutPort out{outService};
     CountingReplyEvent event;
@@ -137,7 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     Rig& r = rig();
     r.inService.clearCalls();
-    r.outService.clear();
+    r.outService.clearSent();
     r.link.replyCode.store(0);
     r.link.currentIdentity.store(0);
     r.link.hostIdentity.store(0);
