@@ -123,30 +123,26 @@ int CliSession::update(const CliCommand& command) {
     }
 
     // As "Rescan Device" then "Version Check" would: the ports are opened afresh.
-    if (!openPorts(command)) {
-        closePorts();
-        return kExitFailure;
-    }
-    surface_.clearVersionCheckResult();
-    runWorker(versionCheckWorker);
-    closePorts();
-    if (aborted_.load() || surface_.versionCheckResult() != 0) return kExitFailure;
-    pxr9::showVersionReport(state_);
+    if (!checkVersions(command)) return kExitFailure;
     return stampsMatch() ? kExitSuccess : kExitStampsDiffer;
 }
 
 int CliSession::versionCheck(const CliCommand& command) {
     state_.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state_.link));
+    return checkVersions(command) ? kExitSuccess : kExitFailure;
+}
+
+bool CliSession::checkVersions(const CliCommand& command) {
     if (aborted_.load() || !openPorts(command)) {
         closePorts();
-        return kExitFailure;
+        return false;
     }
     surface_.clearVersionCheckResult();
     runWorker(versionCheckWorker);
     closePorts();
-    if (aborted_.load() || surface_.versionCheckResult() != 0) return kExitFailure;
+    if (aborted_.load() || surface_.versionCheckResult() != 0) return false;
     pxr9::showVersionReport(state_);
-    return kExitSuccess;
+    return true;
 }
 
 }  // namespace pxr9::tools

@@ -35,6 +35,9 @@ class CliSession {
     int listPorts(const CliCommand& command);
     int update(const CliCommand& command);
     int versionCheck(const CliCommand& command);
+    // Opens the ports, runs the version check, closes them and shows the report; false on
+    // any failure or an abort.
+    bool checkVersions(const CliCommand& command);
     // Chooses and opens both ports as the dialog's commands do; false after saying why.
     bool openPorts(const CliCommand& command);
     void closePorts();
