@@ -7,11 +7,8 @@ set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$source_dir/build}" && pwd)
 period=${2:-32}
-work=$(mktemp -d)
-export PXR9_LOG_DIR=$work
 source "$source_dir/scripts/jack-env.sh"
-trap 'pxr9_stop_all; rm -rf "$work"' EXIT
-trap 'exit 1' INT TERM
+pxr9_begin_run
 
 pxr9_start_jack "pxr9-bench-floor-$$" "$period"
 pxr9_start_sim "$build" "$work/sim.out" --instant

@@ -3,6 +3,15 @@
 
 PXR9_STARTED_PIDS=()
 
+# pxr9_begin_run: a temporary folder for this run's logs, in $work and PXR9_LOG_DIR; on exit,
+# and on SIGINT/SIGTERM, every process started here is stopped and the folder removed.
+pxr9_begin_run() {
+    work=$(mktemp -d)
+    export PXR9_LOG_DIR=$work
+    trap 'pxr9_stop_all; rm -rf "$work"' EXIT
+    trap 'exit 1' INT TERM
+}
+
 # pxr9_start_jack NAME [period]: a dummy-driver server of that name, used by every client
 # started from this shell (JACK_DEFAULT_SERVER). Returns once clients can connect. Synchronous
 # mode (-S): a slow client, as under a sanitizer, delays the cycle instead of losing events.

@@ -3,10 +3,8 @@
 # the updater on the JACK backend. Usage: e2e_case.sh BUILD_DIR SOURCE_DIR CASE
 set -euo pipefail
 build=$1 source=$2 case=$3
-work=$(mktemp -d)
-export PXR9_LOG_DIR=$work
 source "$source/scripts/jack-env.sh"
-trap 'pxr9_stop_all; rm -rf "$work"' EXIT
+pxr9_begin_run
 
 fail() {
     echo "FAILED: $*" >&2

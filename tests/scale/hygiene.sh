@@ -6,12 +6,9 @@
 # Usage: hygiene.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1 source=$2
-work=$(mktemp -d)
-export PXR9_LOG_DIR=$work
 source "$source/scripts/jack-env.sh"
 source "$source/tests/scale/scale_lib.sh"
-trap 'pxr9_stop_all; rm -rf "$work"' EXIT
-trap 'exit 1' INT TERM
+pxr9_begin_run
 cli=$build/tools/cli/pxr9-cli
 sanitizer=$(sed -n 's/^PXR9_SANITIZE:STRING=//p' "$build/CMakeCache.txt")
 # Leak checking stays on whatever the caller set.

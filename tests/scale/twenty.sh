@@ -12,12 +12,9 @@ if [ -z "${PXR9_SCALE_ISOLATED:-}" ] && unshare -rn true 2>/dev/null; then
     PXR9_SCALE_ISOLATED=1 exec unshare -rn -- "$0" "$@"
 fi
 
-work=$(mktemp -d)
-export PXR9_LOG_DIR=$work
 source "$source/scripts/jack-env.sh"
 source "$source/tests/scale/scale_lib.sh"
-trap 'pxr9_stop_all; rm -rf "$work"' EXIT
-trap 'exit 1' INT TERM
+pxr9_begin_run
 cli=$build/tools/cli/pxr9-cli
 period=${PXR9_SCALE_PERIOD:-32}
 failures=()
