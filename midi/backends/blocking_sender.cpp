@@ -8,6 +8,7 @@ bool BlockingSender::send(const std::uint8_t* data, std::size_t size) {
     std::lock_guard lock(mutex_);
     std::size_t sent = 0;
     while (sent < size) {
+        if (cancelled_.load()) return false;
         const long n = sink_.write(data + sent, size - sent);
         if (n == -EINTR) continue;
         // A write that takes nothing would loop for ever; treat it as a failure.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -17,10 +18,13 @@ class BlockingSender {
 
     // False when the sink refused a write or the drain; the message may then be cut short.
     bool send(const std::uint8_t* data, std::size_t size);
+    // Every later send fails; a send in progress fails before its next write.
+    void cancel() { cancelled_.store(true); }
 
   private:
     ByteSink& sink_;
     std::mutex mutex_;
+    std::atomic<bool> cancelled_{false};
 };
 
 }  // namespace pxr9

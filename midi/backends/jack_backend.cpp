@@ -66,6 +66,7 @@ class JackOutput : public OutputConnection {
 
     bool send(const std::uint8_t* data, std::size_t size) override {
         std::lock_guard lock(mutex_);  // the pieces of two messages must not interleave
+        if (cancelled_.load()) return false;
         failed_.store(false);
         for (std::size_t sent = 0; sent < size && !failed_.load();) {
             const std::size_t piece = std::min(kLargestPiece, size - sent);
@@ -75,9 +76,11 @@ class JackOutput : public OutputConnection {
         }
         return !failed_.load();
     }
+    void cancel() override { cancelled_.store(true); }
 
   private:
     JackSession& session_;
+    std::atomic<bool> cancelled_{false};
     std::atomic<bool> failed_{false};
     std::unique_ptr<RtMidiOut> midi_;  // after failed_: closed while the flag still exists
     std::mutex mutex_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -16,11 +17,20 @@ struct PortEntry {
     std::string address;
 };
 
+// The longest a send may take before it fails like any failed send. Generous: 4,700 bytes
+// at the slowest MIDI rate (3,125 bytes/s) take 1.5 s.
+inline constexpr std::chrono::milliseconds kSendBound{10000};
+
 // An open output: sends one whole message and returns when the buffer may be reused.
 class OutputConnection {
   public:
     virtual ~OutputConnection() = default;
+    // True once every byte was taken; false when the system refused them, when they were
+    // not taken within kSendBound, or after cancel().
     virtual bool send(const std::uint8_t* data, std::size_t size) = 0;
+    // From any thread: a send in progress returns false soon, and every later send fails
+    // at once. Closing a port never waits on a stuck device.
+    virtual void cancel() = 0;
 };
 
 // An open input feeding a recorder. Destroying it ends every delivery into the recorder.

@@ -17,6 +17,7 @@ class StreamOutput : public OutputConnection {
     bool send(const std::uint8_t* data, std::size_t size) override {
         return sender_.send(data, size);
     }
+    void cancel() override { sender_.cancel(); }
 
   private:
     std::unique_ptr<ByteSink> sink_;

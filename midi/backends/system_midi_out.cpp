@@ -35,6 +35,7 @@ int SystemMidiOut::close(MidiHandle handle) {
         closing = std::move(found->second);
         open_.erase(found);
     }
+    closing->cancel();  // a send still running on this port fails instead of holding the close
     return kMidiOk;  // `closing` closes the port here, unless a send still holds it
 }
 

@@ -28,6 +28,7 @@ class FakeOutput : public OutputConnection {
         if (accept_) sent_.emplace_back(data, data + size);
         return accept_;
     }
+    void cancel() override {}
 
   private:
     std::vector<Bytes>& sent_;
