@@ -7,22 +7,12 @@
 #include <string>
 
 #include "midi/backends/rawmidi_names.h"
+#include "midi/backends/rawmidi_stream.h"
 #include "midi/backends/stream_connections.h"
 
 namespace pxr9 {
 
 namespace {
-
-// alsa-lib reports some failures on stderr; the program has no log and keeps quiet.
-void quietAlsaError(const char*, int, const char*, int, const char*, ...) {}
-
-void silenceAlsa() {
-    static const bool silenced = [] {
-        snd_lib_error_set_handler(quietAlsaError);
-        return true;
-    }();
-    (void)silenced;
-}
 
 struct ControlCloser {
     void operator()(snd_ctl_t* ctl) const { snd_ctl_close(ctl); }
@@ -32,7 +22,7 @@ struct InfoFreer {
 };
 
 std::vector<PortEntry> listPorts(snd_rawmidi_stream_t stream) {
-    silenceAlsa();
+    silenceAlsaErrors();
     std::vector<PortEntry> ports;
     snd_rawmidi_info_t* rawInfo = nullptr;
     if (snd_rawmidi_info_malloc(&rawInfo) < 0) return ports;
@@ -68,42 +58,6 @@ std::vector<PortEntry> listPorts(snd_rawmidi_stream_t stream) {
     return ports;
 }
 
-class RawMidiSink : public ByteSink {
-  public:
-    explicit RawMidiSink(snd_rawmidi_t* handle) : handle_(handle) {}
-    ~RawMidiSink() override { snd_rawmidi_close(handle_); }
-    long write(const std::uint8_t* data, std::size_t size) override {
-        return static_cast<long>(snd_rawmidi_write(handle_, data, size));
-    }
-    int drain() override { return snd_rawmidi_drain(handle_); }
-
-  private:
-    snd_rawmidi_t* handle_;
-};
-
-class RawMidiSource : public ByteSource {
-  public:
-    explicit RawMidiSource(snd_rawmidi_t* handle) : handle_(handle) {}
-    ~RawMidiSource() override { snd_rawmidi_close(handle_); }
-    std::vector<pollfd> pollDescriptors() override {
-        const int count = snd_rawmidi_poll_descriptors_count(handle_);
-        std::vector<pollfd> fds(count > 0 ? static_cast<std::size_t>(count) : 0);
-        const int filled =
-            snd_rawmidi_poll_descriptors(handle_, fds.data(), static_cast<unsigned>(fds.size()));
-        fds.resize(filled > 0 ? static_cast<std::size_t>(filled) : 0);
-        return fds;
-    }
-    long readSome(std::uint8_t* data, std::size_t size) override {
-        const ssize_t n = snd_rawmidi_read(handle_, data, size);
-        if (n == -EAGAIN || n == -EINTR) return 0;
-        if (n == 0) return -EPIPE;
-        return static_cast<long>(n);
-    }
-
-  private:
-    snd_rawmidi_t* handle_;
-};
-
 }  // namespace
 
 std::vector<PortEntry> RawMidiOutputBackend::ports() {
@@ -111,18 +65,10 @@ std::vector<PortEntry> RawMidiOutputBackend::ports() {
 }
 
 std::unique_ptr<OutputConnection> RawMidiOutputBackend::open(const PortEntry& port) {
-    silenceAlsa();
-    snd_rawmidi_t* handle = nullptr;
-    // Opened non-blocking, or the open would wait for a port that someone else holds;
-    // writes then block, so that a send returns only when the bytes have been taken.
-    if (snd_rawmidi_open(nullptr, &handle, port.address.c_str(), SND_RAWMIDI_NONBLOCK) < 0) {
-        return nullptr;
-    }
-    if (snd_rawmidi_nonblock(handle, 0) < 0) {
-        snd_rawmidi_close(handle);
-        return nullptr;
-    }
-    return std::make_unique<StreamOutput>(std::make_unique<RawMidiSink>(handle));
+    int error = 0;
+    std::unique_ptr<ByteSink> sink = openRawMidiSink(port.address, error);
+    if (!sink) return nullptr;
+    return std::make_unique<StreamOutput>(std::move(sink));
 }
 
 std::vector<PortEntry> RawMidiInputBackend::ports() {
@@ -131,12 +77,11 @@ std::vector<PortEntry> RawMidiInputBackend::ports() {
 
 std::unique_ptr<InputConnection> RawMidiInputBackend::open(const PortEntry& port,
                                                            SysexRecorder& recorder) {
-    silenceAlsa();
-    snd_rawmidi_t* handle = nullptr;
-    if (snd_rawmidi_open(&handle, nullptr, port.address.c_str(), SND_RAWMIDI_NONBLOCK) < 0) {
-        return nullptr;
-    }
-    return std::make_unique<StreamInput>(std::make_unique<RawMidiSource>(handle), recorder);
+    int error = 0;
+    std::unique_ptr<ByteSource> source =
+        openRawMidiSource(port.address, kRawMidiInputBuffer, error);
+    if (!source) return nullptr;
+    return std::make_unique<StreamInput>(std::move(source), recorder);
 }
 
 }  // namespace pxr9

@@ -10,7 +10,12 @@
 namespace pxr9 {
 
 StreamReader::StreamReader(ByteSource& source, SysexRecorder& recorder)
-    : source_(source), recorder_(recorder) {}
+    : StreamReader(source, [&recorder](const std::uint8_t* bytes, std::size_t count) {
+          recorder.feed(bytes, count);
+      }) {}
+
+StreamReader::StreamReader(ByteSource& source, Consumer consumer, EndNotice ended)
+    : source_(source), consumer_(std::move(consumer)), ended_(std::move(ended)) {}
 
 StreamReader::~StreamReader() {
     stop();
@@ -50,12 +55,23 @@ void StreamReader::run(int wakeFd) {
             return;
         }
         if (fds.back().revents != 0) return;
+        bool broken = false;
+        for (std::size_t i = 0; i + 1 < fds.size(); ++i) {
+            broken = broken || (fds[i].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
+        }
         // Drain what is there, so that one wake-up never leaves bytes behind.
+        bool readAny = false;
         for (;;) {
             const long n = source_.readSome(chunk.data(), chunk.size());
-            if (n < 0) return;  // the source has ended: nothing more will come
+            // A descriptor that reports an error but yields nothing would wake this loop
+            // for ever: the source has ended like one that says so.
+            if (n < 0 || (n == 0 && broken && !readAny)) {
+                if (ended_) ended_();
+                return;
+            }
             if (n == 0) break;
-            recorder_.feed(chunk.data(), static_cast<std::size_t>(n));
+            readAny = true;
+            consumer_(chunk.data(), static_cast<std::size_t>(n));
         }
     }
 }

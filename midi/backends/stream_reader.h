@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <thread>
 
 #include "midi/backends/byte_stream.h"
@@ -8,11 +10,16 @@
 
 namespace pxr9 {
 
-// A thread that waits for bytes of a source and feeds them to a recorder, until stopped or
-// until the source ends. stop() wakes it at once through its own descriptor.
+// A thread that waits for bytes of a source and hands them on, until stopped or until the
+// source ends. stop() wakes it at once through its own descriptor.
 class StreamReader {
   public:
+    using Consumer = std::function<void(const std::uint8_t* bytes, std::size_t count)>;
+    // Called on the reading thread when the source has ended by itself (closed, unplugged).
+    using EndNotice = std::function<void()>;
+
     StreamReader(ByteSource& source, SysexRecorder& recorder);
+    StreamReader(ByteSource& source, Consumer consumer, EndNotice ended = {});
     ~StreamReader();
     StreamReader(const StreamReader&) = delete;
     StreamReader& operator=(const StreamReader&) = delete;
@@ -26,7 +33,8 @@ class StreamReader {
     void run(int wakeFd);
 
     ByteSource& source_;
-    SysexRecorder& recorder_;
+    const Consumer consumer_;
+    const EndNotice ended_;
     int wakeFd_ = -1;
     std::thread thread_;
 };

@@ -27,6 +27,25 @@ TEST(RawMidiPortName, SubstreamNameWinsOverDeviceName) {
     }
 }
 
+TEST(RawMidiAddress, DeviceFilesBecomeAlsaNames) {
+    struct Case {
+        const char* given;
+        const char* address;
+    };
+    const Case cases[] = {
+        {"hw:1,0", "hw:1,0"},
+        {"hw:1,0,0", "hw:1,0,0"},
+        {"/dev/snd/midiC1D0", "hw:1,0"},
+        {"/dev/snd/midiC12D3", "hw:12,3"},
+        {"midiC1D0", "midiC1D0"},                  // not a path: an ALSA name as given
+        {"/dev/snd/midiC1D", "/dev/snd/midiC1D"},  // incomplete: left for ALSA to refuse
+        {"/dev/snd/midiC1D0x", "/dev/snd/midiC1D0x"},
+        {"/dev/snd/pcmC0D0p", "/dev/snd/pcmC0D0p"},
+        {"/dev/snd/midiC99999D0", "/dev/snd/midiC99999D0"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(rawMidiAddress(c.given), c.address) << c.given;
+}
+
 TEST(JackPortName, ShortNameAfterTheClientPart) {
     struct Case {
         const char* full;

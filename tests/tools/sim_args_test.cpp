@@ -69,6 +69,13 @@ const GoodCase kGood[] = {
     {"Report",
      {"--report", "/tmp/r.json"},
      [](const SimToolOptions& o) { EXPECT_EQ(o.reportPath, "/tmp/r.json"); }},
+    {"RawMidiDeviceKeepsTheFaultsAndTheName",
+     {"--rawmidi", "/dev/snd/midiC1D0", "--fault", "write-block@5=refuse:2"},
+     [](const SimToolOptions& o) {
+         EXPECT_EQ(o.rawmidi, "/dev/snd/midiC1D0");
+         EXPECT_EQ(o.faults.rules().size(), 1u);
+         EXPECT_EQ(o.portName(), "KEVO PXR-9");
+     }},
 };
 
 class SimArgsGood : public ::testing::TestWithParam<GoodCase> {};
@@ -100,6 +107,7 @@ TEST(SimArgs, RefusedWithAReason) {
         {"--boot-stamp", "1.0\\x4"},
         {"--identity", "0x0010806E"},  // a byte of 0x80 cannot travel in SysEx
         {"--identity", "0x100000000"},
+        {"--rawmidi", ""},
     };
     for (const auto& args : refused) {
         const SimArgs parsed = parseSimArgs(args);

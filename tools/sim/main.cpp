@@ -1,5 +1,7 @@
-// pxr9-sim: the simulated PXR-9 on JACK MIDI ports, until SIGINT or SIGTERM.
+// pxr9-sim: the simulated PXR-9 on JACK MIDI ports or a rawmidi device, until SIGINT or
+// SIGTERM (or until the rawmidi device goes away).
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -10,6 +12,7 @@
 
 #include "firmware/resources.h"
 #include "tools/sim/jack_sim_ports.h"
+#include "tools/sim/rawmidi_sim_ports.h"
 #include "tools/sim/sim_options.h"
 #include "tools/sim/sim_report.h"
 
@@ -23,6 +26,32 @@ bool writeReport(const std::string& path, const std::string& text) {
         if (!(file << text) || !file.flush()) return false;
     }
     return std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+// Written when the run ends, whichever way it ends.
+int finish(const pxr9::tools::SimToolOptions& options, const pxr9::sim::SimDevice& device) {
+    if (!options.reportPath.empty() &&
+        !writeReport(options.reportPath,
+                     pxr9::tools::buildSimReport(device, options.portName(), pxr9::findResource))) {
+        std::cerr << "pxr9-sim: cannot write the report " << options.reportPath << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+int serveRawMidi(const pxr9::tools::SimToolOptions& options, const sigset_t& stopSignals) {
+    pxr9::tools::RawMidiSimPorts ports(options, [] { kill(getpid(), SIGUSR1); });
+    std::string error;
+    if (!ports.open(error)) {
+        std::cerr << "pxr9-sim: " << error << "\n";
+        return 1;
+    }
+    std::cout << "ready: " << options.rawmidi << std::endl;
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    ports.stop();
+    if (received == SIGUSR1) std::cerr << "pxr9-sim: the rawmidi device went away\n";
+    return finish(options, ports.device());
 }
 
 }  // namespace
@@ -45,7 +74,10 @@ int main(int argc, char** argv) {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGUSR1);  // the rawmidi device went away
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    if (!options.rawmidi.empty()) return serveRawMidi(options, stopSignals);
 
     std::unique_ptr<JackSimPorts> ports;
     try {
@@ -65,11 +97,5 @@ int main(int argc, char** argv) {
     sigwait(&stopSignals, &received);
     ports->stop();
 
-    if (!options.reportPath.empty() &&
-        !writeReport(options.reportPath,
-                     buildSimReport(ports->device(), options.portName(), pxr9::findResource))) {
-        std::cerr << "pxr9-sim: cannot write the report " << options.reportPath << "\n";
-        return 1;
-    }
-    return 0;
+    return finish(options, ports->device());
 }

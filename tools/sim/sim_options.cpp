@@ -12,7 +12,7 @@ namespace pxr9::tools {
 
 const char* const kSimUsage =
     "usage: pxr9-sim [options]\n"
-    "Offers a simulated PXR-9 on a JACK MIDI input and output port.\n"
+    "Offers a simulated PXR-9 on a JACK MIDI input and output port, or on a rawmidi device.\n"
     "  --name TEXT              port name (default \"KEVO PXR-9\")\n"
     "  --instance N             copy number 1..20; N >= 2 appends \" (N)\" to the name\n"
     "  --instant                erase, write and answer without delay\n"
@@ -24,7 +24,9 @@ const char* const kSimUsage =
     "  --preset-stamp XXXX\n"
     "  --system-stamp XXXX\n"
     "  --identity WORD          identity word reported (each byte below 0x80)\n"
-    "  --report FILE            JSON summary written on exit\n";
+    "  --report FILE            JSON summary written on exit\n"
+    "  --rawmidi DEVICE         serve this rawmidi device (hw:1,0 or /dev/snd/midiC1D0)\n"
+    "                           instead of JACK ports\n";
 
 namespace {
 
@@ -100,6 +102,9 @@ SimArgs parseSimArgs(const std::vector<std::string>& args) {
         } else if (option == "--report") {
             if (value.empty()) return badValue();
             options.reportPath = value;
+        } else if (option == "--rawmidi") {
+            if (value.empty()) return badValue();
+            options.rawmidi = value;
         } else {
             return fail(option + ": unknown option");
         }

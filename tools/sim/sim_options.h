@@ -18,6 +18,7 @@ struct SimToolOptions {
     std::string name = kDefaultSimPortName;
     int instance = 1;
     std::string reportPath;  // empty: no report
+    std::string rawmidi;     // a rawmidi device to serve instead of JACK ports; empty: JACK
 
     // The name of both ports: the name, then " (N)" for copy N of 2 or more.
     std::string portName() const;
