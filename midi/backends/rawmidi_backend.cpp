@@ -24,6 +24,7 @@ struct InfoFreer {
 std::vector<PortEntry> listPorts(snd_rawmidi_stream_t stream) {
     silenceAlsaErrors();
     std::vector<PortEntry> ports;
+    std::vector<RawMidiPortInfo> described;
     snd_rawmidi_info_t* rawInfo = nullptr;
     if (snd_rawmidi_info_malloc(&rawInfo) < 0) return ports;
     const std::unique_ptr<snd_rawmidi_info_t, InfoFreer> info(rawInfo);
@@ -45,16 +46,21 @@ std::vector<PortEntry> listPorts(snd_rawmidi_stream_t stream) {
             for (unsigned sub = 0; sub < count; ++sub) {
                 PortEntry entry;
                 entry.address = cardName + "," + std::to_string(device) + "," + std::to_string(sub);
+                RawMidiPortInfo about;
+                about.card = card;
                 snd_rawmidi_info_set_subdevice(info.get(), sub);
                 // A substream whose details cannot be read still takes its number.
                 if (snd_ctl_rawmidi_info(ctl.get(), info.get()) >= 0) {
-                    entry.name = rawMidiPortName(snd_rawmidi_info_get_subdevice_name(info.get()),
-                                                 snd_rawmidi_info_get_name(info.get()));
+                    about.deviceName = snd_rawmidi_info_get_name(info.get());
+                    about.subdeviceName = snd_rawmidi_info_get_subdevice_name(info.get());
                 }
                 ports.push_back(std::move(entry));
+                described.push_back(std::move(about));
             }
         }
     }
+    std::vector<std::string> names = rawMidiPortNames(described);
+    for (std::size_t i = 0; i < ports.size(); ++i) ports[i].name = std::move(names[i]);
     return ports;
 }
 

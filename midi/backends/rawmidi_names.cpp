@@ -5,8 +5,23 @@
 
 namespace pxr9 {
 
-std::string rawMidiPortName(std::string_view subdeviceName, std::string_view deviceName) {
-    return std::string(subdeviceName.empty() ? deviceName : subdeviceName);
+std::vector<std::string> rawMidiPortNames(const std::vector<RawMidiPortInfo>& ports) {
+    std::map<int, int> portsOfCard;
+    for (const RawMidiPortInfo& port : ports) ++portsOfCard[port.card];
+
+    std::vector<std::string> names;
+    names.reserve(ports.size());
+    std::map<std::string, int> seen;
+    for (const RawMidiPortInfo& port : ports) {
+        const bool alone = portsOfCard[port.card] == 1;
+        std::string name = (alone && !port.deviceName.empty()) || port.subdeviceName.empty()
+                               ? port.deviceName
+                               : port.subdeviceName;
+        const int repeat = name.empty() ? 1 : ++seen[name];
+        if (repeat >= 2) name += " (" + std::to_string(repeat) + ")";
+        names.push_back(std::move(name));
+    }
+    return names;
 }
 
 namespace {

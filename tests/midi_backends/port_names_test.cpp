@@ -8,23 +8,53 @@
 namespace pxr9 {
 namespace {
 
-TEST(RawMidiPortName, SubstreamNameWinsOverDeviceName) {
+TEST(RawMidiPortNames, OnePortPerCardShowsTheDeviceAndRepeatsAreNumberedInCardOrder) {
+    using Ports = std::vector<RawMidiPortInfo>;
+    using Names = std::vector<std::string>;
     struct Case {
-        const char* subdevice;
-        const char* device;
-        const char* shown;
+        const char* what;
+        Ports ports;
+        Names names;
     };
     const Case cases[] = {
-        {"KEVO PXR-9", "PXR-9 MIDI", "KEVO PXR-9"},
-        {"", "KEVO PXR-9", "KEVO PXR-9"},
-        {"", "", ""},  // still listed, so that numbers stay in step
-        {"USB オーディオ デバイス", "x", "USB オーディオ デバイス"},
-        {"KEVO PXR-9 ", "KEVO PXR-9", "KEVO PXR-9 "},  // nothing is trimmed
+        {"a USB device with one port shows its product name",
+         {{1, "KEVO PXR-9", "KEVO PXR-9 MIDI 1"}},
+         {"KEVO PXR-9"}},
+        {"identical devices are numbered from the second on",
+         {{1, "KEVO PXR-9", "KEVO PXR-9 MIDI 1"},
+          {2, "KEVO PXR-9", "KEVO PXR-9 MIDI 1"},
+          {4, "KEVO PXR-9", "KEVO PXR-9 MIDI 1"}},
+         {"KEVO PXR-9", "KEVO PXR-9 (2)", "KEVO PXR-9 (3)"}},
+        {"other devices in between do not disturb the count",
+         {{0, "Synth", "Synth MIDI 1"},
+          {1, "KEVO PXR-9", "KEVO PXR-9 MIDI 1"},
+          {2, "Synth", "Synth MIDI 1"},
+          {3, "KEVO PXR-9", "KEVO PXR-9 MIDI 1"}},
+         {"Synth", "KEVO PXR-9", "Synth (2)", "KEVO PXR-9 (2)"}},
+        {"a device with several ports keeps the names that tell them apart",
+         {{0, "Hub", "Hub MIDI 1"},
+          {0, "Hub", "Hub MIDI 2"},
+          {1, "KEVO PXR-9", "KEVO PXR-9 MIDI 1"}},
+         {"Hub MIDI 1", "Hub MIDI 2", "KEVO PXR-9"}},
+        {"two identical devices with several ports",
+         {{0, "Hub", "Hub MIDI 1"},
+          {0, "Hub", "Hub MIDI 2"},
+          {1, "Hub", "Hub MIDI 1"},
+          {1, "Hub", "Hub MIDI 2"}},
+         {"Hub MIDI 1", "Hub MIDI 2", "Hub MIDI 1 (2)", "Hub MIDI 2 (2)"}},
+        {"ports of several devices on one card without names of their own",
+         {{0, "MPU-401 A", ""}, {0, "MPU-401 B", ""}},
+         {"MPU-401 A", "MPU-401 B"}},
+        {"a lone port without a device name keeps its own", {{0, "", "Port 1"}}, {"Port 1"}},
+        {"unreadable ports still take their place, unnumbered",
+         {{0, "", ""}, {1, "", ""}, {2, "KEVO PXR-9", "KEVO PXR-9 MIDI 1"}},
+         {"", "", "KEVO PXR-9"}},
+        {"nothing is trimmed or folded",
+         {{0, "KEVO PXR-9 ", "x"}, {1, "kevo pxr-9", "y"}},
+         {"KEVO PXR-9 ", "kevo pxr-9"}},
+        {"no ports", {}, {}},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(rawMidiPortName(c.subdevice, c.device), c.shown)
-            << "subdevice '" << c.subdevice << "', device '" << c.device << "'";
-    }
+    for (const Case& c : cases) EXPECT_EQ(rawMidiPortNames(c.ports), c.names) << c.what;
 }
 
 TEST(RawMidiAddress, DeviceFilesBecomeAlsaNames) {
