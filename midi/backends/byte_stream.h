@@ -2,6 +2,7 @@
 
 #include <poll.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -19,14 +20,23 @@ class ByteSource {
     virtual long readSome(std::uint8_t* data, std::size_t size) = 0;
 };
 
-// A writable byte stream whose writes block until the bytes are taken.
+// A writable byte stream that never blocks: whoever sends waits on its descriptors, so that
+// the wait can be bounded and cancelled.
 class ByteSink {
   public:
     virtual ~ByteSink() = default;
-    // The number of bytes taken (> 0) or a negative errno.
+    // Descriptors that become ready when write() may take bytes again or when drained() may
+    // have changed.
+    virtual std::vector<pollfd> pollDescriptors() = 0;
+    // Takes what fits now: the number of bytes taken, 0 when none fit right now, or a
+    // negative errno.
     virtual long write(const std::uint8_t* data, std::size_t size) = 0;
-    // Returns once every written byte has left: 0, or a negative errno.
-    virtual int drain() = 0;
+    // 1 once every written byte has left, 0 while some are still on their way, or a
+    // negative errno.
+    virtual int drained() = 0;
+    // For a sink whose descriptors cannot tell everything: the longest wait before write()
+    // or drained() is worth asking again. Negative: the descriptors tell.
+    virtual std::chrono::milliseconds retryAfter() const { return std::chrono::milliseconds(-1); }
 };
 
 }  // namespace pxr9

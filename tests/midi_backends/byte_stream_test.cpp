@@ -1,9 +1,14 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <functional>
+#include <future>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "midi/backends/blocking_sender.h"
 #include "midi/backends/stream_connections.h"
@@ -129,11 +134,18 @@ class TrickleSink : public ByteSink {
         if (yieldAfterWrite) std::this_thread::yield();
         return taken;
     }
-    int drain() override {
+    std::vector<pollfd> pollDescriptors() override { return {}; }
+    int drained() override {
         std::lock_guard lock(mutex);
         calls.push_back({true, {}});
+        if (notYetDrained > 0) {
+            --notYetDrained;
+            return 0;
+        }
         return drainResult;
     }
+    // Nothing to wait on: ask again at once.
+    std::chrono::milliseconds retryAfter() const override { return std::chrono::milliseconds(0); }
 
     std::mutex mutex;
     std::vector<Call> calls;
@@ -142,24 +154,25 @@ class TrickleSink : public ByteSink {
     bool interruptNext = false;
     int failAfter = -1;  // writes that succeed before failWith is returned; -1 = never
     long failWith = -EIO;
-    int drainResult = 0;
+    int notYetDrained = 0;  // drained() calls that say "still on its way" first
+    int drainResult = 1;
 };
 
-TEST(BlockingSender, WritesEveryByteThenDrainsOnce) {
+TEST(BlockingSender, WritesEveryByteThenWaitsUntilDrained) {
     TrickleSink sink;
     sink.interruptNext = true;  // an interrupted write is tried again
+    sink.notYetDrained = 2;
     BlockingSender sender(sink);
     const Bytes message = sysex(23);
     ASSERT_TRUE(sender.send(message.data(), message.size()));
 
     Bytes written;
-    for (std::size_t i = 0; i + 1 < sink.calls.size(); ++i) {
-        ASSERT_FALSE(sink.calls[i].drain) << "drained before the last write";
+    std::size_t i = 0;
+    for (; i < sink.calls.size() && !sink.calls[i].drain; ++i) {
         written.insert(written.end(), sink.calls[i].bytes.begin(), sink.calls[i].bytes.end());
     }
     EXPECT_EQ(written, message);
-    ASSERT_FALSE(sink.calls.empty());
-    EXPECT_TRUE(sink.calls.back().drain);
+    EXPECT_EQ(sink.calls.size() - i, 3u) << "asked until drained, and no write after that";
 }
 
 TEST(BlockingSender, ReportsASinkThatFails) {
@@ -170,9 +183,8 @@ TEST(BlockingSender, ReportsASinkThatFails) {
         int drainResult;
     };
     const Case cases[] = {
-        {"write error at once", 0, -EIO, 0},
-        {"device gone half-way", 2, -ENODEV, 0},
-        {"a write that takes nothing (would loop for ever)", 1, 0, 0},
+        {"write error at once", 0, -EIO, 1},
+        {"device gone half-way", 2, -ENODEV, 1},
         {"drain error", -1, 0, -EIO},
     };
     for (const Case& c : cases) {
@@ -213,6 +225,122 @@ TEST(BlockingSender, MessagesFromTwoThreadsNeverInterleave) {
         }
     }
     EXPECT_EQ(messages, 2 * kRounds);
+}
+
+// Time that moves only when the test says so.
+struct ManualClock {
+    std::atomic<std::int64_t> ms{0};
+    BlockingSender::Clock clock() {
+        return [this] {
+            return std::chrono::steady_clock::time_point(std::chrono::milliseconds(ms.load()));
+        };
+    }
+};
+
+// A pipe's write end that tells when the pipe is full, i.e. when the sender must wait.
+class WatchedPipeSink : public PipeSink {
+  public:
+    using PipeSink::PipeSink;
+    long write(const std::uint8_t* data, std::size_t size) override {
+        const long n = PipeSink::write(data, size);
+        if (n > 0) taken += static_cast<std::size_t>(n);
+        if (n == 0 && onFull) onFull();
+        return n;
+    }
+    std::function<void()> onFull;
+    std::size_t taken = 0;
+};
+
+// Far more than a pipe holds, so that a send into a pipe nobody reads must wait.
+const Bytes& hugeMessage() {
+    static const Bytes message = sysex(1 << 20, 5);
+    return message;
+}
+
+TEST(BlockingSender, ASendNobodyTakesFailsAtTheBound) {
+    Pipe pipe;
+    ManualClock time;
+    WatchedPipeSink sink(pipe.fds[1]);
+    // The pipe stays full while time runs past the bound.
+    sink.onFull = [&time] { time.ms += 10001; };
+    BlockingSender sender(sink, std::chrono::milliseconds(10000), time.clock());
+    EXPECT_FALSE(sender.send(hugeMessage().data(), hugeMessage().size()));
+    EXPECT_GT(sink.taken, 0u);
+    EXPECT_LT(sink.taken, hugeMessage().size());
+    ::close(pipe.fds[0]);
+}
+
+TEST(BlockingSender, WaitsForAReaderAsLongAsTheBoundAllows) {
+    Pipe pipe;
+    ManualClock time;  // never moves: only the reader can end the waits
+    PipeSink sink(pipe.fds[1]);
+    BlockingSender sender(sink, std::chrono::milliseconds(10000), time.clock());
+    Bytes received;
+    std::thread reader([&] {
+        std::vector<std::uint8_t> chunk(4096);
+        while (received.size() < hugeMessage().size()) {
+            const ssize_t n = ::read(pipe.fds[0], chunk.data(), chunk.size());
+            if (n <= 0) return;
+            received.insert(received.end(), chunk.begin(), chunk.begin() + n);
+        }
+    });
+    EXPECT_TRUE(sender.send(hugeMessage().data(), hugeMessage().size()));
+    reader.join();
+    EXPECT_EQ(received, hugeMessage());
+    ::close(pipe.fds[0]);
+}
+
+TEST(BlockingSender, CancelEndsAWaitingSendAndEveryLaterOne) {
+    Pipe pipe;
+    ManualClock time;  // never moves: only cancel can end the wait
+    WatchedPipeSink sink(pipe.fds[1]);
+    std::promise<void> full;
+    bool told = false;
+    sink.onFull = [&] {
+        if (!std::exchange(told, true)) full.set_value();
+    };
+    BlockingSender sender(sink, std::chrono::milliseconds(10000), time.clock());
+    std::future<bool> stuck = std::async(std::launch::async, [&] {
+        return sender.send(hugeMessage().data(), hugeMessage().size());
+    });
+    full.get_future().wait();
+    sender.cancel();
+    EXPECT_FALSE(stuck.get());
+
+    // Room again in the pipe, yet nothing more is sent.
+    std::vector<std::uint8_t> drainPipe(1 << 17);
+    ::fcntl(pipe.fds[0], F_SETFL, O_NONBLOCK);
+    while (::read(pipe.fds[0], drainPipe.data(), drainPipe.size()) > 0) {
+    }
+    const std::size_t before = sink.taken;
+    const Bytes small = sysex(10);
+    EXPECT_FALSE(sender.send(small.data(), small.size()));
+    EXPECT_EQ(sink.taken, before);
+    ::close(pipe.fds[0]);
+}
+
+TEST(BlockingSender, CancelAlsoEndsASendWaitingForTheOneInProgress) {
+    Pipe pipe;
+    ManualClock time;
+    WatchedPipeSink sink(pipe.fds[1]);
+    std::promise<void> full;
+    bool told = false;
+    sink.onFull = [&] {
+        if (!std::exchange(told, true)) full.set_value();
+    };
+    BlockingSender sender(sink, std::chrono::milliseconds(10000), time.clock());
+    std::future<bool> first = std::async(std::launch::async, [&] {
+        return sender.send(hugeMessage().data(), hugeMessage().size());
+    });
+    full.get_future().wait();
+    std::future<bool> second = std::async(std::launch::async, [&] {
+        const Bytes small = sysex(10);
+        return sender.send(small.data(), small.size());
+    });
+    sender.cancel();
+    EXPECT_FALSE(first.get());
+    EXPECT_FALSE(second.get());
+    ::close(pipe.fds[0]);
 }
 
 }  // namespace

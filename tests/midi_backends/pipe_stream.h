@@ -28,16 +28,20 @@ class PipeSource : public ByteSource {
     int fd_;
 };
 
-// The write end of a pipe as a byte sink; a pipe has nothing to drain.
+// The write end of a pipe as a byte sink: non-blocking, and a pipe has nothing to drain.
 class PipeSink : public ByteSink {
   public:
-    explicit PipeSink(int fd) : fd_(fd) {}
+    explicit PipeSink(int fd) : fd_(fd) {
+        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
+    }
     ~PipeSink() override { ::close(fd_); }
+    std::vector<pollfd> pollDescriptors() override { return {pollfd{fd_, POLLOUT, 0}}; }
     long write(const std::uint8_t* data, std::size_t size) override {
         const ssize_t n = ::write(fd_, data, size);
-        return n < 0 ? -errno : n;
+        if (n >= 0) return n;
+        return errno == EAGAIN ? 0 : -errno;
     }
-    int drain() override { return 0; }
+    int drained() override { return 1; }
 
   private:
     int fd_;
