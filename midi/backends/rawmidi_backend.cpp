@@ -4,10 +4,14 @@
 
 #include <cerrno>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
+#include "midi/backends/rawmidi_holders.h"
 #include "midi/backends/rawmidi_names.h"
 #include "midi/backends/rawmidi_stream.h"
+#include "midi/backends/seq_stream.h"
 #include "midi/backends/stream_connections.h"
 
 namespace pxr9 {
@@ -64,6 +68,36 @@ std::vector<PortEntry> listPorts(snd_rawmidi_stream_t stream) {
     return ports;
 }
 
+// After a rawmidi open failed with `error`: the sequencer's way to a port that the bridge
+// holds, with a note either way.
+template <class Open>
+auto openAround(const PortEntry& port, bool output, int error, PortNotes* notes, Open open)
+    -> decltype(open(std::declval<const RawMidiPlace&>())) {
+    const std::optional<RawMidiPlace> place = parseRawMidiPlace(port.address);
+    if (error != -EBUSY || !place) {
+        if (notes)
+            notes->note(output, openFailureCause(port.name, output, port.address, error), true);
+        return nullptr;
+    }
+    const PortHolders holders = findPortHolders(port.name, output, *place);
+    const std::string cause = busyCause(holders);
+    // The bridge holds the port only for sequencer connections; a program that opened the
+    // rawmidi port itself leaves no way in.
+    if (!holders.listeners.empty()) {
+        if (auto opened = open(*place)) {
+            if (notes) {
+                notes->note(output,
+                            cause + " Going on through the sequencer" +
+                                (output ? ", in paced pieces." : "."),
+                            false);
+            }
+            return opened;
+        }
+    }
+    if (notes) notes->note(output, cause, true);
+    return nullptr;
+}
+
 }  // namespace
 
 std::vector<PortEntry> RawMidiOutputBackend::ports() {
@@ -72,9 +106,16 @@ std::vector<PortEntry> RawMidiOutputBackend::ports() {
 
 std::unique_ptr<OutputConnection> RawMidiOutputBackend::open(const PortEntry& port) {
     int error = 0;
-    std::unique_ptr<ByteSink> sink = openRawMidiSink(port.address, error);
-    if (!sink) return nullptr;
-    return std::make_unique<StreamOutput>(std::move(sink));
+    if (std::unique_ptr<ByteSink> sink = openRawMidiSink(port.address, error)) {
+        if (notes_) notes_->clear(true);
+        return std::make_unique<StreamOutput>(std::move(sink));
+    }
+    std::unique_ptr<ByteSink> around = openAround(port, true, error, notes_, [](auto& place) {
+        int seqError = 0;
+        return openSeqSink(place, seqError);
+    });
+    if (!around) return nullptr;
+    return std::make_unique<StreamOutput>(std::move(around));
 }
 
 std::vector<PortEntry> RawMidiInputBackend::ports() {
@@ -84,10 +125,17 @@ std::vector<PortEntry> RawMidiInputBackend::ports() {
 std::unique_ptr<InputConnection> RawMidiInputBackend::open(const PortEntry& port,
                                                            SysexRecorder& recorder) {
     int error = 0;
-    std::unique_ptr<ByteSource> source =
-        openRawMidiSource(port.address, kRawMidiInputBuffer, error);
-    if (!source) return nullptr;
-    return std::make_unique<StreamInput>(std::move(source), recorder);
+    if (std::unique_ptr<ByteSource> source =
+            openRawMidiSource(port.address, kRawMidiInputBuffer, error)) {
+        if (notes_) notes_->clear(false);
+        return std::make_unique<StreamInput>(std::move(source), recorder);
+    }
+    std::unique_ptr<ByteSource> around = openAround(port, false, error, notes_, [](auto& place) {
+        int seqError = 0;
+        return openSeqSource(place, seqError);
+    });
+    if (!around) return nullptr;
+    return std::make_unique<StreamInput>(std::move(around), recorder);
 }
 
 }  // namespace pxr9

@@ -11,9 +11,10 @@ namespace pxr9 {
 // Members end in reverse order: the services first, then the backends and the session
 // they use.
 struct SystemMidiServices::Parts {
+    PortNotes notes;
     JackSession jack;
-    RawMidiInputBackend rawIn;
-    RawMidiOutputBackend rawOut;
+    RawMidiInputBackend rawIn{&notes};
+    RawMidiOutputBackend rawOut{&notes};
     JackInputBackend jackIn{jack};
     JackOutputBackend jackOut{jack};
     SystemMidiIn in{{&rawIn, &jackIn}};
@@ -28,6 +29,9 @@ MidiInService& SystemMidiServices::in() {
 }
 MidiOutService& SystemMidiServices::out() {
     return parts_->out;
+}
+PortNotes& SystemMidiServices::portNotes() {
+    return parts_->notes;
 }
 
 }  // namespace pxr9

@@ -2,12 +2,14 @@
 
 #include <memory>
 
+#include "midi/backends/port_notes.h"
 #include "midi/midi_service.h"
 
 namespace pxr9 {
 
-// The program's MIDI platform on Linux: hardware ports through ALSA rawmidi first, then the
-// MIDI ports of a running JACK server, in one numbering per direction.
+// The program's MIDI platform on Linux: hardware ports through ALSA rawmidi first (through
+// the ALSA sequencer when its bridge holds the rawmidi port), then the MIDI ports of a
+// running JACK server, in one numbering per direction.
 class SystemMidiServices {
   public:
     SystemMidiServices();
@@ -17,6 +19,8 @@ class SystemMidiServices {
 
     MidiInService& in();
     MidiOutService& out();
+    // Why a hardware port could not be opened, or how it was reached anyway.
+    PortNotes& portNotes();
 
   private:
     struct Parts;
