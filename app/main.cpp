@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "app/message_boxes.h"
+#include "app/port_cause_boxes.h"
 #include "app/program_platform.h"
 #include "app/updater_app.h"
 #include "app/updater_dialog.h"
@@ -10,7 +11,8 @@ int main(int argc, char* argv[]) {
     pxr9::QtMessageBoxes boxes;
     pxr9::CP7xUpdatorApp theApp(boxes, [&boxes](int instanceNumber) {
         pxr9::ProgramPlatform platform;
-        pxr9::CP7xUpdatorDlg dialog(platform.platform(), instanceNumber, boxes);
+        pxr9::PortCauseBoxes causeBoxes(boxes, platform.portNotes());
+        pxr9::CP7xUpdatorDlg dialog(platform.platform(), instanceNumber, causeBoxes);
         dialog.exec();
     });
     theApp.InitInstance();

@@ -22,4 +22,8 @@ UpdaterPlatform ProgramPlatform::platform() {
             parts_->clock};
 }
 
+PortNotes& ProgramPlatform::portNotes() {
+    return parts_->midi.portNotes();
+}
+
 }  // namespace pxr9

@@ -81,6 +81,11 @@ int main(int argc, char** argv) {
 
     ConsoleSurface surface(std::cout, std::cerr, isatty(STDOUT_FILENO) == 1);
     SystemPlatform system;
+    // Who holds a port that cannot be opened and how to free it, or how it was reached anyway.
+    system.portNotes().setListener([&surface](const std::string& text) {
+        surface.endLine();
+        std::cerr << "pxr9-cli: " << text << '\n' << std::flush;
+    });
     int code = kExitFailure;
     {
         CliSession session(system.platform(), surface, std::cout, std::cerr);

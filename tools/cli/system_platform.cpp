@@ -22,4 +22,8 @@ UpdaterPlatform SystemPlatform::platform() {
             parts_->clock};
 }
 
+PortNotes& SystemPlatform::portNotes() {
+    return parts_->midi.portNotes();
+}
+
 }  // namespace pxr9::tools

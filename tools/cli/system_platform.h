@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "engine/updater_state.h"
+#include "midi/backends/port_notes.h"
 
 namespace pxr9::tools {
 
@@ -15,6 +16,8 @@ class SystemPlatform {
     SystemPlatform& operator=(const SystemPlatform&) = delete;
 
     UpdaterPlatform platform();
+    // Why a hardware port could not be opened, or how it was reached anyway.
+    PortNotes& portNotes();
 
   private:
     struct Parts;
