@@ -33,6 +33,10 @@ BlockingSender::~BlockingSender() {
 
 void BlockingSender::cancel() {
     cancelled_.store(true);
+    {
+        std::lock_guard lock(mutex_);  // a send between its check and its wait sees the flag
+    }
+    idle_.notify_all();
     if (wakeFd_ < 0) return;
     const std::uint64_t one = 1;
     while (::write(wakeFd_, &one, sizeof one) < 0 && errno == EINTR) {
@@ -42,11 +46,25 @@ void BlockingSender::cancel() {
 bool BlockingSender::send(const std::uint8_t* data, std::size_t size) {
     const TimePoint deadline = clock_() + bound_;
     // Without its wake-up descriptor a send could not be cancelled: refuse rather than hang.
-    if (wakeFd_ < 0 || cancelled_.load()) return false;
-    std::unique_lock lock(mutex_, std::defer_lock);
-    const auto left = deadline - clock_();
-    if (left <= left.zero() || !lock.try_lock_for(left)) return false;
-    return sendLocked(data, size, deadline);
+    if (wakeFd_ < 0) return false;
+    {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            if (cancelled_.load()) return false;
+            if (!sending_) break;
+            const auto left = deadline - clock_();
+            if (left <= left.zero()) return false;
+            idle_.wait_for(lock, left);
+        }
+        sending_ = true;
+    }
+    const bool sent = sendLocked(data, size, deadline);
+    {
+        std::lock_guard lock(mutex_);
+        sending_ = false;
+    }
+    idle_.notify_one();
+    return sent;
 }
 
 bool BlockingSender::sendLocked(const std::uint8_t* data, std::size_t size, TimePoint deadline) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -47,7 +48,9 @@ class BlockingSender {
     const std::chrono::milliseconds bound_;
     const Clock clock_;
     const int wakeFd_;  // stays readable once cancelled; -1 when it could not be made
-    std::timed_mutex mutex_;
+    std::mutex mutex_;
+    std::condition_variable idle_;
+    bool sending_ = false;  // one send at a time; the others wait on idle_
     std::atomic<bool> cancelled_{false};
 };
 

@@ -102,8 +102,8 @@ std::string busyCause(const PortHolders& h) {
         }
         text += ". To free it, close ";
         text += h.listeners.size() == 1 ? "that program" : "those programs";
-        text += " or disconnect " + std::string(h.listeners.size() == 1 ? "it" : "them") + ": " +
-                disconnect;
+        text += " or disconnect " + std::string(h.listeners.size() == 1 ? "it" : "them") + " (" +
+                disconnect + ").";
         return text;
     }
     if (h.ownerPid > 0) {

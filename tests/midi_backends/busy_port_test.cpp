@@ -123,11 +123,11 @@ TEST(BusyCause, NamesWhatHoldsThePortAndHowToFreeIt) {
     const Case cases[] = {
         {listened,
          "MIDI In \"KEVO PXR-9\" is busy: the ALSA sequencer holds it for aseqdump (client 128, "
-         "process 812). To free it, close that program or disconnect it: aconnect -d 20:0 128:0"},
+         "process 812). To free it, close that program or disconnect it (aconnect -d 20:0 128:0)."},
         {writtenTo,
          "MIDI Out \"KEVO PXR-9\" is busy: the ALSA sequencer holds it for Midi Bridge (client "
          "129) and a program (client 130, process 901). To free it, close those programs or "
-         "disconnect them: aconnect -d 129:0 20:0; aconnect -d 130:1 20:0"},
+         "disconnect them (aconnect -d 129:0 20:0; aconnect -d 130:1 20:0)."},
         {opened,
          "MIDI Out \"KEVO PXR-9 (2)\" is busy: amidi (process 4242) has it open. To free it, "
          "close that program."},
