@@ -7,6 +7,27 @@
 
 namespace pxr9::tools {
 
+namespace {
+
+// The device does not wait for its answers to leave: they sit in the port's buffer until the
+// host reads them. Waiting would hold the device thread whenever a host stopped reading (a
+// run that ended early), and every later answer with it.
+class UnwaitedSink : public ByteSink {
+  public:
+    explicit UnwaitedSink(std::unique_ptr<ByteSink> sink) : sink_(std::move(sink)) {}
+    std::vector<pollfd> pollDescriptors() override { return sink_->pollDescriptors(); }
+    long write(const std::uint8_t* data, std::size_t size) override {
+        return sink_->write(data, size);
+    }
+    int drained() override { return 1; }
+    std::chrono::milliseconds retryAfter() const override { return sink_->retryAfter(); }
+
+  private:
+    std::unique_ptr<ByteSink> sink_;
+};
+
+}  // namespace
+
 RawMidiSimPorts::RawMidiSimPorts(const SimToolOptions& options, std::function<void()> ended)
     : device_(options.rawmidi), ended_(std::move(ended)), server_(options) {}
 
@@ -34,7 +55,7 @@ bool RawMidiSimPorts::open(std::string& error) {
 bool RawMidiSimPorts::serve(std::unique_ptr<ByteSource> source, std::unique_ptr<ByteSink> sink,
                             std::string& error) {
     source_ = std::move(source);
-    output_ = std::make_unique<StreamOutput>(std::move(sink));
+    output_ = std::make_unique<StreamOutput>(std::make_unique<UnwaitedSink>(std::move(sink)));
     reader_ = std::make_unique<StreamReader>(
         *source_,
         [this](const std::uint8_t* bytes, std::size_t count) { server_.deliver(bytes, count); },
