@@ -108,6 +108,26 @@ TEST(StreamReader, EndsByItselfWhenTheSourceEnds) {
     reader.stop();  // joins a thread that has already ended
 }
 
+// A source whose descriptor reports a hang-up but which yields nothing, as a device that
+// vanished may: the reader must end instead of waking for ever.
+TEST(StreamReader, EndsWhenItsDescriptorBreaksAndNothingComes) {
+    Pipe pipe;
+    ::close(pipe.fds[1]);  // the read end now reports POLLHUP for good
+    struct SilentSource : ByteSource {
+        int fd;
+        explicit SilentSource(int f) : fd(f) {}
+        std::vector<pollfd> pollDescriptors() override { return {pollfd{fd, POLLIN, 0}}; }
+        long readSome(std::uint8_t*, std::size_t) override { return 0; }
+    } source(pipe.fds[0]);
+    std::promise<void> ended;
+    StreamReader reader(
+        source, [](const std::uint8_t*, std::size_t) {}, [&ended] { ended.set_value(); });
+    ASSERT_TRUE(reader.start());
+    ended.get_future().wait();
+    reader.stop();
+    ::close(pipe.fds[0]);
+}
+
 // A sink that takes a few bytes per write and logs every call.
 class TrickleSink : public ByteSink {
   public:
