@@ -211,7 +211,9 @@ TEST(PacedSink, WholeBlocksCrossTheBridgeWithoutOverrun) {
     FakeBridge bridge;
     PacedSink sink([&] { return bridge.room(); },
                    [&](const std::uint8_t* d, std::size_t n) { return bridge.put(d, n); });
-    BlockingSender sender(sink);
+    // Time stands still: every wait ends by the bridge draining, never by the bound.
+    BlockingSender sender(sink, std::chrono::milliseconds(10000),
+                          [] { return std::chrono::steady_clock::time_point(); });
     Bytes sent;
     for (int i = 0; i < 20; ++i) {
         const Bytes block = sysex(4700, static_cast<std::uint8_t>(i));
