@@ -246,6 +246,23 @@ TEST(CliSession, JsonUpdateRefusedByTheDeviceKeepsTheStampsReadBefore) {
     EXPECT_TRUE(j["stamps"]["after"].isNull());
 }
 
+TEST(CliSession, AReadAfterTheUpdateThatFailsCountsOnlyWithVerify) {
+    // Memory reads: three before, the boot check of the update, three after; the last fails.
+    for (const bool verify : {false, true}) {
+        CliRun r;
+        r.world.device().faults().noAnswer(RequestKind::MemoryRead, Occurrences::only(7));
+        std::vector<std::string> args = {"update", "--json"};
+        if (verify) args.push_back("--verify");
+        const int expected = verify ? kExitFailure : kExitSuccess;
+        ASSERT_EQ(r.run(args), expected);
+        const JsonValue j = jsonOf(r, args, expected);
+        EXPECT_EQ(j["message"].str(), "Version update completed.");
+        EXPECT_EQ(j["stamps"]["before"]["boot"].str(), "1.00");
+        EXPECT_TRUE(j["stamps"]["after"].isNull());
+        EXPECT_TRUE(r.portsClosed());
+    }
+}
+
 TEST(CliSession, JsonVersionGivesTheReportAsItsMessage) {
     CliRun r;
     const std::vector<std::string> args = {"version", "--json"};

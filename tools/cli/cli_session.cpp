@@ -169,12 +169,14 @@ int CliSession::update(const CliCommand& command) {
         return updated ? kExitSuccess : kExitFailure;
     }
 
-    // As "Rescan Device" then "Version Check" would: the ports are opened afresh.
+    // As "Rescan Device" then "Version Check" would: the ports are opened afresh. Only
+    // --verify makes the update's result depend on this check; --json merely reports it.
     const std::string completed = result_.message;
     const int code = checkVersions(command, result_.after);
     finish(completed);
+    if (!command.verify) return kExitSuccess;
     if (code != kExitSuccess) return code;
-    return !command.verify || stampsMatch() ? kExitSuccess : kExitStampsDiffer;
+    return stampsMatch() ? kExitSuccess : kExitStampsDiffer;
 }
 
 int CliSession::versionCheck(const CliCommand& command) {
