@@ -8,6 +8,7 @@ PXR9_PACKAGES=(
     libasound2-dev librtmidi-dev libjack-jackd2-dev jackd2
     xvfb xauth
     clang libclang-rt-14-dev
+    dpkg-dev debhelper fakeroot lintian desktop-file-utils appstream file python3
 )
 
 pxr9_ensure_packages() {

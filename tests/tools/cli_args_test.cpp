@@ -17,6 +17,7 @@ struct Case {
     std::optional<PortArg> out = std::nullopt;
     int instance = 1;
     bool verify = false;
+    bool json = false;
 };
 
 PortArg number(std::int32_t n) {
@@ -46,6 +47,8 @@ TEST(CliArgs, Table) {
          name("0x1"),
          name("2b")},
         {{"version", "--instance", "20"}, true, CliVerb::Version, {}, {}, 20},
+        {{"update", "--json", "--verify"}, true, CliVerb::Update, {}, {}, 1, true, true},
+        {{"version", "--json"}, true, CliVerb::Version, {}, {}, 1, false, true},
         {{}, false},
         {{"flash"}, false},
         {{"update", "--in"}, false},
@@ -56,6 +59,8 @@ TEST(CliArgs, Table) {
         {{"update", "--instance", "1", "--instance", "2"}, false},
         {{"update", "--verify", "--verify"}, false},
         {{"version", "--verify"}, false},
+        {{"ports", "--json"}, false},
+        {{"update", "--json", "--json"}, false},
         {{"ports", "--in", "1"}, false},
         {{"update", "--force"}, false},
         {{"update", "extra"}, false},
@@ -76,6 +81,7 @@ TEST(CliArgs, Table) {
         EXPECT_EQ(cmd.out, c.out) << line;
         EXPECT_EQ(cmd.instance, c.instance) << line;
         EXPECT_EQ(cmd.verify, c.verify) << line;
+        EXPECT_EQ(cmd.json, c.json) << line;
     }
 }
 

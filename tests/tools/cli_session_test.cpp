@@ -7,10 +7,13 @@
 
 #include "engine/product_profile.h"
 #include "tests/harness/virtual_world.h"
+#include "tests/tools/json_reader.h"
 
 namespace pxr9::tools {
 namespace {
 
+using pxr9::testing::JsonReader;
+using pxr9::testing::JsonValue;
 using pxr9::testing::VirtualWorld;
 using sim::Occurrences;
 using sim::RequestKind;
@@ -111,10 +114,6 @@ const FailureCase kFailures[] = {
          w.device().faults().noAnswer(RequestKind::MemoryRead, Occurrences::only(3));
      },
      ""},
-    {"OutputNumberWithoutADevice",
-     {"update", "--out", "5"},
-     [](VirtualWorld&) {},
-     "Error: Can't open MIDI Out device.\n"},
     {"InputCannotBeOpened",
      {"version"},
      [](VirtualWorld& w) { w.failOpens(false, true); },
@@ -122,17 +121,31 @@ const FailureCase kFailures[] = {
     {"NamedInputMissing",
      {"update", "--in", "KEVO PXR-9 (3)"},
      [](VirtualWorld&) {},
-     "Error: MIDI IN: no device named \"KEVO PXR-9 (3)\"\n"},
+     "Error: MIDI IN: no device named \"KEVO PXR-9 (3)\"\nMIDI IN ports:\n    0  KEVO PXR-9\n"},
     {"NoDevicePortForThisCopy",
      {"update", "--instance", "2"},
      [](VirtualWorld&) {},
-     "Error: Can't open MIDI Out device.\n"},
-    {"CopyOneTakesThePlainNameButTheDeviceIsCopyTwos",
+     "Error: Can't open MIDI Out device.\n"
+     "MIDI OUT: looked for a port named \"USB オーディオ デバイス (2)\", \"USB Audio Device (2)\", "
+     "\"KEVO RN Series (2)\", \"KEVO PXR-9 MIDI (2)\", \"KEVO PXR-9 (2)\" or "
+     "\"KEVO T Series (2)\" (copy 2); none is there\n"
+     "MIDI OUT ports:\n    0  KEVO PXR-9\n"},
+    {"NoPortsAtAll",
      {"version"},
+     [](VirtualWorld& w) { w.setPorts({}, -1); },
+     "Error: Can't open MIDI Out device.\n"
+     "MIDI OUT: looked for a port named \"USB オーディオ デバイス\", \"USB Audio Device\", "
+     "\"KEVO RN Series\", \"KEVO PXR-9 MIDI\", \"KEVO PXR-9\" or \"KEVO T Series\" (copy 1); "
+     "none is there\nMIDI OUT ports: none\n"},
+    {"OnlyTheInputIsLeftWithoutAPort",
+     {"update", "--out", "0"},
      [](VirtualWorld& w) {
-         w.setPorts({"KEVO PXR-9", "KEVO PXR-9 (2)"}, 1);
+         w.setPorts({"Other", "Else"}, 0);
      },
-     "Error: Time out error(1)\n"},
+     "Error: Can't open MIDI In device.\n"
+     "MIDI IN: looked for a port named \"USB オーディオ デバイス\", \"USB Audio Device\", "
+     "\"KEVO RN Series\", \"KEVO PXR-9 MIDI\", \"KEVO PXR-9\" or \"KEVO T Series\" (copy 1); "
+     "none is there\nMIDI IN ports:\n    0  Other\n    1  Else\n"},
 };
 
 class CliFailure : public ::testing::TestWithParam<FailureCase> {};
@@ -148,6 +161,128 @@ TEST_P(CliFailure, ExitsWithOneAndNoPortOpen) {
 
 INSTANTIATE_TEST_SUITE_P(Runs, CliFailure, ::testing::ValuesIn(kFailures),
                          [](const auto& info) { return std::string(info.param.name); });
+
+struct UsageCase {
+    std::vector<std::string> args;
+    std::vector<std::string> ports;
+    std::string err;
+};
+
+TEST(CliSession, APortNumberBeyondTheLastIsAUsageErrorNamingTheRange) {
+    const UsageCase cases[] = {
+        {{"update", "--out", "5"},
+         {"KEVO PXR-9"},
+         "Error: --out 5 is out of range: the MIDI OUT ports are numbered 0 to 0\n"},
+        {{"version", "--in", "3", "--out", "0"},
+         {"A", "B", "KEVO PXR-9"},
+         "Error: --in 3 is out of range: the MIDI IN ports are numbered 0 to 2\n"},
+        {{"update", "--in", "7"}, {}, "Error: --in 7 is out of range: there is no MIDI IN port\n"},
+        // Both wrong: the output is named first, as it is opened first.
+        {{"update", "--in", "9", "--out", "8"},
+         {"KEVO PXR-9"},
+         "Error: --out 8 is out of range: the MIDI OUT ports are numbered 0 to 0\n"},
+    };
+    for (const UsageCase& c : cases) {
+        CliRun r;
+        r.world.setPorts(c.ports, c.ports.empty() ? -1 : 0);
+        EXPECT_EQ(r.run(c.args), kExitUsage) << c.err;
+        EXPECT_EQ(r.err.str(), c.err);
+        EXPECT_EQ(r.world.device().counts().requests(), 0u) << c.err;
+        EXPECT_TRUE(r.portsClosed());
+        EXPECT_EQ(r.session.result().message, c.err.substr(7, c.err.size() - 8));
+    }
+}
+
+// What --json prints, read back by a JSON reader.
+JsonValue jsonOf(CliRun& r, const std::vector<std::string>& args, int code) {
+    CliCommand command = *parseCliArgs(args).command;
+    const auto json =
+        JsonReader::parse(resultJson(command, r.session.result(), code, r.session.aborted()));
+    EXPECT_TRUE(json.has_value());
+    return json.value_or(JsonValue{nullptr});
+}
+
+TEST(CliSession, JsonUpdateReadsTheStampsBeforeAndAfter) {
+    sim::SimConfig old = instantDevice();
+    old.stamps.boot = sim::makeStamp("0.90");
+    CliRun r(old);
+    const std::vector<std::string> args = {"update", "--json"};
+    ASSERT_EQ(r.run(args), kExitSuccess) << r.err.str();
+    const JsonValue j = jsonOf(r, args, kExitSuccess);
+    EXPECT_EQ(j["outcome"].str(), "success");
+    EXPECT_EQ(j["message"].str(), "Version update completed.");
+    EXPECT_EQ(j["ports"]["in"]["device"].number(), 0);
+    EXPECT_EQ(j["ports"]["out"]["name"].str(), "KEVO PXR-9");
+    EXPECT_EQ(j["stamps"]["before"]["boot"].str(), "0.90");
+    EXPECT_EQ(j["stamps"]["before"]["system"].str(), "1.10");
+    EXPECT_EQ(j["stamps"]["after"]["boot"].str(), "1.00");
+    EXPECT_EQ(j["stamps"]["carried"]["boot"].str(), "1.00");
+    EXPECT_EQ(r.world.device().counts()[RequestKind::MemoryRead], 7u);  // 3 + boot check + 3
+    EXPECT_TRUE(r.portsClosed());
+}
+
+TEST(CliSession, JsonUpdateOfADeviceThatCannotBeReadDoesNotUpdateIt) {
+    CliRun r;
+    r.world.device().faults().reportIdentity(Occurrences::every(), 0x00100001);
+    const std::vector<std::string> args = {"update", "--json"};
+    ASSERT_EQ(r.run(args), kExitFailure);
+    EXPECT_EQ(r.err.str(), "Error: Illegal device connected.\n");
+    EXPECT_EQ(r.world.device().counts()[RequestKind::UpdateStart], 0u);
+    const JsonValue j = jsonOf(r, args, kExitFailure);
+    EXPECT_EQ(j["outcome"].str(), "failure");
+    EXPECT_EQ(j["message"].str(), "Illegal device connected.");
+    EXPECT_TRUE(j["stamps"]["before"].isNull());
+    EXPECT_TRUE(j["stamps"]["after"].isNull());
+}
+
+TEST(CliSession, JsonUpdateRefusedByTheDeviceKeepsTheStampsReadBefore) {
+    CliRun r;
+    r.world.device().faults().refuse(RequestKind::UpdateStart, Occurrences::every(), 11);
+    const std::vector<std::string> args = {"update", "--json"};
+    ASSERT_EQ(r.run(args), kExitFailure);
+    const JsonValue j = jsonOf(r, args, kExitFailure);
+    EXPECT_EQ(j["message"].str(), "Please use the firmware update mode.");
+    EXPECT_EQ(j["stamps"]["before"]["system"].str(), "1.10");
+    EXPECT_TRUE(j["stamps"]["after"].isNull());
+}
+
+TEST(CliSession, AReadAfterTheUpdateThatFailsCountsOnlyWithVerify) {
+    // Memory reads: three before, the boot check of the update, three after; the last fails.
+    for (const bool verify : {false, true}) {
+        CliRun r;
+        r.world.device().faults().noAnswer(RequestKind::MemoryRead, Occurrences::only(7));
+        std::vector<std::string> args = {"update", "--json"};
+        if (verify) args.push_back("--verify");
+        const int expected = verify ? kExitFailure : kExitSuccess;
+        ASSERT_EQ(r.run(args), expected);
+        const JsonValue j = jsonOf(r, args, expected);
+        EXPECT_EQ(j["message"].str(), "Version update completed.");
+        EXPECT_EQ(j["stamps"]["before"]["boot"].str(), "1.00");
+        EXPECT_TRUE(j["stamps"]["after"].isNull());
+        EXPECT_TRUE(r.portsClosed());
+    }
+}
+
+TEST(CliSession, JsonVersionGivesTheReportAsItsMessage) {
+    CliRun r;
+    const std::vector<std::string> args = {"version", "--json"};
+    ASSERT_EQ(r.run(args), kExitSuccess);
+    const JsonValue j = jsonOf(r, args, kExitSuccess);
+    EXPECT_EQ(j["message"].str(), "SYSTEM:\t\t1.10 -> 1.10\nPRESET:\t\t1.00\nBOOT:\t\t1.00");
+    EXPECT_EQ(j["stamps"]["device"]["preset"].str(), "1.00");
+    EXPECT_EQ(j["stamps"]["carried"]["system"].str(), "1.10");
+}
+
+TEST(CliSession, JsonOfAMissingPortSaysWhichAndHasNoPort) {
+    CliRun r;
+    r.world.setPorts({"Other"}, 0);
+    const std::vector<std::string> args = {"version", "--json"};
+    ASSERT_EQ(r.run(args), kExitFailure);
+    const JsonValue j = jsonOf(r, args, kExitFailure);
+    EXPECT_EQ(j["message"].str(), "Can't open MIDI Out device.");
+    EXPECT_TRUE(j["ports"]["out"].isNull());
+    EXPECT_TRUE(j["stamps"]["device"].isNull());
+}
 
 TEST(CliSession, CopyTwoFindsItsOwnPortsByName) {
     CliRun r;

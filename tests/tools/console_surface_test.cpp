@@ -25,7 +25,7 @@ void writeBlocks(ConsoleSurface& s, int total, int block) {
     }
 }
 
-TEST(ConsoleSurfacePlain, OneLinePerStepStatusKindAndTenthOfProgress) {
+TEST(ConsoleSurfacePlain, OneLinePerStepStatusKindAndTenthOfProgressWithTheStatusThere) {
     Console c(false);
     c.surface.setStepText("0/10");
     c.surface.setStatusText("Erasing Flash memory.");
@@ -51,19 +51,41 @@ TEST(ConsoleSurfacePlain, OneLinePerStepStatusKindAndTenthOfProgress) {
               "status: Data transmit  0 / 100\n"
               "progress 4%\n"
               "progress 12%\n"
+              "status: Data transmit  12 / 100\n"
               "progress 20%\n"
+              "status: Data transmit  20 / 100\n"
               "progress 32%\n"
+              "status: Data transmit  32 / 100\n"
               "progress 40%\n"
+              "status: Data transmit  40 / 100\n"
               "progress 52%\n"
+              "status: Data transmit  52 / 100\n"
               "progress 60%\n"
+              "status: Data transmit  60 / 100\n"
               "progress 72%\n"
+              "status: Data transmit  72 / 100\n"
               "progress 80%\n"
+              "status: Data transmit  80 / 100\n"
               "progress 92%\n"
+              "status: Data transmit  92 / 100\n"
               "progress 100%\n"
               "status: Version update completed.\n");
     EXPECT_EQ(c.err.str(), "");
     EXPECT_EQ(c.surface.status(), "Version update completed.");
     EXPECT_FALSE(c.surface.errorShown());
+}
+
+TEST(ConsoleSurfacePlain, ANewRegionShowsItsStatusAtItsOwnTenthsAgain) {
+    Console c(false);
+    writeBlocks(c.surface, 40, 10);
+    c.out.str("");
+    writeBlocks(c.surface, 20, 10);
+    // The region's first status differs from the last one only in its numbers: still shown.
+    EXPECT_EQ(c.out.str(),
+              "status: Data transmit  0 / 20\n"
+              "progress 50%\n"
+              "status: Data transmit  10 / 20\n"
+              "progress 100%\n");
 }
 
 TEST(ConsoleSurfacePlain, ProgressOfAnEmptyOrInvertedRangeStaysAtZero) {

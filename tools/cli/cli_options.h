@@ -23,6 +23,7 @@ struct CliCommand {
     int instance = 1;            // which copy's port names are pre-selected
     bool instanceGiven = false;  // --instance on the command line
     bool verify = false;
+    bool json = false;  // the result as one JSON object on the output, the rest on errors
 };
 
 struct CliArgs {

@@ -5,6 +5,7 @@
 #include "midi/port_selection.h"
 #include "protocol/dispatcher.h"
 #include "tools/cli/port_choice.h"
+#include "tools/cli/port_diagnosis.h"
 
 namespace pxr9::tools {
 
@@ -61,28 +62,53 @@ int CliSession::listPorts(const CliCommand& command) {
     return kExitSuccess;
 }
 
-bool CliSession::openPorts(const CliCommand& command) {
-    const PortChoice in = choosePort(command.in, listDeviceNames(inputs_), command.instance);
-    const PortChoice out = choosePort(command.out, listDeviceNames(outputs_), command.instance);
-    if (!in.error.empty() || !out.error.empty()) {
-        err_ << "Error: " << (out.error.empty() ? "MIDI IN: " + in.error : "MIDI OUT: " + out.error)
-             << '\n'
-             << std::flush;
-        return false;
+int CliSession::openPorts(const CliCommand& command) {
+    const std::vector<std::string> inNames = listDeviceNames(inputs_);
+    const std::vector<std::string> outNames = listDeviceNames(outputs_);
+    const PortChoice in = choosePort(command.in, inNames, command.instance);
+    const PortChoice out = choosePort(command.out, outNames, command.instance);
+    auto used = [](const PortChoice& choice, const std::vector<std::string>& names) {
+        return choice.device < 0
+                   ? std::nullopt
+                   : std::optional<PortUsed>(
+                         PortUsed{choice.device, names[static_cast<std::size_t>(choice.device)]});
+    };
+    result_.in = used(in, inNames);
+    result_.out = used(out, outNames);
+    const std::string inProblem =
+        describePortProblem(in, command.in, "MIDI IN", "--in", inNames, command.instance);
+    const std::string outProblem =
+        describePortProblem(out, command.out, "MIDI OUT", "--out", outNames, command.instance);
+
+    // A number or name given on the command line that is not there ends the run before any
+    // port is touched; a number beyond the last device is a usage error.
+    auto refused = [](const PortChoice& choice) {
+        return choice.problem == PortProblem::OutOfRange ||
+               choice.problem == PortProblem::NoSuchName;
+    };
+    if (refused(out) || refused(in)) {
+        const PortChoice& choice = refused(out) ? out : in;
+        const std::string& problem = refused(out) ? outProblem : inProblem;
+        err_ << "Error: " << problem << std::flush;
+        portError_ = problem.substr(0, problem.find('\n'));
+        return choice.problem == PortProblem::OutOfRange ? kExitUsage : kExitFailure;
     }
     // The dialog's order: the output first; an output left open by the input's failure is
-    // closed at the end of the run.
+    // closed at the end of the run. Without a port of its copy's names, the dialog's error
+    // is followed by the names looked for and the ports that are there.
     state_.out.close();
     if (state_.out.open(out.device) != 0) {
         surface_.showError(loadMessage(kMsgCantOpenMidiOut));
-        return false;
+        if (!aborted_.load()) err_ << outProblem << std::flush;
+        return kExitFailure;
     }
     state_.in.close();
     if (state_.in.open(in.device) == 0) {
         surface_.showError(loadMessage(kMsgCantOpenMidiIn));
-        return false;
+        if (!aborted_.load()) err_ << inProblem << std::flush;
+        return kExitFailure;
     }
-    return true;
+    return kExitSuccess;
 }
 
 void CliSession::closePorts() {
@@ -107,42 +133,75 @@ bool CliSession::stampsMatch() const {
            state_.deviceBootVersion == state_.carriedBootVersion;
 }
 
+void CliSession::finish(const std::string& shown) {
+    if (aborted_.load()) {
+        result_.message.clear();
+    } else if (!portError_.empty()) {
+        result_.message = portError_;
+    } else {
+        result_.message = surface_.errorShown() ? surface_.lastError() : shown;
+    }
+}
+
 int CliSession::update(const CliCommand& command) {
     state_.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state_.link));
-    if (aborted_.load() || !openPorts(command)) {
+    // For a machine-readable result the stamps are read before the update as well, as
+    // "Version Check" then "Execute" would; a device that cannot be read is not updated.
+    if (command.json) {
+        if (const int code = checkVersions(command, result_.before); code != kExitSuccess) {
+            finish({});
+            return code;
+        }
+    }
+    if (aborted_.load()) return kExitFailure;
+    if (const int code = openPorts(command); code != kExitSuccess) {
         closePorts();
-        return kExitFailure;
+        finish({});
+        return code;
     }
     runWorker(updateWorker);
     surface_.endLine();
     const bool updated = !aborted_.load() && !surface_.errorShown() &&
                          surface_.status() == loadMessage(kMsgUpdateCompleted);
-    if (!updated || !command.verify) {
+    finish(surface_.status());
+    if (!updated || !(command.verify || command.json)) {
         closePorts();
         return updated ? kExitSuccess : kExitFailure;
     }
 
-    // As "Rescan Device" then "Version Check" would: the ports are opened afresh.
-    if (!checkVersions(command)) return kExitFailure;
+    // As "Rescan Device" then "Version Check" would: the ports are opened afresh. Only
+    // --verify makes the update's result depend on this check; --json merely reports it.
+    const std::string completed = result_.message;
+    const int code = checkVersions(command, result_.after);
+    finish(completed);
+    if (!command.verify) return kExitSuccess;
+    if (code != kExitSuccess) return code;
     return stampsMatch() ? kExitSuccess : kExitStampsDiffer;
 }
 
 int CliSession::versionCheck(const CliCommand& command) {
     state_.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state_.link));
-    return checkVersions(command) ? kExitSuccess : kExitFailure;
+    const int code = checkVersions(command, result_.before);
+    finish(code == kExitSuccess ? buildVersionReport(state_) : std::string());
+    return code;
 }
 
-bool CliSession::checkVersions(const CliCommand& command) {
-    if (aborted_.load() || !openPorts(command)) {
+int CliSession::checkVersions(const CliCommand& command, std::optional<StampSet>& read) {
+    if (aborted_.load()) return kExitFailure;
+    if (const int code = openPorts(command); code != kExitSuccess) {
         closePorts();
-        return false;
+        return code;
     }
     surface_.clearVersionCheckResult();
     runWorker(versionCheckWorker);
     closePorts();
-    if (aborted_.load() || surface_.versionCheckResult() != 0) return false;
+    if (aborted_.load() || surface_.versionCheckResult() != 0) return kExitFailure;
+    read =
+        StampSet{state_.deviceSystemVersion, state_.devicePresetVersion, state_.deviceBootVersion};
+    result_.carried = StampSet{state_.carriedSystemVersion, state_.carriedPresetVersion,
+                               state_.carriedBootVersion};
     pxr9::showVersionReport(state_);
-    return true;
+    return kExitSuccess;
 }
 
 }  // namespace pxr9::tools

@@ -8,6 +8,7 @@
 #include "engine/updater_state.h"
 #include "tools/cli/cli_options.h"
 #include "tools/cli/console_surface.h"
+#include "tools/cli/run_result.h"
 
 namespace pxr9::tools {
 
@@ -30,16 +31,22 @@ class CliSession {
     bool aborted() const { return aborted_.load(); }
 
     UpdaterState& state() { return state_; }
+    // What the run did, for --json; complete once run() has returned.
+    const RunResult& result() const { return result_; }
 
   private:
     int listPorts(const CliCommand& command);
     int update(const CliCommand& command);
     int versionCheck(const CliCommand& command);
-    // Opens the ports, runs the version check, closes them and shows the report; false on
-    // any failure or an abort.
-    bool checkVersions(const CliCommand& command);
-    // Chooses and opens both ports as the dialog's commands do; false after saying why.
-    bool openPorts(const CliCommand& command);
+    // Opens the ports, runs the version check, closes them and shows the report; the exit
+    // code of a failure or an abort, else kExitSuccess with the stamps read in `read`.
+    int checkVersions(const CliCommand& command, std::optional<StampSet>& read);
+    // Chooses and opens both ports as the dialog's commands do; the exit code after saying
+    // why it could not, else kExitSuccess.
+    int openPorts(const CliCommand& command);
+    // Records the message the run ends with: a port error of the command line, else the
+    // last error box, else `shown`.
+    void finish(const std::string& shown);
     void closePorts();
     // Starts the worker unless aborted, and waits for it to end.
     void runWorker(int (*worker)(UpdaterState&));
@@ -54,6 +61,8 @@ class CliSession {
     std::mutex startMutex_;  // orders the start of a worker against an abort
     std::atomic<bool> aborted_{false};
     std::thread worker_;
+    RunResult result_;
+    std::string portError_;  // a port given on the command line that is not there
 };
 
 }  // namespace pxr9::tools

@@ -68,8 +68,9 @@ void ConsoleSurface::setStatusText(const std::string& text) {
     status_ = text;
     if (terminal_) {
         redraw();
-    } else if (!sameShape && !trimmedRight(text).empty()) {
+    } else if (!trimmedRight(text).empty() && (!sameShape || statusDue_)) {
         printLine("status: " + trimmedRight(text));
+        statusDue_ = false;
     }
 }
 
@@ -89,6 +90,7 @@ void ConsoleSurface::setProgressRange(std::int32_t lower, std::int32_t upper) {
     lower_ = lower;
     upper_ = upper;
     printedTenth_ = -1;
+    statusDue_ = true;
     if (terminal_) redraw();
 }
 
@@ -103,12 +105,15 @@ void ConsoleSurface::setProgressPosition(std::int32_t position) {
     if (pct / 10 > printedTenth_) {
         printedTenth_ = pct / 10;
         printLine("progress " + std::to_string(pct) + "%");
+        // Below the first tenth the status of the range's start still says it all.
+        if (printedTenth_ > 0) statusDue_ = true;
     }
 }
 
 void ConsoleSurface::showError(const std::string& text) {
     std::lock_guard lock(mutex_);
     errorShown_ = true;
+    lastError_ = text;
     if (silenced_) return;
     endLineLocked();
     err_ << "Error: " << text << '\n' << std::flush;
@@ -149,6 +154,11 @@ std::string ConsoleSurface::status() const {
 bool ConsoleSurface::errorShown() const {
     std::lock_guard lock(mutex_);
     return errorShown_;
+}
+
+std::string ConsoleSurface::lastError() const {
+    std::lock_guard lock(mutex_);
+    return lastError_;
 }
 
 std::optional<std::int32_t> ConsoleSurface::versionCheckResult() const {

@@ -12,8 +12,9 @@ namespace pxr9::tools {
 
 // The dialog's surface on a console. On a terminal the step counter, a progress bar and the
 // status line share one line redrawn in place; otherwise each change worth reading becomes a
-// line of its own: a new step, a status that differs in more than its numbers, and every
-// tenth of the progress. Error texts go to the error stream. Boxes return at once.
+// line of its own: a new step, a status that differs in more than its numbers, every tenth of
+// the progress, and the first status of a range and after each tenth. Error texts go to the
+// error stream. Boxes return at once.
 class ConsoleSurface final : public DialogSurface {
   public:
     ConsoleSurface(std::ostream& out, std::ostream& err, bool terminal);
@@ -35,6 +36,7 @@ class ConsoleSurface final : public DialogSurface {
 
     std::string status() const;
     bool errorShown() const;
+    std::string lastError() const;
     // The result the version check posted, if it has.
     std::optional<std::int32_t> versionCheckResult() const;
     void clearVersionCheckResult();
@@ -59,7 +61,11 @@ class ConsoleSurface final : public DialogSurface {
     std::int32_t upper_ = 100;
     std::int32_t position_ = 0;
     int printedTenth_ = -1;
+    // The next status is printed even if only its numbers changed: it is the first of a new
+    // range or after a new tenth, so a log shows what was being sent when a run stopped.
+    bool statusDue_ = false;
     bool errorShown_ = false;
+    std::string lastError_;
     std::optional<std::int32_t> versionCheckResult_;
 };
 

@@ -13,6 +13,7 @@
 #include "tools/cli/cli_session.h"
 #include "tools/cli/console_surface.h"
 #include "tools/cli/copy_number.h"
+#include "tools/cli/run_result.h"
 #include "tools/cli/system_platform.h"
 
 namespace {
@@ -68,6 +69,11 @@ int main(int argc, char** argv) {
     if (copy.refused) {
         // The dialog shows this under the program's name, not under "Error".
         std::cerr << "pxr9-cli: " << copyLimitText() << "\n";
+        if (command.json) {
+            RunResult refused;
+            refused.message = copyLimitText();
+            std::cout << resultJson(command, refused, kExitFailure, false) << std::endl;
+        }
         return kExitFailure;
     }
 
@@ -79,7 +85,10 @@ int main(int argc, char** argv) {
     sigaddset(&signals, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-    ConsoleSurface surface(std::cout, std::cerr, isatty(STDOUT_FILENO) == 1);
+    // With --json the output carries the result alone; what a person reads goes to errors.
+    std::ostream& shown = command.json ? std::cerr : std::cout;
+    const int shownFd = command.json ? STDERR_FILENO : STDOUT_FILENO;
+    ConsoleSurface surface(shown, std::cerr, isatty(shownFd) == 1);
     SystemPlatform system;
     // Who holds a port that cannot be opened and how to free it, or how it was reached anyway.
     system.portNotes().setListener([&surface](const std::string& text) {
@@ -88,12 +97,16 @@ int main(int argc, char** argv) {
     });
     int code = kExitFailure;
     {
-        CliSession session(system.platform(), surface, std::cout, std::cerr);
+        CliSession session(system.platform(), surface, shown, std::cerr);
         SignalWatcher watcher(signals);
         watcher.start(session);
         code = session.run(command);
         watcher.stop();
         if (session.aborted()) code = kExitFailure;
+        if (command.json) {
+            std::cout << resultJson(command, session.result(), code, session.aborted())
+                      << std::endl;
+        }
     }
     return code;
 }
