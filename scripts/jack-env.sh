@@ -28,10 +28,11 @@ pxr9_start_jack() {
 # pxr9_spawn_jack NAME PERIOD LOG [ALIVE_LOCK]: starts jackd in the background (pid in
 # PXR9_JACK_PID) and returns once a client could connect. Servers start one at a time on this
 # machine, across test runs and checkouts: servers starting side by side share JACK's
-# registry and can fail each other. With ALIVE_LOCK the server holds a lock on that file for
-# as long as it runs, so another process can wait for its end (pxr9_end_jack).
+# registry and can fail each other. With ALIVE_LOCK the server runs under a small shell that
+# reaps it the moment it ends (its registry entry then frees at once, even after a kill) and
+# holds a lock on that file until then, so another process can wait for the end (pxr9_end_jack).
 pxr9_spawn_jack() {
-    local name=$1 period=$2 log=$3 alive=${4:-/dev/null}
+    local name=$1 period=$2 log=$3 alive=${4:-}
     local lock
     exec {lock}>>"${TMPDIR:-/tmp}/pxr9-jackd-start.lock"
     if ! flock -w 120 "$lock"; then
@@ -39,14 +40,23 @@ pxr9_spawn_jack() {
         echo "error: no turn to start the JACK server '$name' within 120 s" >&2
         return 1
     fi
-    (
-        exec {lock}>&- 9>>"$alive" </dev/null >"$log" 2>&1
-        [ "$alive" = /dev/null ] || flock -n 9 || exit 1
-        exec jackd --no-realtime -S -n "$name" -d dummy -r 48000 -p "$period"
-    ) &
+    local jackd=(jackd --no-realtime -S -n "$name" -d dummy -r 48000 -p "$period")
+    if [ -n "$alive" ]; then
+        (
+            exec {lock}>&- 9>>"$alive" </dev/null >"$log" 2>&1
+            flock -n 9 || exit 1
+            "${jackd[@]}" 9>&- &
+            wait $!
+        ) &
+    else
+        (exec {lock}>&- </dev/null >"$log" 2>&1 && exec "${jackd[@]}") &
+    fi
     PXR9_JACK_PID=$!
     local up=0
     jack_wait -s "$name" -w -t 20 >/dev/null 2>&1 && kill -0 "$PXR9_JACK_PID" 2>/dev/null && up=1
+    if [ "$up" = 1 ] && [ -n "$alive" ]; then
+        PXR9_JACK_PID=$(pgrep -P "$PXR9_JACK_PID" -x jackd) || up=0
+    fi
     flock -u "$lock"
     exec {lock}>&-
     if [ "$up" != 1 ]; then

@@ -2,7 +2,7 @@
 # A private JACK dummy server for a group of tests (a ctest fixture):
 #   jack-fixture.sh start NAME PERIOD STATE_DIR   returns once clients can connect
 #   jack-fixture.sh stop NAME STATE_DIR           returns once the server has ended
-# The tests find it through JACK_DEFAULT_SERVER=NAME.
+# The tests find it through JACK_DEFAULT_SERVER=NAME; STATE_DIR/NAME.pid holds its pid.
 set -euo pipefail
 source "$(dirname "$0")/jack-env.sh"
 what=$1 name=$2

@@ -4,8 +4,6 @@
 #include <jack/midiport.h>
 #include <jack/ringbuffer.h>
 
-#include "midi/backends/port_backend.h"
-
 namespace pxr9 {
 
 namespace {
@@ -17,14 +15,16 @@ constexpr std::size_t kRingBytes = 2 * (sizeof(Length) + JackMidiOut::kLargestMe
 }  // namespace
 
 std::unique_ptr<JackMidiOut> JackMidiOut::open(std::shared_ptr<JackClient> client,
-                                               const std::string& shortName) {
-    auto port = std::make_unique<JackMidiOut>(std::move(client));
+                                               const std::string& shortName,
+                                               std::chrono::milliseconds bound) {
+    auto port = std::make_unique<JackMidiOut>(std::move(client), bound);
     if (port->ring_ == nullptr || !port->JackMidiPort::open(shortName, true)) return nullptr;
     return port;
 }
 
-JackMidiOut::JackMidiOut(std::shared_ptr<JackClient> client)
+JackMidiOut::JackMidiOut(std::shared_ptr<JackClient> client, std::chrono::milliseconds bound)
     : JackMidiPort(std::move(client)),
+      bound_(bound),
       ring_(jack_ringbuffer_create(kRingBytes)),
       capacity_(ring_ != nullptr ? jack_ringbuffer_write_space(ring_) : 0),
       event_(sizeof(Length) + kLargestMessage) {}
@@ -49,7 +49,7 @@ bool JackMidiOut::await(Ready ready, Deadline deadline) {
 
 bool JackMidiOut::send(const std::uint8_t* data, std::size_t size) {
     if (data == nullptr || size == 0 || size > kLargestMessage) return false;
-    const Deadline deadline = std::chrono::steady_clock::now() + kSendBound;
+    const Deadline deadline = std::chrono::steady_clock::now() + bound_;
     std::unique_lock lock(sendMutex_, deadline);
     if (!lock.owns_lock() || stopped()) return false;
 

@@ -3,6 +3,7 @@
 #include <jack/ringbuffer.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "midi/backends/jack_midi_port.h"
+#include "midi/backends/port_backend.h"
 
 namespace pxr9 {
 
@@ -21,14 +23,15 @@ class JackMidiOut final : public JackMidiPort {
     // The longest message a send takes (a Write Block is about 4,700 bytes).
     static constexpr std::size_t kLargestMessage = 8192;
 
-    // Null when the port cannot be registered.
+    // Null when the port cannot be registered. `bound`: how long a send may wait.
     static std::unique_ptr<JackMidiOut> open(std::shared_ptr<JackClient> client,
-                                             const std::string& shortName);
-    explicit JackMidiOut(std::shared_ptr<JackClient> client);
+                                             const std::string& shortName,
+                                             std::chrono::milliseconds bound = kSendBound);
+    JackMidiOut(std::shared_ptr<JackClient> client, std::chrono::milliseconds bound);
     ~JackMidiOut() override;
 
     // True once the message went out whole in one event; false for an empty or too long
-    // message, when it was not taken within kSendBound, after cancel() and once the server
+    // message, when it was not taken within the bound, after cancel() and once the server
     // has gone away.
     bool send(const std::uint8_t* data, std::size_t size);
     // From any thread: a send in progress returns false soon, every later one at once.
@@ -42,6 +45,7 @@ class JackMidiOut final : public JackMidiPort {
     template <class Ready>
     bool await(Ready ready, Deadline deadline);
 
+    const std::chrono::milliseconds bound_;
     jack_ringbuffer_t* const ring_;
     const std::size_t capacity_;
     std::atomic<bool> cancelled_{false};

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <jack/jack.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
@@ -9,9 +11,11 @@
 #include <string>
 #include <thread>
 
+#include "midi/backends/jack_backend.h"
 #include "midi/backends/jack_client.h"
 #include "midi/backends/jack_midi_in.h"
 #include "midi/backends/jack_midi_out.h"
+#include "midi/backends/jack_session.h"
 #include "midi/backends/rawmidi_backend.h"
 #include "midi/backends/system_midi_services.h"
 #include "midi/midi_out_port.h"
@@ -159,6 +163,60 @@ TEST(JackEndToEnd, MessagesSentThroughOurOutputArriveWholeThroughOurInput) {
     EXPECT_EQ(services.in().unprepareHeader(in, log.header()), kMidiOk);
     EXPECT_EQ(services.in().close(in), kMidiOk);
     out.close();
+}
+
+// The full names every port of `client` whose name matches `pattern` is connected to.
+std::vector<std::string> connectionsOf(jack_client_t* client, const char* pattern) {
+    std::vector<std::string> found;
+    const char** ports = jack_get_ports(client, pattern, JACK_DEFAULT_MIDI_TYPE, 0);
+    for (const char** p = ports; p != nullptr && *p != nullptr; ++p) {
+        const char** to = jack_port_get_all_connections(client, jack_port_by_name(client, *p));
+        for (const char** t = to; t != nullptr && *t != nullptr; ++t) found.emplace_back(*t);
+        if (to != nullptr) jack_free(to);
+    }
+    if (ports != nullptr) jack_free(ports);
+    return found;
+}
+
+// Other programs open and close ports all the time (twenty updaters starting at once): a port
+// opened by name is connected to that port and no neighbour, however the list shifts meanwhile.
+TEST(JackEndToEnd, APortOpenedByNameIsConnectedToItWhileOtherPortsComeAndGo) {
+    jack_client_t* other = jack_client_open("pxr9-test-churn", JackNoStartServer, nullptr);
+    ASSERT_NE(other, nullptr) << "no JACK server";
+    jack_port_t* coming =
+        jack_port_register(other, "a", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    ASSERT_NE(jack_port_register(other, "target", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0),
+              nullptr);
+    ASSERT_NE(jack_port_register(other, "next", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0),
+              nullptr);
+    ASSERT_EQ(jack_activate(other), 0);
+    std::atomic<bool> stop{false};
+    std::thread churn([&] {
+        while (!stop.load()) {
+            jack_port_unregister(other, coming);
+            coming = jack_port_register(other, "a", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+        }
+    });
+
+    JackSession session;
+    JackOutputBackend backend(session);
+    const std::string own = std::string(jack_get_client_name(other));
+    int opened = 0;
+    std::vector<std::string> wrong;
+    for (int i = 0; i < 50; ++i) {
+        const auto out = backend.open({"target", own + ":target"});
+        if (!out) continue;
+        ++opened;
+        for (const std::string& to : connectionsOf(other, "^PXR-9 Updater")) {
+            if (to != own + ":target") wrong.push_back(to);
+        }
+    }
+    stop.store(true);
+    churn.join();
+    jack_deactivate(other);
+    jack_client_close(other);
+    EXPECT_EQ(opened, 50);
+    EXPECT_TRUE(wrong.empty()) << wrong.size() << " opens connected elsewhere, e.g. " << wrong[0];
 }
 
 TEST(JackEndToEnd, APortThatWentAwayFailsToOpen) {
