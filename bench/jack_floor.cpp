@@ -1,15 +1,20 @@
-// The floor that JACK MIDI through RtMidi sets for an update: the same number of round trips
-// as a whole update (3,889 blocks), each a 4,700-byte SysEx answered by a 7-byte one, between
-// two plain RtMidi clients with nothing else in the way. Needs a running JACK server (the
-// one JACK_DEFAULT_SERVER names); bench/jack_update_vs_floor.sh starts one and compares.
+// The floor that JACK MIDI sets for an update: the same number of round trips as a whole
+// update (3,889 blocks), each a 4,700-byte SysEx answered by a 7-byte one, between two plain
+// libjack clients with nothing else in the way. The answering client replies from its process
+// callback in the cycle the request arrives; the asking one hands each request to its process
+// callback and sleeps until the answer is there, like a worker waiting on its reply event.
+// Needs a running JACK server (the one JACK_DEFAULT_SERVER names);
+// bench/jack_update_vs_floor.sh starts one and compares.
 #include <benchmark/benchmark.h>
-#include <rtmidi/RtMidi.h>
+#include <jack/jack.h>
+#include <jack/midiport.h>
+#include <semaphore.h>
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <memory>
-#include <mutex>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -18,92 +23,129 @@ namespace {
 constexpr int kRoundTrips = 3889;
 constexpr std::size_t kRequestBytes = 4700;
 
-// Connects `midi` to the port of that full name; false when the server has no such port.
-template <class Midi>
-bool openByName(Midi& midi, const std::string& fullName) {
-    for (unsigned i = 0; i < midi.getPortCount(); ++i) {
-        if (midi.getPortName(i) == fullName) {
-            midi.openPort(i, "floor");
-            return true;
-        }
+struct Client {
+    jack_client_t* client = nullptr;
+    jack_port_t* in = nullptr;
+    jack_port_t* out = nullptr;
+
+    bool open(const char* name, JackProcessCallback process, void* arg) {
+        client = jack_client_open(name, JackNoStartServer, nullptr);
+        if (client == nullptr) return false;
+        in = jack_port_register(client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+        out = jack_port_register(client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        return in != nullptr && out != nullptr &&
+               jack_set_process_callback(client, process, arg) == 0 && jack_activate(client) == 0;
     }
-    return false;
-}
-
-// Answers every complete SysEx with a 7-byte one, from the JACK thread that delivered it.
-struct Answerer {
-    RtMidiIn in{RtMidi::UNIX_JACK, "floor answer in"};
-    RtMidiOut out{RtMidi::UNIX_JACK, "floor answer out"};
-    std::vector<unsigned char> reply{0xF0, 0x52, 0x00, 0x6E, 0x00, 0x00, 0xF7};
-
-    Answerer() {
-        in.ignoreTypes(false, true, true);
-        in.setCallback(
-            [](double, std::vector<unsigned char>* message, void* self) {
-                if (!message->empty() && message->back() == 0xF7) {
-                    auto* a = static_cast<Answerer*>(self);
-                    a->out.sendMessage(&a->reply);
-                }
-            },
-            this);
-        in.openVirtualPort("in");
-        out.openVirtualPort("out");
+    ~Client() {
+        if (client == nullptr) return;
+        jack_deactivate(client);
+        jack_client_close(client);
     }
 };
 
-// Sends one request and waits for the answer, like a worker waiting on its reply event.
-struct Pinger {
-    RtMidiOut out{RtMidi::UNIX_JACK, "floor ping out"};
-    RtMidiIn in{RtMidi::UNIX_JACK, "floor ping in"};
-    std::mutex mutex;
-    std::condition_variable answered;
-    int answers = 0;
+// Answers every complete SysEx with a 7-byte one in the same cycle.
+struct Answerer {
+    Client jack;
+    static int process(jack_nframes_t frames, void* self) {
+        auto& a = static_cast<Answerer*>(self)->jack;
+        void* in = jack_port_get_buffer(a.in, frames);
+        void* out = jack_port_get_buffer(a.out, frames);
+        jack_midi_clear_buffer(out);
+        static const jack_midi_data_t reply[] = {0xF0, 0x52, 0x00, 0x6E, 0x00, 0x00, 0xF7};
+        const std::uint32_t count = jack_midi_get_event_count(in);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            jack_midi_event_t event{};
+            if (jack_midi_event_get(&event, in, i) == 0 && event.size > 0 &&
+                event.buffer[event.size - 1] == 0xF7) {
+                jack_midi_event_write(out, event.time, reply, sizeof reply);
+            }
+        }
+        return 0;
+    }
+};
 
-    Pinger() {
-        in.ignoreTypes(false, true, true);
-        in.setCallback(
-            [](double, std::vector<unsigned char>*, void* self) {
-                auto* p = static_cast<Pinger*>(self);
-                std::lock_guard lock(p->mutex);
-                ++p->answers;
-                p->answered.notify_one();
-            },
-            this);
+// Writes the request when asked to and wakes the asking thread when an answer arrives.
+struct Pinger {
+    Client jack;
+    std::vector<jack_midi_data_t> request;
+    std::atomic<bool> sendNow{false};
+    sem_t answered;
+
+    Pinger() : request(kRequestBytes, 0x55) {
+        request.front() = 0xF0;
+        request.back() = 0xF7;
+        sem_init(&answered, 0, 0);
+    }
+    ~Pinger() { sem_destroy(&answered); }
+
+    static int process(jack_nframes_t frames, void* self) {
+        auto& p = *static_cast<Pinger*>(self);
+        void* out = jack_port_get_buffer(p.jack.out, frames);
+        jack_midi_clear_buffer(out);
+        if (p.sendNow.exchange(false, std::memory_order_acquire)) {
+            jack_midi_event_write(out, 0, p.request.data(), p.request.size());
+        }
+        void* in = jack_port_get_buffer(p.jack.in, frames);
+        const std::uint32_t count = jack_midi_get_event_count(in);
+        for (std::uint32_t i = 0; i < count; ++i) sem_post(&p.answered);
+        return 0;
     }
 
-    void roundTrip(const std::vector<unsigned char>& request) {
-        std::unique_lock lock(mutex);
-        const int before = answers;
-        lock.unlock();
-        out.sendMessage(&request);
-        lock.lock();
-        answered.wait(lock, [&] { return answers != before; });
+    // False when no answer came within `limit`.
+    bool roundTrip(std::chrono::milliseconds limit) {
+        sendNow.store(true, std::memory_order_release);
+        timespec at{};
+        clock_gettime(CLOCK_MONOTONIC, &at);
+        const long long ns = at.tv_nsec + limit.count() * 1000000LL;
+        at.tv_sec += static_cast<time_t>(ns / 1000000000LL);
+        at.tv_nsec = static_cast<long>(ns % 1000000000LL);
+        while (sem_clockwait(&answered, CLOCK_MONOTONIC, &at) != 0) {
+            if (errno != EINTR) return false;
+        }
+        return true;
     }
 };
 
 void BM_JackPingPong(benchmark::State& state) {
-    std::vector<unsigned char> request(kRequestBytes, 0x55);
-    request.front() = 0xF0;
-    request.back() = 0xF7;
-    try {
-        Answerer answerer;
-        Pinger pinger;
-        if (!openByName(pinger.out, "floor answer in:in") ||
-            !openByName(pinger.in, "floor answer out:out")) {
-            state.SkipWithError("the answering client's ports are not on the JACK server");
-            return;
-        }
-        std::chrono::duration<double, std::micro> spent{};
-        for (auto _ : state) {
-            const auto start = std::chrono::steady_clock::now();
-            for (int i = 0; i < kRoundTrips; ++i) pinger.roundTrip(request);
-            spent += std::chrono::steady_clock::now() - start;
-        }
-        state.counters["round_trip_us"] =
-            spent.count() / (kRoundTrips * static_cast<double>(state.iterations()));
-    } catch (const RtMidiError& e) {
-        state.SkipWithError(("no JACK server: " + e.getMessage()).c_str());
+    Answerer answerer;
+    Pinger pinger;
+    if (!answerer.jack.open("floor answer", Answerer::process, &answerer) ||
+        !pinger.jack.open("floor ping", Pinger::process, &pinger)) {
+        state.SkipWithError("no JACK server to open the clients on");
+        return;
     }
+    const std::string ping = jack_get_client_name(pinger.jack.client);
+    const std::string answer = jack_get_client_name(answerer.jack.client);
+    if (jack_connect(pinger.jack.client, (ping + ":out").c_str(), (answer + ":in").c_str()) != 0 ||
+        jack_connect(pinger.jack.client, (answer + ":out").c_str(), (ping + ":in").c_str()) != 0) {
+        state.SkipWithError("the clients could not be connected");
+        return;
+    }
+    // Untimed: the first round trip that comes back shows both connections carry data.
+    bool through = false;
+    for (int attempt = 0; attempt < 100 && !through; ++attempt) {
+        through = pinger.roundTrip(std::chrono::milliseconds(100));
+    }
+    if (!through) {
+        state.SkipWithError("no answer over the connections");
+        return;
+    }
+    while (sem_trywait(&pinger.answered) == 0) {
+    }
+
+    std::chrono::duration<double, std::micro> spent{};
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < kRoundTrips; ++i) {
+            if (!pinger.roundTrip(std::chrono::seconds(10))) {
+                state.SkipWithError("a round trip got no answer");
+                return;
+            }
+        }
+        spent += std::chrono::steady_clock::now() - start;
+    }
+    state.counters["round_trip_us"] =
+        spent.count() / (kRoundTrips * static_cast<double>(state.iterations()));
 }
 BENCHMARK(BM_JackPingPong)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A whole pxr9-cli update against an instant simulated device on a private JACK server, and
 # beside it, on the same server, the floor JACK MIDI allows: the same 3,889 round trips as
-# plain RtMidi ping-pong (jack_floor). Prints both and their ratio (goal: update <= 1.5 x floor).
+# plain libjack ping-pong (jack_floor). Prints both and their ratio (goal: update <= 1.5 x floor).
 # Usage: bench/jack_update_vs_floor.sh [BUILD_DIR] [JACK period in frames, default 32]
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,5 +29,5 @@ floor=$(awk -v ms="$floor_ms" 'BEGIN { printf "%.2f", ms / 1000 }')
 
 echo "JACK period:                           $period frames at 48 kHz"
 echo "whole update (pxr9-cli, instant sim):  $update s"
-echo "floor (3,889 RtMidi round trips):      $floor s ($(printf '%.0f' "$trip_us") us each)"
+echo "floor (3,889 libjack round trips):     $floor s ($(printf '%.0f' "$trip_us") us each)"
 echo "update / floor:                        $(awk -v u="$update" -v f="$floor" 'BEGIN { printf "%.2f", u / f }') (goal: <= 1.5)"

@@ -5,8 +5,8 @@ PXR9_PACKAGES=(
     cmake ninja-build g++ pkg-config time util-linux
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-qpa-plugins
-    libasound2-dev librtmidi-dev libjack-jackd2-dev jackd2
-    xvfb xauth
+    libasound2-dev libjack-jackd2-dev jackd2
+    xvfb xauth stress-ng
     clang libclang-rt-14-dev
     dpkg-dev debhelper fakeroot lintian desktop-file-utils appstream file python3
 )

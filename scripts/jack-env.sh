@@ -13,19 +13,68 @@ pxr9_begin_run() {
 }
 
 # pxr9_start_jack NAME [period]: a dummy-driver server of that name, used by every client
-# started from this shell (JACK_DEFAULT_SERVER). Returns once clients can connect. Synchronous
-# mode (-S): a slow client, as under a sanitizer, delays the cycle instead of losing events.
+# started from this shell (JACK_DEFAULT_SERVER). Returns once a client could connect to it.
+# Synchronous mode (-S): a slow client, as under a sanitizer, delays the cycle instead of
+# losing events. The server's pid is in PXR9_JACK_PID.
 pxr9_start_jack() {
     local name=$1 period=${2:-128}
     export JACK_DEFAULT_SERVER=$name
     export JACK_NO_AUDIO_RESERVATION=1
     export JACK_NO_START_SERVER=1
-    jackd --no-realtime -S -n "$name" -d dummy -r 48000 -p "$period" >"${PXR9_LOG_DIR:-/tmp}/jackd-$name.log" 2>&1 &
-    PXR9_STARTED_PIDS+=($!)
-    if ! jack_wait -w -t 20 >/dev/null 2>&1; then
-        echo "error: the JACK server '$name' did not start" >&2
-        cat "${PXR9_LOG_DIR:-/tmp}/jackd-$name.log" >&2 || true
+    pxr9_spawn_jack "$name" "$period" "${PXR9_LOG_DIR:-/tmp}/jackd-$name.log" || return 1
+    PXR9_STARTED_PIDS+=("$PXR9_JACK_PID")
+}
+
+# pxr9_spawn_jack NAME PERIOD LOG [ALIVE_LOCK]: starts jackd in the background (pid in
+# PXR9_JACK_PID) and returns once a client could connect. Servers start one at a time on this
+# machine, across test runs and checkouts: servers starting side by side share JACK's
+# registry and can fail each other. With ALIVE_LOCK the server runs under a small shell that
+# reaps it the moment it ends (its registry entry then frees at once, even after a kill) and
+# holds a lock on that file until then, so another process can wait for the end (pxr9_end_jack).
+pxr9_spawn_jack() {
+    local name=$1 period=$2 log=$3 alive=${4:-}
+    local lock
+    exec {lock}>>"${TMPDIR:-/tmp}/pxr9-jackd-start.lock"
+    if ! flock -w 120 "$lock"; then
+        exec {lock}>&-
+        echo "error: no turn to start the JACK server '$name' within 120 s" >&2
         return 1
+    fi
+    local jackd=(jackd --no-realtime -S -n "$name" -d dummy -r 48000 -p "$period")
+    if [ -n "$alive" ]; then
+        (
+            exec {lock}>&- 9>>"$alive" </dev/null >"$log" 2>&1
+            flock -n 9 || exit 1
+            "${jackd[@]}" 9>&- &
+            wait $!
+        ) &
+    else
+        (exec {lock}>&- </dev/null >"$log" 2>&1 && exec "${jackd[@]}") &
+    fi
+    PXR9_JACK_PID=$!
+    local up=0
+    jack_wait -s "$name" -w -t 20 >/dev/null 2>&1 && kill -0 "$PXR9_JACK_PID" 2>/dev/null && up=1
+    if [ "$up" = 1 ] && [ -n "$alive" ]; then
+        PXR9_JACK_PID=$(pgrep -P "$PXR9_JACK_PID" -x jackd) || up=0
+    fi
+    flock -u "$lock"
+    exec {lock}>&-
+    if [ "$up" != 1 ]; then
+        echo "error: the JACK server '$name' did not start" >&2
+        cat "$log" >&2 || true
+        kill -TERM "$PXR9_JACK_PID" 2>/dev/null || true
+        return 1
+    fi
+}
+
+# pxr9_end_jack PID ALIVE_LOCK: stops a server started with an alive lock by another process
+# and returns once it has ended.
+pxr9_end_jack() {
+    local pid=$1 alive=$2
+    kill -TERM "$pid" 2>/dev/null || true
+    if ! flock -w 30 "$alive" true; then
+        kill -KILL "$pid" 2>/dev/null || true
+        flock -w 30 "$alive" true
     fi
 }
 

@@ -8,8 +8,8 @@ namespace pxr9 {
 
 class JackSession;
 
-// Software ports of a running JACK server, through RtMidi. Without a server there are no
-// ports, and nothing is printed.
+// Software ports of a running JACK server, on the program's one JACK client. Without a server
+// there are no ports, and nothing is printed.
 class JackOutputBackend : public OutputBackend {
   public:
     explicit JackOutputBackend(JackSession& session) : session_(session) {}

@@ -9,7 +9,7 @@ namespace pxr9 {
 inline constexpr std::string_view kOwnJackClientName = "PXR-9 Updater";
 
 // The name a user sees for a JACK port: the port's short name, without the "client:" part
-// of its full name. (RtMidi reports JACK ports by their full names and appends nothing.)
+// of its full name.
 std::string jackPortName(std::string_view fullName);
 
 // True for the ports of this program's own clients (of any running copy): they are never

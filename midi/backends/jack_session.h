@@ -1,18 +1,19 @@
 #pragma once
 
-#include <atomic>
+#include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "midi/backends/port_backend.h"
 
-struct _jack_client;
-
 namespace pxr9 {
 
-// A port-less JACK client kept to list MIDI ports and to tell whether a server runs; it is
-// opened again after the server went away. Opening a client costs tens of milliseconds, too
-// much to pay for every count that a scan asks for.
+class JackClient;
+
+// The program's one JACK client: it lists the MIDI ports and carries the ports the program
+// opens. Opened on first use and again after the server went away; opening costs tens of
+// milliseconds, too much for every count that a scan asks for.
 class JackSession {
   public:
     JackSession();
@@ -24,20 +25,17 @@ class JackSession {
     std::vector<PortEntry> ports(bool sinks);
     // Whether a server answers now.
     bool serverRunning();
-    // Returns once a connection just made carries data. The server takes a new connection
-    // into its graph only at the start of a later cycle; a message sent before would be lost.
-    void awaitNewConnections();
-    // Returns once a few process cycles have passed (bounded to 1 s), so that a process
-    // callback that began before the call has ended.
-    void awaitCycles();
+    // The client; null without a server.
+    std::shared_ptr<JackClient> client();
+    // A name for a new port of the client ("out 1", "in 2", ...).
+    std::string portName(const char* kind);
 
   private:
-    bool connect();
-    static void onShutdown(void* self);
+    std::shared_ptr<JackClient> connect();
 
     std::mutex mutex_;
-    _jack_client* client_ = nullptr;
-    std::atomic<bool> lost_{false};
+    std::shared_ptr<JackClient> client_;
+    unsigned portsMade_ = 0;
 };
 
 }  // namespace pxr9

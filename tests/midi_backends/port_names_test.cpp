@@ -81,7 +81,7 @@ TEST(JackPortName, ShortNameAfterTheClientPart) {
         const char* full;
         const char* shown;
     };
-    // RtMidi 5 reports JACK ports as "client:port" and appends no number.
+    // JACK names ports "client:port"; the part after the first colon is shown as it is.
     const Case cases[] = {
         {"pxr9-sim:KEVO PXR-9", "KEVO PXR-9"},
         {"pxr9-sim-01:KEVO PXR-9 (2)", "KEVO PXR-9 (2)"},

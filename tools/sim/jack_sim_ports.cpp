@@ -1,20 +1,12 @@
 #include "tools/sim/jack_sim_ports.h"
 
-#include <rtmidi/RtMidi.h>
-
-#include "midi/backends/jack_session.h"
+#include "midi/backends/jack_client.h"
+#include "midi/backends/jack_midi_in.h"
+#include "midi/backends/jack_midi_out.h"
 
 namespace pxr9::tools {
 
 namespace {
-
-// RtMidi reports through this instead of throwing once it is set.
-void noteError(RtMidiError::Type type, const std::string& text, void* note) {
-    if (type == RtMidiError::WARNING || type == RtMidiError::DEBUG_WARNING) return;
-    auto* n = static_cast<JackSimPorts::ErrorNote*>(note);
-    n->failed = true;
-    n->text = text;
-}
 
 sim::SimDevice makeDevice(const SimToolOptions& options) {
     sim::SimDevice device(options.config);
@@ -39,23 +31,17 @@ JackSimPorts::~JackSimPorts() {
 
 bool JackSimPorts::open(std::string& error) {
     const std::string client = "pxr9-sim-" + portName_;
-    std::string thrown;
-    try {
-        output_ = std::make_unique<RtMidiOut>(RtMidi::UNIX_JACK, client + " out");
-        output_->setErrorCallback(noteError, &outputErrors_);
-        output_->openVirtualPort(portName_);
-        input_ = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, client + " in");
-        input_->setErrorCallback(noteError, &inputErrors_);
-        input_->ignoreTypes(false, true, true);
-        input_->setCallback(onInput, this);
-        if (!outputErrors_.failed) input_->openVirtualPort(portName_);
-    } catch (const RtMidiError& e) {
-        thrown = e.getMessage();
+    std::string why;
+    const std::shared_ptr<JackClient> out = JackClient::open(client + " out", why);
+    const std::shared_ptr<JackClient> in = out ? JackClient::open(client + " in", why) : nullptr;
+    if (in) {
+        output_ = JackMidiOut::open(out, portName_);
+        input_ = JackMidiIn::open(
+            in, portName_,
+            [this](const std::uint8_t* bytes, std::size_t count) { onInput(bytes, count); });
+        if (!output_ || !input_) why = "the server refused a port of that name";
     }
-    if (!thrown.empty() || outputErrors_.failed || inputErrors_.failed) {
-        const std::string& why = !thrown.empty()        ? thrown
-                                 : outputErrors_.failed ? outputErrors_.text
-                                                        : inputErrors_.text;
+    if (!output_ || !input_) {
         error = "cannot create the JACK MIDI ports \"" + portName_ + "\": " + why;
         input_.reset();
         output_.reset();
@@ -66,41 +52,28 @@ bool JackSimPorts::open(std::string& error) {
 }
 
 void JackSimPorts::stop() {
-    input_.reset();  // no callback runs after its client is closed
+    input_.reset();  // after this nothing is delivered any more
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
     changed_.notify_all();
     if (thread_.joinable()) thread_.join();
-    if (output_) {
-        // RtMidi frees its send ring before it closes its client, while a process callback
-        // that found the port still open may be reading it: close the port, let that cycle
-        // end, then destroy.
-        output_->closePort();
-        JackSession().awaitCycles();
-        output_.reset();
-    }
+    output_.reset();  // each client is closed with the last port on it
 }
 
-void JackSimPorts::onInput(double, std::vector<unsigned char>* message, void* self) {
-    if (message == nullptr || message->empty()) return;
-    auto* ports = static_cast<JackSimPorts*>(self);
+void JackSimPorts::onInput(const std::uint8_t* bytes, std::size_t count) {
     {
-        std::lock_guard lock(ports->mutex_);
-        ports->incoming_.emplace_back(message->begin(), message->end());
+        std::lock_guard lock(mutex_);
+        incoming_.emplace_back(bytes, bytes + count);
     }
-    ports->changed_.notify_one();
+    changed_.notify_one();
 }
 
 std::uint64_t JackSimPorts::elapsedMs() const {
     return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                           std::chrono::steady_clock::now() - start_)
                                           .count());
-}
-
-void JackSimPorts::send(const std::vector<std::uint8_t>& bytes) {
-    output_->sendMessage(bytes.data(), bytes.size());
 }
 
 void JackSimPorts::serve() {
@@ -118,7 +91,7 @@ void JackSimPorts::serve() {
             std::vector<std::uint8_t> answer = std::move(pending_.begin()->second);
             pending_.erase(pending_.begin());
             lock.unlock();
-            send(answer);
+            output_->send(answer.data(), answer.size());
             lock.lock();
             continue;
         }

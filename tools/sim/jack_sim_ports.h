@@ -15,14 +15,18 @@
 #include "tools/sim/sim_options.h"
 #include "tools/sim/sysex_assembler.h"
 
-class RtMidiIn;
-class RtMidiOut;
+namespace pxr9 {
+class JackClient;
+class JackMidiIn;
+class JackMidiOut;
+}  // namespace pxr9
 
 namespace pxr9::tools {
 
-// The simulated device on a JACK MIDI input and output port of the same name. What arrives
-// is handed from JACK's thread to a device thread, which serves it and sends each answer at
-// the real time its virtual time stands for (time 0 = construction).
+// The simulated device on a JACK MIDI input and output port of the same name (so on two
+// clients, as one client's ports have names of their own). What arrives is handed to a device
+// thread, which serves it and sends each answer at the real time its virtual time stands for
+// (time 0 = construction).
 class JackSimPorts {
   public:
     explicit JackSimPorts(const SimToolOptions& options);
@@ -39,18 +43,10 @@ class JackSimPorts {
     // Only after stop() (or before open()): the device thread owns it meanwhile.
     const sim::SimDevice& device() const { return device_; }
 
-    // What RtMidi reported instead of throwing; one per object, as each reports on its own
-    // thread.
-    struct ErrorNote {
-        bool failed = false;
-        std::string text;
-    };
-
   private:
-    static void onInput(double, std::vector<unsigned char>* message, void* self);
+    void onInput(const std::uint8_t* bytes, std::size_t count);
     std::uint64_t elapsedMs() const;
     void serve();
-    void send(const std::vector<std::uint8_t>& bytes);
 
     const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     const std::string portName_;
@@ -65,11 +61,8 @@ class JackSimPorts {
     // Only the device thread touches these.
     std::multimap<std::uint64_t, std::vector<std::uint8_t>> pending_;
 
-    // Declared before the RtMidi objects, which report into them until they are closed.
-    ErrorNote inputErrors_;
-    ErrorNote outputErrors_;
-    std::unique_ptr<RtMidiIn> input_;
-    std::unique_ptr<RtMidiOut> output_;
+    std::unique_ptr<JackMidiIn> input_;
+    std::unique_ptr<JackMidiOut> output_;
     std::thread thread_;
 };
 
