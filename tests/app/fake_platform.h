@@ -59,6 +59,11 @@ class FakeMidiOut final : public MidiOutService {
     }
     int prepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
     int longMessage(MidiHandle, MidiHeader& header) override {
+        {
+            std::lock_guard lock(mutex_);
+            ++sends_;
+            changed_.notify_all();
+        }
         if (stuckSends.load()) {
             std::unique_lock lock(mutex_);
             ++stuck_;
@@ -80,10 +85,14 @@ class FakeMidiOut final : public MidiOutService {
         return kMidiOk;
     }
 
-    // Blocks until a send is stuck in the platform.
-    void waitForStuckSend() {
+    // Blocks until `count` sends have reached the platform.
+    void waitForSends(int count) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return stuck_ > 0; });
+        changed_.wait(lock, [this, count] { return sends_ >= count; });
+    }
+    bool hasStuckSend() {
+        std::lock_guard lock(mutex_);
+        return stuck_ > 0;
     }
     int resets() {
         std::lock_guard lock(mutex_);
@@ -93,6 +102,7 @@ class FakeMidiOut final : public MidiOutService {
   private:
     std::mutex mutex_;
     std::condition_variable changed_;
+    int sends_ = 0;
     int stuck_ = 0;
     bool cut_ = false;
     int resets_ = 0;
