@@ -209,6 +209,9 @@ void CP7xUpdatorDlg::OnRescanDevice() {
 
 void CP7xUpdatorDlg::OnVersionCheckDone(std::int32_t result) {
     if (destroyed_) return;
+    // Posted as the worker's last act, after it closed both ports: the controls come back
+    // only once it has ended, so no new command can meet the ending check.
+    host_.join();
     if (result == 0) pxr9::showVersionReport(state_);
     // The report's box may have been open while the window closed.
     if (destroyed_) return;

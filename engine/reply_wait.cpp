@@ -15,6 +15,20 @@ WaitResult awaitReply(UpdaterState& state, std::uint32_t timeoutMs) {
     return state.link.replyCode.load() == 255 ? WaitResult::Abort : WaitResult::Reply;
 }
 
+SettleResult settleAfterTimeout(UpdaterState& state) {
+    for (int strays = 0; strays <= kMaxStrayAnswers; ++strays) {
+        switch (awaitReply(state, kSettleMs)) {
+            case WaitResult::Timeout:
+                return SettleResult::Quiet;
+            case WaitResult::Abort:
+                return SettleResult::Aborted;
+            case WaitResult::Reply:
+                break;  // a late answer to the request that timed out
+        }
+    }
+    return SettleResult::Noisy;
+}
+
 void showErrorMessage(UpdaterState& state, std::uint32_t messageId) {
     state.surface.showError(loadMessage(messageId));
 }

@@ -20,15 +20,17 @@ constexpr int kBlockResends = 31;
 constexpr std::uint32_t kResendPauseMs = 100;
 constexpr std::uint32_t kBlockLength = 4096;
 
-enum class ReadResult { Ok, Failed, Aborted };
+}  // namespace
 
 ReadResult readWord(UpdaterState& state, std::uint32_t address, std::uint32_t& word) {
-    state.link.readBuffer.reset();
     sendMemoryRead(state.link, kProductProfile.memoryReadTemplate, address, 4);
     switch (awaitReply(state, kReadTimeoutMs)) {
-        case WaitResult::Abort: return ReadResult::Aborted;
-        case WaitResult::Timeout: return ReadResult::Failed;
-        case WaitResult::Reply: break;
+        case WaitResult::Abort:
+            return ReadResult::Aborted;
+        case WaitResult::Timeout:
+            return ReadResult::TimedOut;
+        case WaitResult::Reply:
+            break;
     }
     // A reply that ends the wait without carrying the four bytes (a wrong byte 5 keeps the
     // previous code, an empty Read Data is accepted) must not pass stale data off as read.
@@ -38,6 +40,8 @@ ReadResult readWord(UpdaterState& state, std::uint32_t address, std::uint32_t& w
     word = state.link.readBuffer.firstWord();
     return ReadResult::Ok;
 }
+
+namespace {
 
 bool imageWord(const UpdaterState& state, std::uint32_t id, std::uint32_t offset,
                std::uint32_t& word) {
@@ -65,9 +69,13 @@ int eraseRegion(UpdaterState& state, std::uint32_t address, std::uint32_t size) 
     for (int resends = 0;; ++resends) {
         // A timeout is never retried; only a refusing reply is.
         switch (awaitReply(state, kEraseTimeoutMs)) {
-            case WaitResult::Abort: return -1;
-            case WaitResult::Timeout: reportFailure(state, kMsgTimeout3); return -1;
-            case WaitResult::Reply: break;
+            case WaitResult::Abort:
+                return -1;
+            case WaitResult::Timeout:
+                reportFailure(state, kMsgTimeout3);
+                return -1;
+            case WaitResult::Reply:
+                break;
         }
         if (state.link.replyCode.load() == 0) {
             state.surface.setProgressPosition(10);
@@ -103,8 +111,8 @@ int writeImage(UpdaterState& state, std::uint32_t address, std::uint32_t size,
         const std::uint32_t length = std::min(kBlockLength, total - offset);
         sendWriteBlock(state.link, state.link.modelId(), state.imageBytes + offset,
                        address + offset, length);
-        state.surface.setStatusText(formatCounts(transmitFormat, static_cast<int>(offset),
-                                                 static_cast<int>(total)));
+        state.surface.setStatusText(
+            formatCounts(transmitFormat, static_cast<int>(offset), static_cast<int>(total)));
         const WaitResult result = awaitReply(state, kWriteTimeoutMs);
         if (result == WaitResult::Abort) return -1;
         if (result == WaitResult::Reply && state.link.replyCode.load() == 0) {
@@ -119,6 +127,20 @@ int writeImage(UpdaterState& state, std::uint32_t address, std::uint32_t size,
             reportFailure(state, result == WaitResult::Timeout ? kMsgTimeout2 : kMsgTransferError);
             return -1;
         }
+        // The answer to the attempt that timed out may still come; it must not be taken for
+        // the resend's (a refusal would then pass for the next block's, and this block
+        // would never be written).
+        if (result == WaitResult::Timeout) {
+            switch (settleAfterTimeout(state)) {
+                case SettleResult::Aborted:
+                    return -1;
+                case SettleResult::Noisy:
+                    reportFailure(state, kMsgTimeout2);
+                    return -1;
+                case SettleResult::Quiet:
+                    break;
+            }
+        }
         ++resends;
         state.clock.sleep(kResendPauseMs);
     }
@@ -132,12 +154,15 @@ int runUpdatePlan(UpdaterState& state) {
     if (hasBootStep) {
         std::uint32_t deviceStamp = 0;
         switch (readWord(state, kBootStampAddress, deviceStamp)) {
-            case ReadResult::Aborted: return -1;
+            case ReadResult::Aborted:
+                return -1;
             case ReadResult::Failed:
+            case ReadResult::TimedOut:
                 // Nothing has been erased yet; say so and hand the dialog back.
                 reportFailure(state, kMsgTransferError);
                 return -1;
-            case ReadResult::Ok: break;
+            case ReadResult::Ok:
+                break;
         }
         std::uint32_t carriedStamp = 0;
         if (imageWord(state, kBootImageId, kBootStampOffset, carriedStamp) &&

@@ -17,4 +17,9 @@ int writeImage(UpdaterState& state, std::uint32_t address, std::uint32_t size,
 // 0 and the four bytes read (first byte lowest), or -1; shows nothing.
 int readDeviceWord(UpdaterState& state, std::uint32_t address, std::uint32_t& word);
 
+enum class ReadResult { Ok, Failed, TimedOut, Aborted };
+// readDeviceWord, telling a read that got no answer (whose answer may still come) from one
+// whose answer was refused and from an abort.
+ReadResult readWord(UpdaterState& state, std::uint32_t address, std::uint32_t& word);
+
 }  // namespace pxr9

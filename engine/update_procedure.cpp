@@ -17,35 +17,39 @@ constexpr std::uint32_t kUpdateEndTimeoutMs = 30000;
 constexpr std::uint32_t kPauseBeforePlanMs = 500;
 constexpr std::int32_t kNotInUpdateMode = 11;
 
-// The identity exchange both procedures begin with. The update also hands the controls back
-// after a failed send; the version check leaves that to its completion message.
-int exchangeIdentity(UpdaterState& state, bool releaseAfterSendFailure) {
-    if (sendIdentityRequest(state.link) != 0) {
-        showErrorMessage(state, kMsgCantOpenMidiOut);
-        if (releaseAfterSendFailure) releaseControls(state);
+// The identity exchange both procedures begin with. The update hands the controls back after
+// each failure it reports. The version check never does: its completion message does, once
+// the ports are closed and the worker is done; controls enabled any earlier would let a
+// new command open ports that the ending check then closes.
+int exchangeIdentity(UpdaterState& state, bool releaseAfterFailure) {
+    auto fail = [&](std::uint32_t messageId) {
+        showErrorMessage(state, messageId);
+        if (releaseAfterFailure) releaseControls(state);
         return -1;
-    }
+    };
+    if (sendIdentityRequest(state.link) != 0) return fail(kMsgCantOpenMidiOut);
     switch (awaitReply(state, kIdentityTimeoutMs)) {
-        case WaitResult::Abort: return -1;
-        case WaitResult::Timeout: reportFailure(state, kMsgTimeout1); return -1;
-        case WaitResult::Reply: break;
+        case WaitResult::Abort:
+            return -1;
+        case WaitResult::Timeout:
+            return fail(kMsgTimeout1);
+        case WaitResult::Reply:
+            break;
     }
-    if (state.link.replyCode.load() != 0) {
-        reportFailure(state, kMsgIllegalDevice);
-        return -1;
-    }
+    if (state.link.replyCode.load() != 0) return fail(kMsgIllegalDevice);
     // Stored before the comparison: a rejected device's word is kept as well.
     const std::uint32_t identity = state.link.deviceIdentity.load();
     state.link.currentIdentity.store(identity);
     const auto& accepted = kProductProfile.acceptedIdentities;
     if (std::find(accepted.begin(), accepted.end(), identity) != accepted.end()) return 0;
-    reportFailure(state, kMsgIllegalDevice);
-    return -1;
+    return fail(kMsgIllegalDevice);
 }
 
 }  // namespace
 
-int checkIdentity(UpdaterState& state) { return exchangeIdentity(state, false); }
+int checkIdentity(UpdaterState& state) {
+    return exchangeIdentity(state, false);
+}
 
 int updateWorker(UpdaterState& state) {
     state.surface.setStepText(formatCounts("0/%d", kPlanSteps, 0));
@@ -55,9 +59,13 @@ int updateWorker(UpdaterState& state) {
     sendUpdateStart(state.link);
     state.surface.setStatusText(loadMessage(kMsgErasing));
     switch (awaitReply(state, kUpdateStartTimeoutMs)) {
-        case WaitResult::Abort: return 0;
-        case WaitResult::Timeout: reportFailure(state, kMsgTimeout1); return 0;
-        case WaitResult::Reply: break;
+        case WaitResult::Abort:
+            return 0;
+        case WaitResult::Timeout:
+            reportFailure(state, kMsgTimeout1);
+            return 0;
+        case WaitResult::Reply:
+            break;
     }
     state.surface.setStatusText("");
     const std::int32_t code = state.link.replyCode.load();
@@ -75,9 +83,15 @@ int updateWorker(UpdaterState& state) {
 
     sendUpdateEnd(state.link);
     switch (awaitReply(state, kUpdateEndTimeoutMs)) {
-        case WaitResult::Abort: return 0;
-        case WaitResult::Timeout: reportFailure(state, kMsgTransferError); return 0;
-        case WaitResult::Reply: break;  // any answer completes the update
+        case WaitResult::Abort:
+            return 0;
+        case WaitResult::Timeout:
+            reportFailure(state, kMsgTransferError);
+            return 0;
+        // Any answer completes the update, whatever its status: what the device means by
+        // a status here is not known, and every region has been written and accepted.
+        case WaitResult::Reply:
+            break;
     }
     state.surface.setStatusText(loadMessage(kMsgUpdateCompleted));
     releaseControls(state);

@@ -46,14 +46,19 @@ int versionCheckWorker(UpdaterState& state) {
         state.deviceSystemVersion = deviceVersionText(word);
         state.carriedSystemVersion =
             carriedVersionText(state, kVersionBlockImageId, kSystemStampOffset);
-        if (readDeviceWord(state, kPresetStampAddress, word) == 0) {
+        const ReadResult preset = readWord(state, kPresetStampAddress, word);
+        if (preset == ReadResult::Ok) {
             state.devicePresetVersion = deviceVersionText(word);
             state.carriedPresetVersion =
                 carriedVersionText(state, kPresetImageId, kPresetStampOffset);
         }
         // A failed PRESET read is passed over, but an abort ends the check: the dialog is
-        // going away and must not wait for one more read.
-        if (!state.abortRequested.load() &&
+        // going away and must not wait for one more read. A PRESET answer still on its way
+        // must not be read as the BOOT stamp.
+        const bool goOn =
+            preset != ReadResult::Aborted &&
+            (preset != ReadResult::TimedOut || settleAfterTimeout(state) == SettleResult::Quiet);
+        if (goOn && !state.abortRequested.load() &&
             readDeviceWord(state, kBootStampAddress, word) == 0) {
             state.deviceBootVersion = deviceVersionText(word);
             state.carriedBootVersion = carriedVersionText(state, kBootImageId, kBootStampOffset);
@@ -62,13 +67,15 @@ int versionCheckWorker(UpdaterState& state) {
     }
     state.out.close();
     if (state.in.isOpen()) state.in.close();
+    // The controls come back only with this completion, after both ports are closed; a
+    // failed identity check showed its box but left them disabled.
     state.surface.postVersionCheckDone(result);
     return 0;
 }
 
 std::string buildVersionReport(const UpdaterState& state) {
-    std::string text = "SYSTEM:\t\t" + state.deviceSystemVersion + " -> " +
-                       state.carriedSystemVersion;
+    std::string text =
+        "SYSTEM:\t\t" + state.deviceSystemVersion + " -> " + state.carriedSystemVersion;
     text += "\nPRESET:\t\t" + state.devicePresetVersion;
     if (!state.carriedPresetVersion.empty() &&
         state.carriedPresetVersion != state.devicePresetVersion) {

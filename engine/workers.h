@@ -13,6 +13,7 @@ int updateWorker(UpdaterState& state);
 int versionCheckWorker(UpdaterState& state);
 
 // 0 when the device answered with an accepted identity, -1 after a reported failure or abort.
+// Leaves the controls disabled: the version check's completion gives them back.
 int checkIdentity(UpdaterState& state);
 
 // The version report from the six version texts.

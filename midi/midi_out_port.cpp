@@ -1,8 +1,6 @@
 #include "midi/midi_out_port.h"
 
-#include <chrono>
 #include <mutex>
-#include <thread>
 
 namespace pxr9 {
 
@@ -15,6 +13,12 @@ int MidiOutPort::open(std::int32_t deviceIndex) {
 }
 
 void MidiOutPort::close() {
+    {
+        // A send stuck on a device that stopped taking bytes holds the gate shared: cut it
+        // short first, and every later send on this handle fails at once.
+        std::shared_lock lock(gate_);
+        if (handle_ != 0) service_.reset(handle_);
+    }
     std::unique_lock lock(gate_);
     if (handle_ != 0) {
         service_.close(handle_);
@@ -35,13 +39,14 @@ int MidiOutPort::sendLongMessage(MidiHeader& header) {
         service_.unprepareHeader(handle_, header);
         return 0;
     }
-    // No time limit: the platform marks every accepted buffer done, also when the device
-    // goes away.
-    while ((header.flags.load(std::memory_order_acquire) & kHeaderDone) == 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    // A send that cannot finish within the bound fails like any failed send. The platform
+    // must not keep the buffer past this call (it is the caller's, and the header is local to
+    // the caller's send), so a send it still holds is taken back by a reset; the port then
+    // fails every send until it is opened again.
+    const bool done = service_.waitDone(handle_, header, kSendBoundMs) == kMidiOk;
+    if (!done) service_.reset(handle_);
     service_.unprepareHeader(handle_, header);
-    return 1;
+    return done ? 1 : 0;
 }
 
 int sendSysEx(MidiOutPort& port, const std::uint8_t* buffer, std::int32_t length) {

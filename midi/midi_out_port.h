@@ -7,10 +7,14 @@
 
 namespace pxr9 {
 
+// The longest a send may take before it fails like any failed send. Generous: 4,700 bytes
+// at the slowest MIDI rate (3,125 bytes/s) take 1.5 s.
+inline constexpr std::uint32_t kSendBoundMs = 10000;
+
 // The only way anything reaches the device: whole SysEx messages, each send blocking until
 // the platform has finished with the caller's buffer.
 class MidiOutPort {
-public:
+  public:
     explicit MidiOutPort(MidiOutService& service) : service_(service) {}
     ~MidiOutPort() { close(); }
     MidiOutPort(const MidiOutPort&) = delete;
@@ -18,15 +22,17 @@ public:
 
     // Returns the platform's result unchanged: 0 = open.
     int open(std::int32_t deviceIndex);
+    // Cuts every send in progress short, then closes; never waits on a stuck device.
     void close();
-    // 1 = sent, 0 = not sent.
+    // 1 = sent, 0 = not sent (also when it could not finish within kSendBoundMs).
     int sendLongMessage(MidiHeader& header);
     bool isOpen() const;
 
-private:
+  private:
     MidiOutService& service_;
     // Sends hold it shared (two threads may send at once); close holds it exclusively, so a
-    // close never takes effect under a send that is still running.
+    // close never takes effect under a send that is still running. Close resets the platform
+    // first, which ends those sends soon, so it never waits long for the gate.
     mutable std::shared_mutex gate_;
     MidiHandle handle_ = 0;
 };

@@ -20,7 +20,7 @@ inline constexpr std::uint32_t kMimLongError = 0x3C6;
 
 // Enumeration shared by both directions: devices are numbered 0..count-1 in a stable order.
 class MidiDeviceList {
-public:
+  public:
     virtual ~MidiDeviceList() = default;
     virtual int deviceCount() = 0;
     // False when the name cannot be read; the device still has its number.
@@ -28,14 +28,22 @@ public:
 };
 
 // What the output port needs of a platform: open device n, send one complete SysEx buffer
-// (marking the header done once the buffer may be reused), close.
+// (marking the header done once the buffer may be reused), wait for that, cut sends short,
+// close.
 class MidiOutService : public MidiDeviceList {
-public:
+  public:
     virtual int open(MidiHandle& handle, std::int32_t deviceIndex) = 0;
     virtual int close(MidiHandle handle) = 0;
     virtual int prepareHeader(MidiHandle handle, MidiHeader& header) = 0;
     virtual int longMessage(MidiHandle handle, MidiHeader& header) = 0;
+    // Returns kMidiOk once the platform has marked an accepted header done; a failure when
+    // that did not happen within timeoutMs, or when a reset cut the send short.
+    virtual int waitDone(MidiHandle handle, MidiHeader& header, std::uint32_t timeoutMs) = 0;
     virtual int unprepareHeader(MidiHandle handle, MidiHeader& header) = 0;
+    // From any thread: every send in progress on the handle ends soon (its buffer handed
+    // back, no longer used by the platform), and every later send on it fails at once until
+    // the handle is closed. A device that stops taking bytes can then never hold a close.
+    virtual int reset(MidiHandle handle) = 0;
 };
 
 // Input callback: handle, notice, the instance datum given at open, and two parameters
@@ -47,7 +55,7 @@ using MidiInCallback = void (*)(MidiHandle handle, std::uint32_t notice, void* i
 // and be told when a SysEx message was recorded into it, stop, reset (hands the buffer back
 // with nothing recorded) and close. After close returns no callback runs.
 class MidiInService : public MidiDeviceList {
-public:
+  public:
     virtual int open(MidiHandle& handle, std::int32_t deviceIndex, MidiInCallback callback,
                      void* instance) = 0;
     virtual int reset(MidiHandle handle) = 0;

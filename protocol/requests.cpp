@@ -4,14 +4,22 @@ namespace pxr9 {
 
 namespace {
 
+// A request is about to leave: a signal given before now belongs to an earlier exchange and
+// must not end the wait for this one.
+void startExchange(DeviceLink& link) {
+    link.replyEvent.reset();
+}
+
 int sendBuilt(DeviceLink& link, std::size_t length) {
     if (length == 0) return -1;
+    startExchange(link);
     return sendSysEx(link.out, link.sendBuffer.data(), static_cast<std::int32_t>(length));
 }
 
 }  // namespace
 
 int sendIdentityRequest(DeviceLink& link) {
+    startExchange(link);
     return sendSysEx(link.out, kIdentityRequest.data(),
                      static_cast<std::int32_t>(kIdentityRequest.size()));
 }
@@ -35,8 +43,8 @@ int sendUpdateEnd(DeviceLink& link) {
 
 int sendMemoryRead(DeviceLink& link, const MemoryReadTemplate& form, std::uint32_t address,
                    std::uint32_t length) {
-    return sendBuilt(link,
-                     buildMemoryRead(form, link.modelId(), address, length, link.sendBuffer));
+    link.readBuffer.reset();
+    return sendBuilt(link, buildMemoryRead(form, link.modelId(), address, length, link.sendBuffer));
 }
 
 int sendIdentityReply(DeviceLink& link) {

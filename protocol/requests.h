@@ -8,7 +8,9 @@
 namespace pxr9 {
 
 // One operation per outgoing message: build it and send it. Each returns 0 when the message
-// left and -1 when it did not; none waits for a reply or retries.
+// left and -1 when it did not; none waits for a reply or retries. Each request resets the
+// reply event right before it leaves (a Memory Read the ReadBuffer too), so an answer that
+// came before can never end the wait for this request or add to what it reads.
 int sendIdentityRequest(DeviceLink& link);
 int sendUpdateStart(DeviceLink& link);
 int sendFlashErase(DeviceLink& link, std::uint32_t address, std::uint32_t size);

@@ -52,6 +52,19 @@ int SystemMidiOut::longMessage(MidiHandle handle, MidiHeader& header) {
     return kMidiOk;
 }
 
+int SystemMidiOut::waitDone(MidiHandle, MidiHeader& header, std::uint32_t) {
+    // A send returns only once its bytes were taken (or failed within the connection's own
+    // bound), so an accepted header is already done here: nothing to wait for.
+    return (header.flags.load(std::memory_order_acquire) & kHeaderDone) != 0 ? kMidiOk : kMidiError;
+}
+
+int SystemMidiOut::reset(MidiHandle handle) {
+    const std::shared_ptr<OutputConnection> output = connection(handle);
+    if (!output) return kMidiError;
+    output->cancel();
+    return kMidiOk;
+}
+
 int SystemMidiOut::unprepareHeader(MidiHandle handle, MidiHeader&) {
     return connection(handle) ? kMidiOk : kMidiError;
 }

@@ -22,7 +22,9 @@ class SystemMidiOut : public MidiOutService {
     int close(MidiHandle handle) override;
     int prepareHeader(MidiHandle handle, MidiHeader& header) override;
     int longMessage(MidiHandle handle, MidiHeader& header) override;
+    int waitDone(MidiHandle handle, MidiHeader& header, std::uint32_t timeoutMs) override;
     int unprepareHeader(MidiHandle handle, MidiHeader& header) override;
+    int reset(MidiHandle handle) override;
 
   private:
     std::shared_ptr<OutputConnection> connection(MidiHandle handle);

@@ -100,6 +100,28 @@ TEST_P(EngineCloseTest, ClosingEndsTheWaitWithoutAMessage) {
     EXPECT_FALSE(fake.timer.running);
 }
 
+// A device that stopped taking bytes holds the worker inside its send; closing the window
+// must still return, cutting the send short instead of waiting for it.
+TEST_P(EngineCloseTest, ClosingNeverWaitsOnAStuckSend) {
+    fake.out.stuckSends = true;
+    auto& dlg = makeWithEngine();
+    (GetParam().versionCheck ? dlg.versionCheckButton() : dlg.executeButton())->click();
+    // Serves the worker's surface calls until its send is stuck.
+    while (!fake.out.hasStuckSend()) {
+        QCoreApplication::sendPostedEvents();
+        std::this_thread::yield();
+    }
+
+    closeWindow(dlg);
+
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_GE(fake.out.resets(), 1);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(boxes.shown.empty());
+    dialog.reset();
+    EXPECT_FALSE(fake.timer.running);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engine, EngineCloseTest,
                          ::testing::Values(EngineWaitCase{"Update", false},
                                            EngineWaitCase{"VersionCheck", true}),

@@ -148,6 +148,50 @@ TEST_F(DialogTest, FailedVersionCheckReturnsToIdleWithoutReport) {
     EXPECT_EQ(observe(dlg), expected(DialogState::Idle));
 }
 
+// Each time "Execute" becomes enabled: whether a port was still open, and a click on it
+// right then, as a user quick on the mouse would make.
+class ExecuteWhenEnabled final : public QObject {
+  public:
+    explicit ExecuteWhenEnabled(CP7xUpdatorDlg& dlg) : dlg_(dlg) {
+        dlg.executeButton()->installEventFilter(this);
+    }
+    std::vector<bool> portOpen;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::EnabledChange && dlg_.executeButton()->isEnabled()) {
+            portOpen.push_back(dlg_.state().out.isOpen() || dlg_.state().in.isOpen());
+            QMetaObject::invokeMethod(dlg_.executeButton(), &QPushButton::click,
+                                      Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+  private:
+    CP7xUpdatorDlg& dlg_;
+};
+
+// After "Illegal device connected." the version check still has both ports to close. Controls
+// enabled before that would let "Execute" open ports that the ending check then closes, and
+// the check's completion would enable every control in the middle of the new update.
+TEST_F(DialogTest, AFailedIdentityCheckGivesTheControlsBackOnlyOnceItHasEnded) {
+    auto& dlg = makeWithEngine();
+    ExecuteWhenEnabled user(dlg);
+    dlg.versionCheckButton()->click();
+    fake.out.waitForSends(1);  // the Identity Request has left
+    answer(dlg, 3);            // a status instead of an Identity Reply
+    settle(dlg);
+    QCoreApplication::sendPostedEvents();  // the click
+
+    EXPECT_EQ(boxes.shown, std::vector{errorBox("Illegal device connected.")});
+    EXPECT_EQ(user.portOpen, std::vector<bool>{false});
+    // The click started an update that nothing of the old check disturbs.
+    EXPECT_EQ(observe(dlg), expected(DialogState::Updating));
+    EXPECT_TRUE(dlg.state().out.isOpen());
+    EXPECT_TRUE(dlg.state().in.isOpen());
+    EXPECT_EQ(fake.out.openCount, 2);
+}
+
 TEST_F(DialogTest, EnableStartButtonsTouchesOnlyExecuteAndVersionCheck) {
     auto& dlg = make();
     dlg.enableStartButtons(false);

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -30,12 +33,15 @@ struct FakeDevices {
     }
 };
 
-// Accepts every send at once; the device never answers.
+// Accepts every send at once; the device never answers. With `stuckSends`, a send never
+// finishes, like one to a device that stopped taking bytes: it stays in the platform until a
+// reset cuts it short, and every later send fails at once until the next open.
 class FakeMidiOut final : public MidiOutService {
   public:
     FakeDevices devices;
     int openCount = 0;
     int closeCount = 0;
+    std::atomic<bool> stuckSends{false};
 
     int deviceCount() override { return devices.count(); }
     bool deviceName(int index, std::string& name) override { return devices.name(index, name); }
@@ -43,6 +49,8 @@ class FakeMidiOut final : public MidiOutService {
         if (!devices.opens(index)) return kMidiError;
         ++openCount;
         handle = static_cast<MidiHandle>(index) + 1;
+        std::lock_guard lock(mutex_);
+        cut_ = false;
         return kMidiOk;
     }
     int close(MidiHandle) override {
@@ -51,10 +59,53 @@ class FakeMidiOut final : public MidiOutService {
     }
     int prepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
     int longMessage(MidiHandle, MidiHeader& header) override {
+        {
+            std::lock_guard lock(mutex_);
+            ++sends_;
+            changed_.notify_all();
+        }
+        if (stuckSends.load()) {
+            std::unique_lock lock(mutex_);
+            ++stuck_;
+            changed_.notify_all();
+            changed_.wait(lock, [this] { return cut_; });
+            --stuck_;
+            return kMidiError;
+        }
         header.flags.fetch_or(kHeaderDone);
         return kMidiOk;
     }
+    int waitDone(MidiHandle, MidiHeader&, std::uint32_t) override { return kMidiOk; }
     int unprepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
+    int reset(MidiHandle) override {
+        std::lock_guard lock(mutex_);
+        cut_ = true;
+        ++resets_;
+        changed_.notify_all();
+        return kMidiOk;
+    }
+
+    // Blocks until `count` sends have reached the platform.
+    void waitForSends(int count) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this, count] { return sends_ >= count; });
+    }
+    bool hasStuckSend() {
+        std::lock_guard lock(mutex_);
+        return stuck_ > 0;
+    }
+    int resets() {
+        std::lock_guard lock(mutex_);
+        return resets_;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int sends_ = 0;
+    int stuck_ = 0;
+    bool cut_ = false;
+    int resets_ = 0;
 };
 
 // Holds the lent buffer until a reset hands it back empty, as a platform does.

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "engine/reply_wait.h"
 #include "engine/workers.h"
 #include "sim/flash_layout.h"
 #include "tests/engine/flash_expectations.h"
@@ -22,12 +23,14 @@ struct FailureCase {
     std::function<void(EngineHarness&)> arrange;
     std::vector<std::string> outcome;
     FlashAfter flash;
-    int erasesSent;   // -1: not checked
-    int blocksSent;   // -1: not checked
+    int erasesSent;  // -1: not checked
+    int blocksSent;  // -1: not checked
 };
 
 // Test names carry the case name; this keeps ctest from printing the raw bytes.
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 sim::SimConfig oldBootDevice() {
     sim::SimConfig config;
@@ -50,26 +53,37 @@ const std::vector<std::string> kIllegal = {"error:Illegal device connected.", "r
 const std::vector<std::string> kTransfer = {"error:Transfer error occurred.", "release"};
 const std::vector<std::string> kSuccess = {"release", "start:0"};
 
-sim::FaultScript& faults(EngineHarness& h) { return h.world.device().faults(); }
+sim::FaultScript& faults(EngineHarness& h) {
+    return h.world.device().faults();
+}
 
 const FailureCase kCases[] = {
     {"IdentityNotAnswered",
-     [](EngineHarness& h) { faults(h).noAnswer(RequestKind::IdentityRequest, Occurrences::every()); },
+     [](EngineHarness& h) {
+         faults(h).noAnswer(RequestKind::IdentityRequest, Occurrences::every());
+     },
      kTimeout1, FlashAfter::Untouched, 0, 0},
     {"IdentityOfAnotherDevice",
-     [](EngineHarness& h) { faults(h).reportIdentity(Occurrences::every(), 0x00100001); },
-     kIllegal, FlashAfter::Untouched, 0, 0},
+     [](EngineHarness& h) { faults(h).reportIdentity(Occurrences::every(), 0x00100001); }, kIllegal,
+     FlashAfter::Untouched, 0, 0},
     {"IdentityAnsweredWithAStatus",
      [](EngineHarness& h) { statusFromDeviceAfterIdentityRequest(h, 0x03); }, kIllegal,
      FlashAfter::Untouched, 0, 0},
-    {"IdentityRequestCannotBeSent", [](EngineHarness& h) { h.state.out.close(); },
-     {"error:Can't open MIDI Out device.", "release"}, FlashAfter::Untouched, 0, 0},
+    {"IdentityRequestCannotBeSent",
+     [](EngineHarness& h) { h.state.out.close(); },
+     {"error:Can't open MIDI Out device.", "release"},
+     FlashAfter::Untouched,
+     0,
+     0},
     {"UpdateStartNotAnswered",
      [](EngineHarness& h) { faults(h).noAnswer(RequestKind::UpdateStart, Occurrences::every()); },
      kTimeout1, FlashAfter::Untouched, 0, 0},
     {"UpdateStartNotInUpdateMode",
      [](EngineHarness& h) { faults(h).refuse(RequestKind::UpdateStart, Occurrences::every(), 11); },
-     {"error:Please use the firmware update mode.", "release"}, FlashAfter::Untouched, 0, 0},
+     {"error:Please use the firmware update mode.", "release"},
+     FlashAfter::Untouched,
+     0,
+     0},
     {"UpdateStartRefused",
      [](EngineHarness& h) { faults(h).refuse(RequestKind::UpdateStart, Occurrences::every(), 3); },
      kTransfer, FlashAfter::Untouched, 0, 0},
@@ -87,10 +101,14 @@ const FailureCase kCases[] = {
      [](EngineHarness& h) { faults(h).noAnswer(RequestKind::FlashErase, Occurrences::every()); },
      kTimeout3, FlashAfter::Untouched, 1, 0},
     {"EraseRefusedSixTimesThenAccepted",
-     [](EngineHarness& h) { faults(h).refuse(RequestKind::FlashErase, Occurrences::range(1, 6), 2); },
+     [](EngineHarness& h) {
+         faults(h).refuse(RequestKind::FlashErase, Occurrences::range(1, 6), 2);
+     },
      kSuccess, FlashAfter::Updated, 6 + 5, -1},
     {"EraseRefusedSevenTimes",
-     [](EngineHarness& h) { faults(h).refuse(RequestKind::FlashErase, Occurrences::range(1, 7), 2); },
+     [](EngineHarness& h) {
+         faults(h).refuse(RequestKind::FlashErase, Occurrences::range(1, 7), 2);
+     },
      kTransfer, FlashAfter::Untouched, 7, 0},
     {"EraseRefusedThenNotAnswered",
      [](EngineHarness& h) {
@@ -106,10 +124,14 @@ const FailureCase kCases[] = {
      },
      kSuccess, FlashAfter::Updated, 5, 3889 + 62},
     {"BlockTimesOut32Times",
-     [](EngineHarness& h) { faults(h).noAnswer(RequestKind::WriteBlock, Occurrences::range(1, 32)); },
+     [](EngineHarness& h) {
+         faults(h).noAnswer(RequestKind::WriteBlock, Occurrences::range(1, 32));
+     },
      kTimeout2, FlashAfter::VersionBlockErased, 2, 32},
     {"BlockRefused32Times",
-     [](EngineHarness& h) { faults(h).refuse(RequestKind::WriteBlock, Occurrences::range(1, 32), 2); },
+     [](EngineHarness& h) {
+         faults(h).refuse(RequestKind::WriteBlock, Occurrences::range(1, 32), 2);
+     },
      kTransfer, FlashAfter::VersionBlockErased, 2, 32},
     {"BlockRefused31TimesThenTimesOut",
      [](EngineHarness& h) {
@@ -186,16 +208,48 @@ TEST(UpdateFailureDetail, RejectedIdentityIsStoredAndUsedByLaterAnswers) {
     EXPECT_EQ(h.state.link.hostIdentity.load(), 0u);  // only an accepted device is recorded
 }
 
-TEST(UpdateFailureDetail, ALateBlockReplyIsTakenByTheNextWait) {
-    // The first block's answer leaves after its 1000 ms wait ran out; the resend's wait then
-    // ends with it at once, and the update still completes with every byte in place.
-    sim::SimConfig config = oldBootDevice();
-    config.timing = sim::TimingModel{};  // time must pass for the late answer to arrive
+// The first block's answer leaves 1,500 ms after the request, after its 1,000 ms wait; the
+// seventh block request is refused once. Taking the late answer for the resend would shift
+// every later answer by one request: the refusal would then pass for the next block, the
+// refused block would never be written, and the update would still report completion.
+TEST(UpdateFailureDetail, ALateBlockAnswerAndARefusalStillWriteEveryBlock) {
+    const sim::SimConfig config = oldBootDevice();
     EngineHarness h(config);
     faults(h).late(RequestKind::WriteBlock, Occurrences::only(1), 1500);
+    faults(h).refuse(RequestKind::WriteBlock, Occurrences::only(7), 2);
+
     updateWorker(h.state);
+
     EXPECT_EQ(h.surface.outcome(), kSuccess);
     EXPECT_EQ(firstFlashMismatch(h.world.device().flash(), config, true), "");
+    const auto blocks = sentWithCommand(h.world.sent(), 0x02);
+    ASSERT_GE(blocks.size(), 7u);
+    // The first block again, only after the late answer and a quiet line; then the refused
+    // block (the sixth of the preset region) again, right after its refusal.
+    EXPECT_EQ(blockAddress(blocks[1]), blockAddress(blocks[0]));
+    EXPECT_EQ(blocks[1].atMs - blocks[0].atMs, 1500 + kSettleMs + 100);
+    EXPECT_EQ(blockAddress(blocks[6]), 0x050000u);
+    EXPECT_EQ(blockAddress(blocks[7]), 0x050000u);
+    EXPECT_EQ(blocks.size(), 3889u + 2);
+}
+
+TEST(UpdateFailureDetail, ADeviceThatNeverFallsQuietAfterATimeoutIsNotTrusted) {
+    EngineHarness h(oldBootDevice());
+    faults(h).noAnswer(RequestKind::WriteBlock, Occurrences::only(1));
+    // Answers nobody asked for, every second from the first block's timeout on.
+    h.world.whenHostSends(
+        [](const std::vector<std::uint8_t>& m) { return m.size() > 4 && m[4] == 0x02; },
+        [&h] {
+            for (int i = 0; i <= kMaxStrayAnswers; ++i) {
+                h.world.scheduleFromDevice(h.world.nowMs() + 1000 + 1000 * i,
+                                           {0xF0, 0x52, 0x00, 0x6E, 0x00, 0x00, 0xF7});
+            }
+        });
+
+    updateWorker(h.state);
+
+    EXPECT_EQ(h.surface.outcome(), kTimeout2);
+    EXPECT_EQ(sentWithCommand(h.world.sent(), 0x02).size(), 1u);
 }
 
 }  // namespace

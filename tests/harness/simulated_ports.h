@@ -14,7 +14,7 @@ namespace pxr9::testing {
 // The port names both directions list, which of them is the simulated device, and whether
 // opening is refused (a device that cannot be opened).
 class PortTable {
-public:
+  public:
     void set(std::vector<std::string> names, int deviceIndex);
     void failOpens(bool output, bool input);
 
@@ -24,7 +24,7 @@ public:
     MidiHandle open(int index, bool output) const;
     MidiHandle deviceHandle() const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<std::string> names_{"KEVO PXR-9"};
     int deviceIndex_ = 0;
@@ -34,7 +34,7 @@ private:
 
 // An output service that hands every sent message to `onSend` and marks it done at once.
 class ForwardingOutput final : public MidiOutService {
-public:
+  public:
     using SendHandler = std::function<void(MidiHandle, const std::uint8_t*, std::size_t)>;
     ForwardingOutput(PortTable& ports, SendHandler onSend)
         : ports_(ports), onSend_(std::move(onSend)) {}
@@ -46,8 +46,11 @@ public:
     int prepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
     int unprepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
     int longMessage(MidiHandle handle, MidiHeader& header) override;
+    // Sends finish inside longMessage: nothing is ever still in progress.
+    int waitDone(MidiHandle, MidiHeader&, std::uint32_t) override { return kMidiOk; }
+    int reset(MidiHandle) override { return kMidiOk; }
 
-private:
+  private:
     PortTable& ports_;
     SendHandler onSend_;
 };
@@ -56,7 +59,7 @@ private:
 // the platform: one return per buffer-full, handed back through the callback. A reset hands
 // lent buffers back with nothing recorded; after close no callback runs.
 class LentBufferInput final : public MidiInService {
-public:
+  public:
     explicit LentBufferInput(PortTable& ports) : ports_(ports) {}
 
     int deviceCount() override { return ports_.count(); }
@@ -75,7 +78,7 @@ public:
     // started and has a buffer lent.
     void deliver(const std::vector<std::uint8_t>& bytes);
 
-private:
+  private:
     void handBack(MidiHeader& header);
 
     PortTable& ports_;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <thread>
@@ -24,7 +25,7 @@ std::vector<OutOp> ops(const FakeMidiOutService& service) {
 }
 
 class MidiOutPortTest : public ::testing::Test {
-protected:
+  protected:
     FakeMidiOutService service;
     MidiOutPort port{service};
 };
@@ -34,8 +35,9 @@ TEST_F(MidiOutPortTest, SendHandsTheBytesOverAndReturnsOnceDone) {
     ASSERT_EQ(sendSysEx(port, kMessage.data(), static_cast<std::int32_t>(kMessage.size())), 0);
 
     EXPECT_EQ(ops(service), (std::vector<OutOp>{OutOp::Open, OutOp::Prepare, OutOp::LongMessage,
-                                                OutOp::Unprepare}));
+                                                OutOp::WaitDone, OutOp::Unprepare}));
     EXPECT_EQ(service.sent(), std::vector<std::vector<std::uint8_t>>{kMessage});
+    EXPECT_EQ(service.lastWaitBound(), kSendBoundMs);
     EXPECT_EQ(service.preparedHeaders(), 0u);
     const MidiHandle handle = service.calls().front().handle;
     for (const auto& call : service.calls()) EXPECT_EQ(call.handle, handle);
@@ -125,34 +127,74 @@ TEST_F(MidiOutPortTest, RefusedStepsLeaveNoPreparedHeaderBehind) {
     }
 }
 
-TEST_F(MidiOutPortTest, CloseDoesNotTakeEffectUnderARunningSend) {
+TEST_F(MidiOutPortTest, ASendReturnsWhenThePlatformMarksItDone) {
     ASSERT_EQ(port.open(0), kMidiOk);
     service.completeSendsLater(true);
 
     std::atomic<int> sendResult{1};
     std::thread sender([&] { sendResult = sendSysEx(port, kMessage.data(), 6); });
     service.waitForPendingSends(1);
-
-    std::atomic<bool> closeReturned{false};
-    std::thread closer([&] {
-        port.close();
-        closeReturned = true;
-    });
-    // Give the closer every chance to run into the send; with the send still in progress
-    // neither may the handle be closed nor may close return.
-    for (int i = 0; i < 10000 && !closeReturned; ++i) std::this_thread::yield();
-    EXPECT_FALSE(closeReturned);
-    EXPECT_EQ(service.count(OutOp::Close), 0u);
-
-    ASSERT_TRUE(service.completeNextSend());
+    ASSERT_TRUE(service.completeNextSend());  // wakes the waiting sender
     sender.join();
-    closer.join();
 
     EXPECT_EQ(sendResult, 0);
-    EXPECT_TRUE(closeReturned);
+    EXPECT_EQ(service.preparedHeaders(), 0u);
+    EXPECT_EQ(service.count(OutOp::Reset), 0u);
+}
+
+TEST_F(MidiOutPortTest, ASendNotDoneWithinItsBoundFailsAndTheBufferIsTakenBack) {
+    ASSERT_EQ(port.open(0), kMidiOk);
+    service.completeSendsLater(true);
+    service.waitsRunOut(true);
+    service.clearCalls();
+
+    EXPECT_EQ(sendSysEx(port, kMessage.data(), 6), -1);
+    EXPECT_EQ(service.lastWaitBound(), kSendBoundMs);
+    // The platform hands the buffer back before the send returns and the header goes away.
+    EXPECT_EQ(ops(service), (std::vector<OutOp>{OutOp::Prepare, OutOp::LongMessage, OutOp::WaitDone,
+                                                OutOp::Reset, OutOp::Unprepare}));
+    EXPECT_EQ(service.pendingSends(), 0u);
+    EXPECT_EQ(service.preparedHeaders(), 0u);
+
+    // A device that stopped taking bytes is not tried again until the port is reopened.
+    service.completeSendsLater(false);
+    EXPECT_EQ(sendSysEx(port, kMessage.data(), 6), -1);
+    port.close();
+    ASSERT_EQ(port.open(0), kMidiOk);
+    EXPECT_EQ(sendSysEx(port, kMessage.data(), 6), 0);
+}
+
+TEST_F(MidiOutPortTest, CloseCutsARunningSendShortInsteadOfWaitingForIt) {
+    ASSERT_EQ(port.open(0), kMidiOk);
+    service.completeSendsLater(true);  // and nothing ever completes it: a stuck device
+
+    std::atomic<int> sendResult{1};
+    std::thread sender([&] { sendResult = sendSysEx(port, kMessage.data(), 6); });
+    service.waitForPendingSends(1);
+
+    port.close();  // returns although the send never finishes
+    sender.join();
+
+    EXPECT_EQ(sendResult, -1);
+    EXPECT_FALSE(port.isOpen());
     EXPECT_FALSE(service.closedUnderSend());
-    EXPECT_EQ(ops(service), (std::vector<OutOp>{OutOp::Open, OutOp::Prepare, OutOp::LongMessage,
-                                                OutOp::Unprepare, OutOp::Close}));
+    EXPECT_EQ(service.preparedHeaders(), 0u);
+    const auto calls = ops(service);
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back(), OutOp::Close);
+    EXPECT_EQ(service.count(OutOp::Close), 1u);
+    // Reset first: the send ends, leaves the gate, and only then is the handle closed.
+    const auto reset = std::find(calls.begin(), calls.end(), OutOp::Reset);
+    ASSERT_NE(reset, calls.end());
+    EXPECT_LT(reset, std::find(calls.begin(), calls.end(), OutOp::Unprepare));
+}
+
+TEST_F(MidiOutPortTest, CloseResetsOnlyAnOpenPort) {
+    port.close();
+    EXPECT_EQ(service.count(OutOp::Reset), 0u);
+    ASSERT_EQ(port.open(0), kMidiOk);
+    port.close();
+    EXPECT_EQ(ops(service), (std::vector<OutOp>{OutOp::Open, OutOp::Reset, OutOp::Close}));
 }
 
 }  // namespace

@@ -27,6 +27,8 @@ class RecordingOutService final : public MidiOutService {
     }
     int close(MidiHandle) override { return kMidiOk; }
     int prepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
+    int waitDone(MidiHandle, MidiHeader&, std::uint32_t) override { return kMidiOk; }
+    int reset(MidiHandle) override { return kMidiOk; }
     int unprepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
 
     int longMessage(MidiHandle, MidiHeader& header) override {

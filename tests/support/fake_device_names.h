@@ -16,5 +16,6 @@ inline constexpr int kFakeAllocated = 4;
 inline constexpr int kFakeBadHandle = 5;
 inline constexpr int kFakeUnprepared = 64;
 inline constexpr int kFakeStillPlaying = 65;
+inline constexpr int kFakeTimedOut = 66;
 
 }  // namespace pxr9::test

@@ -17,7 +17,7 @@
 
 namespace pxr9::test {
 
-enum class OutOp { Open, Close, Prepare, LongMessage, Unprepare };
+enum class OutOp { Open, Close, Prepare, LongMessage, WaitDone, Unprepare, Reset };
 
 struct OutCall {
     OutOp op;
@@ -27,11 +27,12 @@ struct OutCall {
 };
 
 // A MIDI output platform that records every call in order. Sends finish at once unless
-// told to finish them later, when a test completes them from any thread. Like a real
-// platform it refuses calls on unknown handles, long messages on unprepared headers, and
-// unpreparing a header whose send has not finished.
+// told to finish them later, when a test completes them from any thread, or a reset cuts
+// them short. Like a real platform it refuses calls on unknown handles, long messages on
+// unprepared headers or on a handle that was reset, and unpreparing a header whose send has
+// not finished. Time is virtual: a wait for a send runs out only when told to.
 class FakeMidiOutService final : public MidiOutService {
-public:
+  public:
     FakeMidiOutService();
 
     int deviceCount() override;
@@ -40,7 +41,9 @@ public:
     int close(MidiHandle handle) override;
     int prepareHeader(MidiHandle handle, MidiHeader& header) override;
     int longMessage(MidiHandle handle, MidiHeader& header) override;
+    int waitDone(MidiHandle handle, MidiHeader& header, std::uint32_t timeoutMs) override;
     int unprepareHeader(MidiHandle handle, MidiHeader& header) override;
+    int reset(MidiHandle handle) override;
 
     void setDeviceNames(DeviceNames names);
     // The next `times` calls of `op` fail with `result` without doing anything.
@@ -55,6 +58,10 @@ public:
     // Marks the oldest send in progress done; false when none is.
     bool completeNextSend();
     std::size_t pendingSends() const;
+    // When true, a wait for a send in progress runs out at once, as if its bound had passed.
+    void waitsRunOut(bool runOut);
+    // The bound the last waitDone was given.
+    std::uint32_t lastWaitBound() const;
 
     std::vector<OutCall> calls() const;
     std::size_t count(OutOp op) const;
@@ -66,7 +73,7 @@ public:
     // True once a close took effect while a send on its handle was still in progress.
     bool closedUnderSend() const;
 
-private:
+  private:
     bool knownHandle(MidiHandle handle) const;
     void record(OutCall call);
 
@@ -83,7 +90,11 @@ private:
         MidiHeader* header;
     };
     std::deque<Pending> pending_;
+    std::set<const MidiHeader*> cutShort_;  // sends a reset ended before they were done
+    std::set<MidiHandle> reset_;
     bool completeLater_ = false;
+    bool waitsRunOut_ = false;
+    std::uint32_t lastWaitBound_ = 0;
     bool closedUnderSend_ = false;
     MidiHandle nextHandle_ = 0x1000;
 };
@@ -128,6 +139,7 @@ inline int FakeMidiOutService::open(MidiHandle& handle, std::int32_t deviceIndex
 
 inline int FakeMidiOutService::close(MidiHandle handle) {
     std::lock_guard lock(mutex_);
+    reset_.erase(handle);
     record({OutOp::Close, handle, 0, {}});
     if (auto result = failures_.take(OutOp::Close)) return *result;
     if (!knownHandle(handle)) return kFakeBadHandle;
@@ -156,6 +168,7 @@ inline int FakeMidiOutService::longMessage(MidiHandle handle, MidiHeader& header
     if (auto result = failures_.take(OutOp::LongMessage)) return *result;
     if (!knownHandle(handle)) return kFakeBadHandle;
     if (prepared_.count(&header) == 0) return kFakeUnprepared;
+    if (reset_.count(handle) != 0) return kMidiError;
     sent_.push_back(std::move(bytes));
     if (completeLater_) {
         pending_.push_back({handle, &header});
@@ -165,6 +178,20 @@ inline int FakeMidiOutService::longMessage(MidiHandle handle, MidiHeader& header
     }
     header.flags.fetch_or(kHeaderDone, std::memory_order_release);
     return kMidiOk;
+}
+
+inline int FakeMidiOutService::waitDone(MidiHandle handle, MidiHeader& header,
+                                        std::uint32_t timeoutMs) {
+    std::unique_lock lock(mutex_);
+    record({OutOp::WaitDone, handle, 0, {}});
+    lastWaitBound_ = timeoutMs;
+    if (auto result = failures_.take(OutOp::WaitDone)) return *result;
+    if (!knownHandle(handle)) return kFakeBadHandle;
+    auto isDone = [&header] { return (header.flags.load() & kHeaderDone) != 0; };
+    if (!isDone() && waitsRunOut_) return kFakeTimedOut;
+    // Woken by completeNextSend or reset: the test's events, never the passing of time.
+    pendingChanged_.wait(lock, isDone);
+    return cutShort_.count(&header) != 0 ? kFakeTimedOut : kMidiOk;
 }
 
 inline int FakeMidiOutService::unprepareHeader(MidiHandle handle, MidiHeader& header) {
@@ -177,6 +204,29 @@ inline int FakeMidiOutService::unprepareHeader(MidiHandle handle, MidiHeader& he
         return kFakeStillPlaying;
     }
     prepared_.erase(&header);
+    cutShort_.erase(&header);
+    return kMidiOk;
+}
+
+inline int FakeMidiOutService::reset(MidiHandle handle) {
+    {
+        std::lock_guard lock(mutex_);
+        record({OutOp::Reset, handle, 0, {}});
+        if (auto result = failures_.take(OutOp::Reset)) return *result;
+        if (!knownHandle(handle)) return kFakeBadHandle;
+        reset_.insert(handle);
+        // Every buffer still held is handed back, marked done.
+        for (auto it = pending_.begin(); it != pending_.end();) {
+            if (it->handle != handle) {
+                ++it;
+                continue;
+            }
+            cutShort_.insert(it->header);
+            it->header->flags.fetch_or(kHeaderDone, std::memory_order_release);
+            it = pending_.erase(it);
+        }
+    }
+    pendingChanged_.notify_all();
     return kMidiOk;
 }
 
@@ -211,12 +261,25 @@ inline void FakeMidiOutService::waitForPendingSends(std::size_t count) {
 }
 
 inline bool FakeMidiOutService::completeNextSend() {
-    std::lock_guard lock(mutex_);
-    if (pending_.empty()) return false;
-    // The header stays owned by the waiting sender, which is still inside its send.
-    pending_.front().header->flags.fetch_or(kHeaderDone, std::memory_order_release);
-    pending_.pop_front();
+    {
+        std::lock_guard lock(mutex_);
+        if (pending_.empty()) return false;
+        // The header stays owned by the waiting sender, which is still inside its send.
+        pending_.front().header->flags.fetch_or(kHeaderDone, std::memory_order_release);
+        pending_.pop_front();
+    }
+    pendingChanged_.notify_all();
     return true;
+}
+
+inline void FakeMidiOutService::waitsRunOut(bool runOut) {
+    std::lock_guard lock(mutex_);
+    waitsRunOut_ = runOut;
+}
+
+inline std::uint32_t FakeMidiOutService::lastWaitBound() const {
+    std::lock_guard lock(mutex_);
+    return lastWaitBound_;
 }
 
 inline std::size_t FakeMidiOutService::pendingSends() const {

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <thread>
 
 #include "engine/product_profile.h"
 #include "tests/harness/virtual_world.h"
+#include "tests/support/fake_midi_out_service.h"
 #include "tests/tools/json_reader.h"
 
 namespace pxr9::tools {
@@ -314,6 +316,34 @@ TEST(CliSession, AbortDuringTheWriteEndsSilentlyWithOneAndClosesThePorts) {
     EXPECT_EQ(r.out.str().find("progress 100%\nstep 4/10"), std::string::npos);
     EXPECT_TRUE(r.portsClosed());
     EXPECT_EQ(r.world.device().counts()[RequestKind::UpdateEnd], 0u);
+}
+
+TEST(CliSession, AbortDuringASendThatNeverFinishesStillEndsTheRun) {
+    VirtualWorld world(instantDevice());
+    // Takes the first message and never finishes it: a device that stopped taking bytes.
+    test::FakeMidiOutService stuck;
+    stuck.setDeviceNames({std::string("KEVO PXR-9")});
+    stuck.completeSendsLater(true);
+    const UpdaterPlatform p = world.platform();
+    std::ostringstream out;
+    std::ostringstream err;
+    ConsoleSurface surface(out, err, false);
+    CliSession session({p.midiIn, stuck, p.timer, p.replyEvent, p.clock}, surface, out, err);
+    // Ctrl-C, once the send is stuck.
+    std::thread user([&] {
+        stuck.waitForPendingSends(1);
+        session.abort();
+    });
+
+    const CliArgs update = parseCliArgs({"update"});
+    ASSERT_TRUE(update.command.has_value());
+    EXPECT_EQ(session.run(*update.command), kExitFailure);
+    user.join();
+
+    EXPECT_TRUE(session.aborted());
+    EXPECT_EQ(err.str(), "");
+    EXPECT_FALSE(session.state().out.isOpen());
+    EXPECT_GE(stuck.count(test::OutOp::Reset), 1u);
 }
 
 TEST(CliSession, AbortBeforeTheRunStartsNoWorker) {

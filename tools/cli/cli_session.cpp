@@ -43,6 +43,9 @@ void CliSession::abort() {
     aborted_.store(true);
     surface_.silence();
     state_.requestAbort();
+    // A send stuck on a device that stopped taking bytes would hold the worker, and so the
+    // end of the run, for good: closing the output cuts it short.
+    state_.out.close();
 }
 
 int CliSession::listPorts(const CliCommand& command) {

@@ -31,8 +31,8 @@ class SignalWatcher {
                 int received = 0;
                 if (sigwait(&signals_, &received) != 0) continue;
                 if (received == SIGUSR1) return;
-                // A second signal means the abort itself is stuck (a send that never
-                // returns); ending the process still closes every port it holds.
+                // The abort cuts a stuck send short; should anything else still hold it,
+                // a second signal ends the process, which still closes every port it holds.
                 if (session.aborted()) std::_Exit(pxr9::tools::kExitFailure);
                 session.abort();
             }
