@@ -40,6 +40,7 @@ pxr9_spawn_jack() {
         echo "error: no turn to start the JACK server '$name' within 120 s" >&2
         return 1
     fi
+    pxr9_reclaim_jack_registry
     local jackd=(jackd --no-realtime -S -n "$name" -d dummy -r 48000 -p "$period")
     if [ -n "$alive" ]; then
         (
@@ -65,6 +66,30 @@ pxr9_spawn_jack() {
         kill -TERM "$PXR9_JACK_PID" 2>/dev/null || true
         return 1
     fi
+}
+
+# pxr9_reclaim_jack_registry: JACK keeps one registry of servers for the whole machine, eight
+# entries at most. A server that was killed or crashed keeps its entry, and a ninth server
+# fails with "Too many servers already active"; only a server of the dead one's name frees
+# the entry. So for every entry whose process is gone, one is started and stopped cleanly.
+# Called with the start lock held.
+pxr9_reclaim_jack_registry() {
+    local registry=/dev/shm/jack-shm-registry i pid name
+    [ -r "$registry" ] || return 0
+    for i in 0 1 2 3 4 5 6 7; do
+        # Entry i: the server's pid (4 bytes) and "jack-UID:NAME:" after a 24-byte header.
+        pid=$(od -A n -t d4 -j $((24 + i * 264)) -N 4 "$registry" | tr -d ' ')
+        [ "${pid:-0}" -gt 0 ] && [ ! -d "/proc/$pid" ] || continue
+        name=$(dd if="$registry" bs=1 skip=$((28 + i * 264)) count=257 2>/dev/null | tr -d '\0')
+        name=${name#*:}
+        name=${name%:}
+        [ -n "$name" ] || continue
+        jackd --no-realtime -n "$name" -d dummy -r 48000 -p 1024 </dev/null >/dev/null 2>&1 &
+        local reclaimer=$!
+        jack_wait -s "$name" -w -t 20 >/dev/null 2>&1 || true
+        kill -TERM "$reclaimer" 2>/dev/null || true
+        wait "$reclaimer" 2>/dev/null || true
+    done
 }
 
 # pxr9_end_jack PID ALIVE_LOCK: stops a server started with an alive lock by another process

@@ -50,8 +50,8 @@ bool JackMidiOut::await(Ready ready, Deadline deadline) {
 bool JackMidiOut::send(const std::uint8_t* data, std::size_t size) {
     if (data == nullptr || size == 0 || size > kLargestMessage) return false;
     const Deadline deadline = std::chrono::steady_clock::now() + bound_;
-    std::unique_lock lock(sendMutex_, deadline);
-    if (!lock.owns_lock() || stopped()) return false;
+    std::lock_guard lock(sendMutex_);
+    if (stopped()) return false;
 
     // A send that gave up may have left its message in the ring; wait until it has gone.
     const std::size_t needed = sizeof(Length) + size;

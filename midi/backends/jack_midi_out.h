@@ -57,7 +57,8 @@ class JackMidiOut final : public JackMidiPort {
     std::atomic<std::size_t> taken_{0};
     std::atomic<std::size_t> refused_{0};  // messages no cycle's buffer could ever hold
 
-    std::timed_mutex sendMutex_;  // one message at a time
+    // One message at a time. A plain mutex: whoever holds it waits no longer than the bound.
+    std::mutex sendMutex_;
     std::size_t written_ = 0;     // senders' own count (under sendMutex_)
 
     // The callback's own: its count, and room to assemble one event.
