@@ -8,6 +8,7 @@ PXR9_PACKAGES=(
     libasound2-dev librtmidi-dev libjack-jackd2-dev jackd2
     xvfb xauth
     clang libclang-rt-14-dev
+    qemu-system-x86 busybox-static cpio kmod alsa-utils
 )
 
 pxr9_ensure_packages() {
