@@ -22,6 +22,9 @@ constexpr int kUpdateRoundTrips = 3889;
 constexpr std::size_t kRequestBytes = 4700;
 // A silent link for this long means the other end is gone.
 constexpr int kSilenceMs = 10'000;
+// How long the computer's end waits for an answer before it sends again, and how often.
+constexpr int kAnswerMs = 1000;
+constexpr int kMaxResends = 31;
 // Larger than one request, so a reader that falls behind loses nothing.
 constexpr std::size_t kInputBufferBytes = 64 * 1024;
 
@@ -47,18 +50,20 @@ bool open(Link& link, const char* device) {
     return true;
 }
 
-// Reads until `sysexEnds` more F7 bytes have arrived; false after kSilenceMs of silence.
-bool awaitSysexEnds(Link& link, int sysexEnds, std::vector<std::uint8_t>& buffer) {
+// Reads until `sysexEnds` more F7 bytes have arrived; false after `silenceMs` of silence.
+bool awaitSysexEnds(Link& link, int sysexEnds, std::vector<std::uint8_t>& buffer,
+                    int silenceMs = kSilenceMs) {
     std::vector<pollfd> fds(static_cast<std::size_t>(snd_rawmidi_poll_descriptors_count(link.in)));
     snd_rawmidi_poll_descriptors(link.in, fds.data(), static_cast<unsigned>(fds.size()));
     while (sysexEnds > 0) {
         const ssize_t n = snd_rawmidi_read(link.in, buffer.data(), buffer.size());
         if (n > 0) {
-            for (ssize_t i = 0; i < n; ++i) sysexEnds -= buffer[static_cast<std::size_t>(i)] == 0xF7;
+            for (ssize_t i = 0; i < n; ++i)
+                sysexEnds -= buffer[static_cast<std::size_t>(i)] == 0xF7;
             continue;
         }
         if (n != -EAGAIN && n != -EINTR) return false;
-        if (poll(fds.data(), fds.size(), kSilenceMs) == 0) return false;
+        if (poll(fds.data(), fds.size(), silenceMs) == 0) return false;
     }
     return true;
 }
@@ -93,7 +98,11 @@ int answer(Link& link, int roundTrips) {
         }
         ++answered;
     }
-    std::printf("answered: %d\n", answered);
+    snd_rawmidi_status_t* status = nullptr;
+    snd_rawmidi_status_alloca(&status);
+    const bool known = snd_rawmidi_status(link.in, status) >= 0;
+    std::printf("answered: %d, input overruns: %zu\n", answered,
+                known ? snd_rawmidi_status_get_xruns(status) : std::size_t{0});
     return 0;
 }
 
@@ -103,19 +112,28 @@ int ping(Link& link, int roundTrips) {
     request.back() = 0xF7;
     std::vector<std::uint8_t> buffer(kInputBufferBytes);
     const auto start = std::chrono::steady_clock::now();
+    int resends = 0;
     for (int i = 0; i < roundTrips; ++i) {
-        if (!writeAll(link, request)) {
-            std::fprintf(stderr, "usb_floor: request %d was not taken\n", i + 1);
-            return 1;
-        }
-        if (!awaitSysexEnds(link, 1, buffer)) {
-            std::fprintf(stderr, "usb_floor: no answer to request %d\n", i + 1);
-            return 1;
+        // The link can lose a request's end; then it goes again after the second an update
+        // waits for a block's answer, so that the floor pays what an update pays.
+        for (int attempt = 0;; ++attempt) {
+            if (!writeAll(link, request)) {
+                std::fprintf(stderr, "usb_floor: request %d was not taken\n", i + 1);
+                return 1;
+            }
+            if (awaitSysexEnds(link, 1, buffer, kAnswerMs)) break;
+            if (attempt == kMaxResends) {
+                std::fprintf(stderr, "usb_floor: no answer to request %d\n", i + 1);
+                return 1;
+            }
+            ++resends;
         }
     }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    std::printf("round trips: %d of %zu + 7 bytes\nfloor seconds: %.2f\nround trip ms: %.3f\n",
-                roundTrips, kRequestBytes, took.count(), took.count() * 1000 / roundTrips);
+    std::printf("round trips: %d of %zu + 7 bytes, %d sent again\n", roundTrips, kRequestBytes,
+                resends);
+    std::printf("floor seconds: %.2f\nround trip ms: %.3f\n", took.count(),
+                took.count() * 1000 / roundTrips);
     return 0;
 }
 

@@ -10,7 +10,7 @@ source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$source_dir/build}" && pwd)
 results=$build/bench/vm-results
 
-"$source_dir/tests/vm/vm_run.sh" "$build" "$source_dir" bench "$results" 1800
+"$source_dir/tests/vm/vm_run.sh" "$build" bench "$results" 1800
 floor=$(sed -n 's/^floor seconds: //p' "$results/floor.out")
 trip=$(sed -n 's/^round trip ms: //p' "$results/floor.out")
 update=$(sed -n 's/^update seconds: //p' "$results/update-time.out")

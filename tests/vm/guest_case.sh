@@ -2,11 +2,11 @@
 # One case inside the test guest, where the kernel's USB audio driver meets USB MIDI gadgets
 # on dummy controllers: the updater on the computer's end of each link, pxr9-sim on the
 # device's end. Started by the guest's init; every file it writes lands in RESULTS_DIR.
-# Usage: guest_case.sh BUILD_DIR SOURCE_DIR CASE RESULTS_DIR
+# Usage: guest_case.sh BUILD_DIR CASE RESULTS_DIR
 set -euo pipefail
-build=$1 source=$2 case=$3 results=$4
+build=$1 case=$2 results=$3
+source "$(dirname "$0")/guest_lib.sh"
 cd "$results"
-source "$source/tests/vm/guest_lib.sh"
 
 cli=$build/tools/cli/pxr9-cli
 # Longer than any of the updater's own waits can add up to; reaching it means it hung.
@@ -77,6 +77,10 @@ case $case in
         start_sim 2 sim2.out --instant --report report2.json
         sim2=$SIM_PID
         "$cli" ports --instance 2 >ports2.out 2>&1
+        [ "$(grep -c '^  \* ' ports2.out)" -eq 2 ] || fail "copy 2 did not select one port per list"
+        if grep '^  \* ' ports2.out | grep -v 'KEVO PXR-9 (2)$' | grep -q .; then
+            fail "copy 2 selected a port that is not its own: $(cat ports2.out)"
+        fi
         # Both at once; each takes the lowest copy number free when it starts.
         update_verified update-a &
         first=$!
@@ -129,6 +133,8 @@ case $case in
         update_verified update
         kill -0 "$listener" 2>/dev/null || fail "the listener ended during the update"
         stop "$listener"
+        grep -q "System exclusive" aseqdump.out || fail "the listener heard nothing of the device"
+        grep -q "is busy: the ALSA sequencer holds it for aseqdump" update.err || fail "no word on who holds the port"
         stop "$SIM_PID"
         verified report.json || fail "the flash does not match the update"
         ;;

@@ -27,7 +27,6 @@ for arg in $(cat /proc/cmdline); do
     case $arg in
         pxr9.case=*) case_name=${arg#pxr9.case=} ;;
         pxr9.build=*) build=${arg#pxr9.build=} ;;
-        pxr9.source=*) source=${arg#pxr9.source=} ;;
     esac
 done
 
@@ -38,11 +37,10 @@ share() {
 share usr /usr ro,cache=loose
 share results /results rw
 share build "$build" ro
-share source "$source" ro
 mount -t configfs configfs /sys/kernel/config || halt_guest "no configfs"
 
 echo "guest: running $case_name"
-/usr/bin/bash "$source/tests/vm/guest_case.sh" "$build" "$source" "$case_name" /results >/results/case.log 2>&1
+/usr/bin/bash /case/guest_case.sh "$build" "$case_name" /results >/results/case.log 2>&1
 echo $? >/results/status
 dmesg >/results/dmesg.log
 halt_guest "case $case_name ended with $(cat /results/status)"

@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
 # Boots the distribution's kernel in QEMU with a busybox initramfs and runs one case of
-# guest_case.sh inside: the build tree and this source tree shared read-only over 9p, the
-# host's /usr read-only as the guest's /usr (the binaries' shared libraries, bash, amidi),
-# and RESULTS_DIR writable. The guest's console and every file the case writes end up in
-# RESULTS_DIR; the exit code is the case's.
-# Usage: vm_run.sh BUILD_DIR SOURCE_DIR CASE RESULTS_DIR [TIME_LIMIT_SECONDS]
+# guest_case.sh inside: the build tree shared read-only over 9p, the host's /usr read-only
+# as the guest's /usr (the binaries' shared libraries, bash, aseqdump), and RESULTS_DIR
+# writable. The case scripts travel in the initramfs, so editing them never disturbs a run.
+# The guest's console and every file the case writes end up in RESULTS_DIR; the exit code is
+# the case's.
+# Usage: vm_run.sh BUILD_DIR CASE RESULTS_DIR [TIME_LIMIT_SECONDS]
 # PXR9_VM_ACCEL=tcg forces emulation where KVM could be used; PXR9_VM_CACHE moves the kernel cache.
 set -euo pipefail
-build=$(cd "$1" && pwd) source=$(cd "$2" && pwd) case=$3 results=$4 limit=${5:-900}
+build=$(cd "$1" && pwd) case=$2 results=$3 limit=${4:-900}
 here=$(dirname "$0")
 source "$here/guest_kernel.sh"
 
-case "$build$source" in *[[:space:]]*)
-    echo "error: the guest takes its paths from the kernel command line; no spaces in '$build' or '$source'" >&2
+case "$build" in *[[:space:]]*)
+    echo "error: the guest takes the build folder from the kernel command line; no spaces in '$build'" >&2
     exit 2 ;;
 esac
 
@@ -35,7 +36,7 @@ pxr9_vm_kernel "${PXR9_VM_CACHE:-$build/vm-cache}"
 
 # The initramfs: busybox, the modules with a loading list, and the init script.
 root=$staging/root
-mkdir -p "$root"/{bin,modules,proc,sys,dev,tmp,usr,results,etc}
+mkdir -p "$root"/{bin,modules,case,proc,sys,dev,tmp,usr,results,etc}
 cp /bin/busybox "$root/bin/busybox"
 ln -s busybox "$root/bin/sh"
 # Until /usr is mounted these point nowhere; afterwards the host's loader and libraries.
@@ -49,7 +50,7 @@ while read -r file options; do
     echo "$name $options" >>"$root/modules/load.list"
 done < <(pxr9_vm_module_list)
 cp "$here/guest_init.sh" "$root/init"
-chmod +x "$root/init"
+cp "$here/guest_case.sh" "$here/guest_lib.sh" "$root/case/"
 (cd "$root" && find . | cpio -o -H newc --quiet) >"$staging/initrd.cpio"
 
 # KVM only where it runs ordinary guests (hardware virtualization): a paravirtual KVM
@@ -69,9 +70,8 @@ timeout -k 10 "$limit" qemu-system-x86_64 \
     -serial "file:$results/console.log" \
     -kernel "$PXR9_KERNEL_TREE/boot/vmlinuz-$PXR9_KERNEL_VERSION" \
     -initrd "$staging/initrd.cpio" \
-    -append "console=ttyS0 panic=-1 loglevel=4 pxr9.case=$case pxr9.build=$build pxr9.source=$source" \
-    $(share /usr usr readonly=on) $(share "$build" build readonly=on) \
-    $(share "$source" source readonly=on) $(share "$results" results) \
+    -append "console=ttyS0 panic=-1 loglevel=4 pxr9.case=$case pxr9.build=$build" \
+    $(share /usr usr readonly=on) $(share "$build" build readonly=on) $(share "$results" results) \
     </dev/null >"$results/qemu.log" 2>&1 &
 qemu_pid=$!
 qemu_status=0
