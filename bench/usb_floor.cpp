@@ -1,7 +1,7 @@
 // The floor that a USB MIDI link through ALSA rawmidi sets for an update: the same number of
 // round trips as a whole update (3,889 blocks), each a 4,700-byte SysEx answered by a 7-byte
 // one, with nothing else in the way. Two roles, one on each end of the link:
-//   usb_floor answer DEVICE [N]  the device's end: answers N SysEx, or until the link is silent
+//   usb_floor answer DEVICE      the device's end: answers every SysEx until the link is silent
 //   usb_floor ping DEVICE [N]    the computer's end: sends, waits for each answer, prints the time
 // DEVICE is an ALSA rawmidi name such as hw:1,0; N is 3,889 unless given. tests/vm runs both
 // in the test guest.
@@ -85,13 +85,13 @@ bool writeAll(Link& link, const std::vector<std::uint8_t>& message) {
     return true;
 }
 
-int answer(Link& link, int roundTrips) {
+int answer(Link& link) {
     const std::vector<std::uint8_t> reply{0xF0, 0x52, 0x00, 0x6E, 0x00, 0x00, 0xF7};
     std::vector<std::uint8_t> buffer(kInputBufferBytes);
     std::printf("ready: answering\n");
     std::fflush(stdout);
     int answered = 0;
-    while (answered < roundTrips && awaitSysexEnds(link, 1, buffer)) {
+    while (awaitSysexEnds(link, 1, buffer)) {
         if (!writeAll(link, reply)) {
             std::fprintf(stderr, "usb_floor: answer %d was not taken\n", answered + 1);
             return 1;
@@ -142,11 +142,11 @@ int ping(Link& link, int roundTrips) {
 int main(int argc, char** argv) {
     const std::string role = argc == 3 || argc == 4 ? argv[1] : "";
     const int roundTrips = argc == 4 ? std::atoi(argv[3]) : kUpdateRoundTrips;
-    if ((role != "answer" && role != "ping") || roundTrips < 1) {
-        std::fprintf(stderr, "usage: usb_floor answer|ping DEVICE [ROUND_TRIPS]\n");
+    if (!(role == "answer" && argc == 3) && !(role == "ping" && roundTrips >= 1)) {
+        std::fprintf(stderr, "usage: usb_floor answer DEVICE | ping DEVICE [ROUND_TRIPS]\n");
         return 2;
     }
     Link link;
     if (!open(link, argv[2])) return 1;
-    return role == "answer" ? answer(link, roundTrips) : ping(link, roundTrips);
+    return role == "answer" ? answer(link) : ping(link, roundTrips);
 }

@@ -13,7 +13,7 @@ results=$build/bench/vm-results
 "$source_dir/tests/vm/vm_run.sh" "$build" bench "$results" 1800
 floor=$(sed -n 's/^floor seconds: //p' "$results/floor.out")
 trip=$(sed -n 's/^round trip ms: //p' "$results/floor.out")
-update=$(sed -n 's/^update seconds: //p' "$results/update-time.out")
+update=$(sed -n 's/^update seconds: //p' "$results/update.time")
 
 echo "guest:                                  $(cat "$results/accel") ($(uname -m), 2 processors)"
 echo "whole update (pxr9-cli, instant sim):   $update s"

@@ -20,9 +20,11 @@ fail() {
 # update_verified NAME [pxr9-cli options...]: a whole update with the default choice of
 # ports and a version check after it, output in NAME.out and NAME.err.
 update_verified() {
-    local name=$1 status=0
+    local name=$1 status=0 start
     shift
+    start=$(date +%s.%N)
     timeout -k 5 "$run_limit" "$cli" update --verify "$@" >"$name.out" 2>"$name.err" || status=$?
+    date +%s.%N | awk -v a="$start" '{ printf "update seconds: %.2f\n", $1 - a }' >"$name.time"
     [ "$status" -eq 0 ] || { cat "$name.err" >&2; fail "$name: pxr9-cli exited $status"; }
     grep -q "Version update completed." "$name.out" || fail "$name: no completion line"
 }
@@ -37,10 +39,13 @@ host_device() {
 # floor: plain rawmidi round trips, the update's 3,889 of them, over the USB link.
 run_floor() {
     "$build/bench/usb_floor" answer "$(gadget_device 1)" >floor-answer.out 2>&1 &
-    STARTED+=($!)
-    wait_for_line 30 floor-answer.out '^ready:' $! || fail "the answering end did not start"
+    local answerer=$!
+    STARTED+=("$answerer")
+    wait_for_line 30 floor-answer.out '^ready:' "$answerer" || fail "the answering end did not start"
     timeout -k 5 "$run_limit" "$build/bench/usb_floor" ping "$(host_device)" >floor.out 2>&1 ||
         { cat floor.out >&2; fail "the floor run failed"; }
+    # It ends once the link has been silent for a while, and says what it saw.
+    wait "$answerer" || true
 }
 
 gadget_add 1
@@ -55,9 +60,7 @@ case $case in
     bench)
         run_floor
         start_sim 1 sim.out --instant --report report.json
-        start=$(date +%s.%N)
         update_verified update
-        date +%s.%N | awk -v a="$start" '{ printf "update seconds: %.2f\n", $1 - a }' >update-time.out
         stop "$SIM_PID"
         verified report.json || fail "the flash does not match the update"
         ;;

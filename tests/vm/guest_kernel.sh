@@ -12,7 +12,11 @@ PXR9_VM_MODULES=(
 # pxr9_vm_kernel CACHE_DIR: unpacks the image package behind linux-image-amd64 into
 # CACHE_DIR/VERSION (once per version) and sets PXR9_KERNEL_TREE and PXR9_KERNEL_VERSION.
 pxr9_vm_kernel() {
-    local cache=$1 package
+    local cache=$1 package lock
+    mkdir -p "$cache"
+    # One run at a time unpacks; the others wait and find it done.
+    exec {lock}>"$cache/.lock"
+    flock "$lock"
     package=$(apt-cache depends linux-image-amd64 2>/dev/null | sed -n 's/^ *Depends: \(linux-image-[^ ]*\)$/\1/p' | head -1)
     if [ -z "$package" ]; then
         # The package lists may be missing on a fresh machine; a kernel already unpacked
@@ -47,6 +51,7 @@ pxr9_vm_kernel() {
         touch "$PXR9_KERNEL_TREE/.complete"
     fi
     PXR9_KERNEL_VERSION=$(ls "$PXR9_KERNEL_TREE/lib/modules")
+    exec {lock}>&-
 }
 
 # pxr9_vm_module_list: "FILE [OPTIONS]" per line, every module of PXR9_VM_MODULES with its

@@ -21,12 +21,15 @@ rm -rf "$results"
 mkdir -p "$results"
 results=$(cd "$results" && pwd)
 staging=$(mktemp -d)
-qemu_pid=
+# QEMU and the sleep that bounds it; on any way out both are ended (QEMU at once: whatever
+# the guest had not yet written is lost either way).
+started=()
 cleanup() {
-    if [ -n "$qemu_pid" ]; then
-        kill -KILL "$qemu_pid" 2>/dev/null || true
-        wait "$qemu_pid" 2>/dev/null || true
-    fi
+    local pid
+    for pid in "${started[@]}"; do
+        kill -KILL "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
     rm -rf "$staging"
 }
 trap cleanup EXIT
@@ -64,7 +67,7 @@ echo "$accel" >"$results/accel"
 
 share() { echo "-virtfs local,path=$1,mount_tag=$2,security_model=none,multidevs=remap${3:+,$3}"; }
 # shellcheck disable=SC2046  # share prints separate words on purpose
-timeout -k 10 "$limit" qemu-system-x86_64 \
+qemu-system-x86_64 \
     -machine "pc,accel=$accel" -cpu "$cpu" -smp 2 -m 1024 \
     -nodefaults -no-user-config -display none -no-reboot \
     -serial "file:$results/console.log" \
@@ -74,12 +77,16 @@ timeout -k 10 "$limit" qemu-system-x86_64 \
     $(share /usr usr readonly=on) $(share "$build" build readonly=on) $(share "$results" results) \
     </dev/null >"$results/qemu.log" 2>&1 &
 qemu_pid=$!
-qemu_status=0
-wait "$qemu_pid" || qemu_status=$?
-qemu_pid=
+started+=("$qemu_pid")
+sleep "$limit" &
+started+=($!)
+# Whichever ends first: the guest powering off, or the time limit.
+wait -n "${started[@]}" || true
+outcome="QEMU ended"
+kill -0 "$qemu_pid" 2>/dev/null && outcome="stopped at the time limit of $limit s"
 
 if [ ! -s "$results/status" ]; then
-    echo "error: the guest ended without a result (qemu exit $qemu_status; 124 is the time limit of ${limit} s)" >&2
+    echo "error: the guest ended without a result ($outcome)" >&2
     tail -n 40 "$results/console.log" "$results/qemu.log" "$results/case.log" >&2 2>/dev/null || true
     exit 1
 fi
