@@ -41,7 +41,7 @@ run_floor() {
     "$build/bench/usb_floor" answer "$(gadget_device 1)" >floor-answer.out 2>&1 &
     local answerer=$!
     STARTED+=("$answerer")
-    wait_for_line 30 floor-answer.out '^ready:' "$answerer" || fail "the answering end did not start"
+    wait_for_line "$ready_limit" floor-answer.out '^ready:' "$answerer" || fail "the answering end did not start"
     timeout -k 5 "$run_limit" "$build/bench/usb_floor" ping "$(host_device)" >floor.out 2>&1 ||
         { cat floor.out >&2; fail "the floor run failed"; }
     # It ends once the link has been silent for a while, and says what it saw.
@@ -97,9 +97,9 @@ case $case in
         stop "$sim2"
         verified report1.json || fail "device 1 is not updated"
         verified report2.json || fail "device 2 is not updated"
-        # One update each: the same number of blocks went to each device.
-        [ "$(grep -o '"write-block": [0-9]*' report1.json)" = "$(grep -o '"write-block": [0-9]*' report2.json)" ] ||
-            fail "the devices received different updates: $(grep -ho '"write-block": [0-9]*' report1.json report2.json | tr '\n' ' ')"
+        # One update each (block counts differ by the resends the link needed).
+        grep -q '"update-start": 1,' report1.json && grep -q '"update-start": 1,' report2.json ||
+            fail "not one update per device: $(grep -ho '"update-start": [0-9]*' report1.json report2.json | tr '\n' ' ')"
         ;;
     cable_pulled)
         start_sim 1 sim-pulled.out --instant --report report-pulled.json
@@ -132,7 +132,7 @@ case $case in
         stdbuf -oL aseqdump -p "KEVO PXR-9" >aseqdump.out 2>&1 &
         listener=$!
         STARTED+=("$listener")
-        wait_for_line 30 aseqdump.out 'Waiting for data' "$listener" || { cat aseqdump.out >&2; fail "the listener did not subscribe"; }
+        wait_for_line "$ready_limit" aseqdump.out 'Waiting for data' "$listener" || { cat aseqdump.out >&2; fail "the listener did not subscribe"; }
         update_verified update
         kill -0 "$listener" 2>/dev/null || fail "the listener ended during the update"
         stop "$listener"

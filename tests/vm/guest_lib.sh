@@ -2,6 +2,9 @@
 # the kernel makes of them. Sourced by guest_case.sh (bash, the host's, from the shared /usr).
 
 GADGETS=/sys/kernel/config/usb_gadget
+# Bound on waits for something to come up. Generous: an emulated guest on a busy machine can
+# stand still for tens of seconds (the guest's soft-lockup watchdog has seen 21 s).
+ready_limit=180
 # Gadget N's own sound card (the device's end of the link) takes this fixed index + N, so
 # its rawmidi name is known before it exists; the computer's cards take the low numbers.
 GADGET_CARD_BASE=9
@@ -31,7 +34,7 @@ gadget_plug() {
     local before
     before=$(host_card_count)
     echo "dummy_udc.$(($1 - 1))" >"$GADGETS/pxr9-$1/UDC"
-    wait_until 30 "card of gadget $1" gadget_cards_ready "$1" "$before"
+    wait_until "$ready_limit" "card of gadget $1" gadget_cards_ready "$1" "$before"
 }
 
 # gadget_cards_ready N COUNT: more than COUNT computer's cards, and gadget N's own card.
@@ -87,7 +90,7 @@ start_sim() {
     "$build/tools/sim/pxr9-sim" --rawmidi "$(gadget_device "$n")" "$@" >"$out" 2>&1 &
     SIM_PID=$!
     STARTED+=("$SIM_PID")
-    wait_for_line 30 "$out" '^ready:' "$SIM_PID" || { echo "FAILED: pxr9-sim on gadget $n did not come up" >&2; cat "$out" >&2; return 1; }
+    wait_for_line "$ready_limit" "$out" '^ready:' "$SIM_PID" || { echo "FAILED: pxr9-sim on gadget $n did not come up" >&2; cat "$out" >&2; return 1; }
 }
 
 # stop PID: SIGTERM (a simulated device then writes its report) and wait for the end.
