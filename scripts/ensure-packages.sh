@@ -9,6 +9,7 @@ PXR9_PACKAGES=(
     xvfb xauth stress-ng
     clang libclang-rt-14-dev
     dpkg-dev debhelper fakeroot lintian desktop-file-utils appstream file python3
+    qemu-system-x86 busybox-static cpio kmod alsa-utils
 )
 
 pxr9_ensure_packages() {

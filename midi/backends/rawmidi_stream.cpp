@@ -73,7 +73,10 @@ long setBuffer(snd_rawmidi_t* handle, std::size_t size, std::size_t wakeAt) {
     long result = snd_rawmidi_params_current(handle, params);
     if (result >= 0) result = snd_rawmidi_params_set_buffer_size(handle, params, size);
     if (result >= 0 && wakeAt > 0) {
-        result = snd_rawmidi_params_set_avail_min(handle, params, wakeAt);
+        // alsa-lib asserts (and aborts the process) on a level of the whole buffer; one byte
+        // less is as good a sign that the message has gone.
+        result =
+            snd_rawmidi_params_set_avail_min(handle, params, wakeAt < size ? wakeAt : size - 1);
     }
     if (result >= 0) result = snd_rawmidi_params(handle, params);
     if (result >= 0) result = snd_rawmidi_params_current(handle, params);
