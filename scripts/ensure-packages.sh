@@ -6,7 +6,7 @@ PXR9_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-qpa-plugins
     libasound2-dev librtmidi-dev libjack-jackd2-dev jackd2
-    xvfb xauth
+    xvfb xauth x11-utils
     clang libclang-rt-14-dev
 )
 
