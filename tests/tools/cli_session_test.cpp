@@ -33,7 +33,11 @@ struct CliRun {
         EXPECT_TRUE(parsed.command.has_value()) << parsed.error;
         return session.run(*parsed.command);
     }
-    bool portsClosed() { return !session.state().out.isOpen() && !session.state().in.isOpen(); }
+    // The poll timer runs only while ports are open.
+    bool portsClosedAndPollingStopped() {
+        return !session.state().out.isOpen() && !session.state().in.isOpen() &&
+               !session.state().timer.running();
+    }
 
     VirtualWorld world;
     std::ostringstream out;
@@ -52,7 +56,7 @@ TEST(CliSession, UpdateWithVerifySucceedsAndShowsTheReport) {
     EXPECT_NE(r.out.str().find("status: Version update completed.\n"), std::string::npos);
     EXPECT_NE(r.out.str().find(kMatchingReport), std::string::npos) << r.out.str();
     EXPECT_EQ(r.err.str(), "");
-    EXPECT_TRUE(r.portsClosed());
+    EXPECT_TRUE(r.portsClosedAndPollingStopped());
 }
 
 TEST(CliSession, VerifyFindsADeviceStampThatDiffersFromTheCarriedOne) {
@@ -78,7 +82,7 @@ TEST(CliSession, VersionPrintsTheReportAndClosesThePorts) {
     EXPECT_EQ(r.run({"version"}), kExitSuccess);
     EXPECT_EQ(r.out.str(),
               "Version Information\nSYSTEM:\t\t1.00 -> 1.10\nPRESET:\t\t1.00\nBOOT:\t\t1.00\n");
-    EXPECT_TRUE(r.portsClosed());
+    EXPECT_TRUE(r.portsClosedAndPollingStopped());
 }
 
 struct FailureCase {
@@ -143,7 +147,7 @@ TEST_P(CliFailure, ExitsWithOneAndNoPortOpen) {
     EXPECT_EQ(r.run(GetParam().args), kExitFailure);
     EXPECT_EQ(r.err.str(), GetParam().err);
     EXPECT_EQ(r.out.str().find("Version Information"), std::string::npos);
-    EXPECT_TRUE(r.portsClosed());
+    EXPECT_TRUE(r.portsClosedAndPollingStopped());
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, CliFailure, ::testing::ValuesIn(kFailures),
@@ -177,7 +181,7 @@ TEST(CliSession, AbortDuringTheWriteEndsSilentlyWithOneAndClosesThePorts) {
     EXPECT_EQ(r.err.str(), "");
     EXPECT_EQ(r.out.str().find("Version Information"), std::string::npos);
     EXPECT_EQ(r.out.str().find("progress 100%\nstep 4/10"), std::string::npos);
-    EXPECT_TRUE(r.portsClosed());
+    EXPECT_TRUE(r.portsClosedAndPollingStopped());
     EXPECT_EQ(r.world.device().counts()[RequestKind::UpdateEnd], 0u);
 }
 
@@ -186,7 +190,7 @@ TEST(CliSession, AbortBeforeTheRunStartsNoWorker) {
     r.session.abort();
     EXPECT_EQ(r.run({"update"}), kExitFailure);
     EXPECT_EQ(r.world.device().counts().requests(), 0u);
-    EXPECT_TRUE(r.portsClosed());
+    EXPECT_TRUE(r.portsClosedAndPollingStopped());
 }
 
 }  // namespace

@@ -71,7 +71,8 @@ bool CliSession::openPorts(const CliCommand& command) {
         return false;
     }
     // The dialog's order: the output first; an output left open by the input's failure is
-    // closed at the end of the run.
+    // closed at the end of the run. The poll timer runs until the ports are closed.
+    state_.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state_.link));
     state_.out.close();
     if (state_.out.open(out.device) != 0) {
         surface_.showError(loadMessage(kMsgCantOpenMidiOut));
@@ -88,6 +89,8 @@ bool CliSession::openPorts(const CliCommand& command) {
 void CliSession::closePorts() {
     state_.out.close();
     state_.in.close();
+    // Nothing more can arrive: what is still queued is dispatched, then the timer rests.
+    state_.timer.drainAndStop();
 }
 
 void CliSession::runWorker(int (*worker)(UpdaterState&)) {
@@ -108,7 +111,6 @@ bool CliSession::stampsMatch() const {
 }
 
 int CliSession::update(const CliCommand& command) {
-    state_.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state_.link));
     if (aborted_.load() || !openPorts(command)) {
         closePorts();
         return kExitFailure;
@@ -128,7 +130,6 @@ int CliSession::update(const CliCommand& command) {
 }
 
 int CliSession::versionCheck(const CliCommand& command) {
-    state_.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state_.link));
     return checkVersions(command) ? kExitSuccess : kExitFailure;
 }
 
