@@ -34,6 +34,16 @@ void fillList(QComboBox* list, const std::vector<std::string>& names, int select
     list->setCurrentIndex(selection);
 }
 
+// The poll timer runs from the opening of the ports for an operation until they are closed:
+// with no input port open nothing can arrive, and an idle dialog should not wake.
+void startPolling(UpdaterState& state) {
+    state.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state.link));
+}
+
+void stopPollingWithoutInput(UpdaterState& state) {
+    if (!state.in.isOpen()) state.timer.drainAndStop();
+}
+
 }  // namespace
 
 WorkerEntries engineWorkers() {
@@ -135,7 +145,6 @@ void CP7xUpdatorDlg::initDialog() {
 
     setWindowIcon(appIcon());
     scanPorts();
-    state_.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state_.link));
     progressBar_->setRange(0, 100);
     progressBar_->setValue(0);
     setWindowTitle(fromText(instanceName(kUpdaterTitle, instanceNumber_)));
@@ -159,13 +168,16 @@ int CP7xUpdatorDlg::openPorts() {
         showErrorText(kMsgInProgress);
         return -1;
     }
+    startPolling(state_);
     state_.out.close();
     if (state_.out.open(midiOutList_->currentIndex()) != 0) {
+        stopPollingWithoutInput(state_);
         showErrorText(kMsgCantOpenMidiOut);
         return -1;
     }
     state_.in.close();
     if (state_.in.open(midiInList_->currentIndex()) == 0) {
+        stopPollingWithoutInput(state_);
         showErrorText(kMsgCantOpenMidiIn);
         return -1;
     }
@@ -212,6 +224,7 @@ void CP7xUpdatorDlg::OnVersionCheckDone(std::int32_t result) {
     // Posted as the worker's last act, after it closed both ports: the controls come back
     // only once it has ended, so no new command can meet the ending check.
     host_.join();
+    stopPollingWithoutInput(state_);
     if (result == 0) pxr9::showVersionReport(state_);
     // The report's box may have been open while the window closed.
     if (destroyed_) return;

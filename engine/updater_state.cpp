@@ -9,7 +9,7 @@ UpdaterState::UpdaterState(const UpdaterPlatform& platform, DialogSurface& dialo
     : in(platform.midiIn),
       out(platform.midiOut),
       link(out, in.queue(), platform.replyEvent),
-      timer(platform.timer),
+      timer(platform.timer, in.queue()),
       surface(dialogSurface),
       clock(platform.clock),
       findResource(std::move(lookup)) {}

@@ -41,7 +41,8 @@ struct UpdaterState {
     MidiInPort in;
     MidiOutPort out;
     DeviceLink link;
-    // Declared after everything the dispatcher uses, so it is stopped before they go.
+    // Declared after everything the dispatcher uses, so it is stopped before they go; it
+    // ticks at once for each message that the input port queues.
     CDxMTimer timer;
 
     // 1 while a worker started by the dialog has not handed it back.

@@ -9,7 +9,14 @@ CDxMTimer::CDxMTimer(TimerPlatform& platform) : platform_(platform) {
     }
 }
 
+CDxMTimer::CDxMTimer(TimerPlatform& platform, ReceiveQueue& queue) : CDxMTimer(platform) {
+    queue_ = &queue;
+    queue_->setListener(this);
+}
+
 CDxMTimer::~CDxMTimer() {
+    // No wake reaches this timer once the queue has let go of it.
+    if (queue_ != nullptr) queue_->setListener(nullptr);
     stop();
     // A start whose event could not be made still raised the resolution.
     if (periodRaised_) {
@@ -19,22 +26,36 @@ CDxMTimer::~CDxMTimer() {
 }
 
 void CDxMTimer::start(TimerCallback callback, std::uintptr_t userData) {
-    if (timerId_ != 0) return;  // already running
+    if (timerId_.load() != 0) return;  // already running
     // A raise left by a start whose event failed is reused rather than raised again.
     if (!periodRaised_) {
         platform_.beginPeriod(caps_.periodMin);
         periodRaised_ = true;
     }
-    timerId_ = platform_.setEvent(1, caps_.periodMin, callback, userData, kTimePeriodic);
+    timerId_.store(platform_.setEvent(1, caps_.periodMin, callback, userData, kTimePeriodic));
+    // Whatever waited in the queue while the timer was stopped need not wait for the period.
+    if (queue_ != nullptr && !queue_->empty()) wake();
 }
 
 void CDxMTimer::stop() {
-    if (timerId_ != 0) {
-        platform_.killEvent(timerId_);
+    const std::uint32_t id = timerId_.load();
+    if (id != 0) {
+        platform_.killEvent(id);
         platform_.endPeriod(caps_.periodMin);
         periodRaised_ = false;
     }
-    timerId_ = 0;
+    timerId_.store(0);
+}
+
+void CDxMTimer::drainAndStop() {
+    const std::uint32_t id = timerId_.load();
+    if (id != 0) platform_.flushEvent(id);
+    stop();
+}
+
+void CDxMTimer::wake() {
+    const std::uint32_t id = timerId_.load();
+    if (id != 0) platform_.wakeEvent(id);
 }
 
 }  // namespace pxr9

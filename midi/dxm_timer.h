@@ -1,28 +1,44 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
+#include "midi/receive_queue.h"
 #include "midi/timer_platform.h"
 
 namespace pxr9 {
 
-// The 1 ms poll timer that runs the reply dispatcher for the life of the dialog.
-class CDxMTimer {
-public:
+// The 1 ms poll timer that runs the reply dispatcher while ports are open. Given the receive
+// queue, it also ticks at once whenever a message is queued, so a reply is dispatched when it
+// arrives rather than on the next millisecond.
+class CDxMTimer final : private ArrivalListener {
+  public:
     explicit CDxMTimer(TimerPlatform& platform);
+    // The queue must outlive the timer.
+    CDxMTimer(TimerPlatform& platform, ReceiveQueue& queue);
     ~CDxMTimer();
     CDxMTimer(const CDxMTimer&) = delete;
     CDxMTimer& operator=(const CDxMTimer&) = delete;
 
+    // Does nothing while running.
     void start(TimerCallback callback, std::uintptr_t userData);
     // Returns only after a running tick has finished; no tick starts afterwards.
     void stop();
-    std::uint32_t timerId() const { return timerId_; }
+    // For when nothing more can arrive: one last tick takes what is still queued, then stop.
+    void drainAndStop();
+    // From any thread: the next tick runs now.
+    void wake();
+    std::uint32_t timerId() const { return timerId_.load(); }
+    bool running() const { return timerId() != 0; }
 
-private:
+  private:
+    void messageQueued() override { wake(); }
+
     TimerPlatform& platform_;
+    ReceiveQueue* queue_ = nullptr;
     TimerCaps caps_;
-    std::uint32_t timerId_ = 0;
+    // Read by wake() on the input side while the owner's thread starts and stops.
+    std::atomic<std::uint32_t> timerId_{0};
     bool periodRaised_ = false;
 };
 

@@ -21,10 +21,10 @@ std::chrono::steady_clock::time_point nextTickDue(std::chrono::steady_clock::tim
                                                   std::chrono::milliseconds period);
 
 // Periodic ticks from the standard library: each event runs on a thread of its own, so its
-// ticks never overlap. The resolution calls only keep count; the steady clock needs no
-// raising here.
+// ticks never overlap, and a wake brings its next tick forward. The resolution calls only
+// keep count; the steady clock needs no raising here.
 class RealTimerPlatform final : public TimerPlatform {
-public:
+  public:
     RealTimerPlatform();
     ~RealTimerPlatform() override;
     RealTimerPlatform(const RealTimerPlatform&) = delete;
@@ -39,15 +39,21 @@ public:
     // Refused (kTimerNoCanDo) from inside a tick of this platform, where waiting for the
     // tick to finish could never end.
     int killEvent(std::uint32_t timerId) override;
+    void wakeEvent(std::uint32_t timerId) override;
+    // Refused (kTimerNoCanDo) from inside a tick of this platform and for an unknown event.
+    int flushEvent(std::uint32_t timerId) override;
 
     int raisedPeriods() const;
     int liveEvents() const;
 
-private:
+  private:
     class Event;
 
+    std::shared_ptr<Event> find(std::uint32_t timerId) const;
+
     mutable std::mutex mutex_;
-    std::map<std::uint32_t, std::unique_ptr<Event>> events_;
+    // Shared: a wake or flush may still hold an event that a kill has just stopped.
+    std::map<std::uint32_t, std::shared_ptr<Event>> events_;
     std::uint32_t nextId_ = 1;
     int raisedPeriods_ = 0;
 };

@@ -18,14 +18,23 @@ bool ReceiveQueue::append(const std::uint8_t* bytes, std::size_t n) {
         std::memcpy(node->data.get(), bytes, n);
     }
     node->size = n;
-    std::lock_guard lock(mutex_);
-    if (tail_ == nullptr) {
-        head_ = node;
-    } else {
-        tail_->next = node;
+    {
+        std::lock_guard lock(mutex_);
+        if (tail_ == nullptr) {
+            head_ = node;
+        } else {
+            tail_->next = node;
+        }
+        tail_ = node;
     }
-    tail_ = node;
+    std::lock_guard lock(listenerMutex_);
+    if (listener_ != nullptr) listener_->messageQueued();
     return true;
+}
+
+void ReceiveQueue::setListener(ArrivalListener* listener) {
+    std::lock_guard lock(listenerMutex_);
+    listener_ = listener;
 }
 
 const QueueNode* ReceiveQueue::head() const {

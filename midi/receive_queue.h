@@ -15,20 +15,34 @@ struct QueueNode {
     QueueNode* next = nullptr;
 };
 
+// Told of every message as it is queued, on the producer's thread, once its node can be
+// taken; must not block.
+class ArrivalListener {
+  public:
+    virtual void messageQueued() = 0;
+
+  protected:
+    ~ArrivalListener() = default;
+};
+
 // Received SysEx messages, oldest first. One producer (the MIDI callback) appends at the
 // tail, one consumer (the poll timer) removes at the head. A short lock around linking and
 // unlinking makes a node visible only once its copy is complete and keeps an append that
 // meets the removal of the last node from losing either; the producer never waits for the
 // consumer's handling of a message, only for the few instructions of an unlink.
 class ReceiveQueue {
-public:
+  public:
     ReceiveQueue() = default;
     ~ReceiveQueue() { clear(); }
     ReceiveQueue(const ReceiveQueue&) = delete;
     ReceiveQueue& operator=(const ReceiveQueue&) = delete;
 
-    // Copies n bytes into a new node at the tail; false when memory ran out (nothing queued).
+    // Copies n bytes into a new node at the tail and tells the listener; false when memory ran
+    // out (nothing queued).
     bool append(const std::uint8_t* bytes, std::size_t n);
+    // The consumer to tell of each message, or null. Once this has returned, the listener it
+    // replaced is never called again.
+    void setListener(ArrivalListener* listener);
     // Consumer side: the oldest node, or null. It stays valid until popHead.
     const QueueNode* head() const;
     // Consumer side: unlinks and frees the oldest node.
@@ -37,10 +51,13 @@ public:
     void clear();
     bool empty() const { return head() == nullptr; }
 
-private:
+  private:
     mutable std::mutex mutex_;
     QueueNode* head_ = nullptr;
     QueueNode* tail_ = nullptr;
+    // Apart from the queue's lock, so that the consumer's unlink never waits for a wake-up.
+    std::mutex listenerMutex_;
+    ArrivalListener* listener_ = nullptr;
 };
 
 }  // namespace pxr9

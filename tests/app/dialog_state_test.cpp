@@ -8,7 +8,7 @@
 namespace pxr9::testing {
 namespace {
 
-TEST_F(DialogTest, StartsIdleWithTimerRunningAndPortsClosed) {
+TEST_F(DialogTest, StartsIdleWithPortsClosedAndThePollTimerAtRest) {
     auto& dlg = make();
     EXPECT_EQ(observe(dlg), expected(DialogState::Idle));
     EXPECT_EQ(dlg.progressBar()->minimum(), 0);
@@ -17,10 +17,8 @@ TEST_F(DialogTest, StartsIdleWithTimerRunningAndPortsClosed) {
     EXPECT_FALSE(dlg.state().in.isOpen());
     EXPECT_FALSE(dlg.state().out.isOpen());
     EXPECT_EQ(dlg.state().link.replyCode.load(), 0);
-    // The dispatcher runs on the link of this dialog's own state.
-    EXPECT_TRUE(fake.timer.running);
-    EXPECT_EQ(fake.timer.callback, &onPollTimer);
-    EXPECT_EQ(fake.timer.userData, reinterpret_cast<std::uintptr_t>(&dlg.state().link));
+    // With no port open nothing can arrive: an idle dialog does not wake every millisecond.
+    EXPECT_FALSE(fake.timer.running);
     EXPECT_FALSE(dlg.windowIcon().isNull());
     EXPECT_TRUE(dlg.statusText()->isReadOnly());
     EXPECT_TRUE(dlg.stepText()->isReadOnly());
@@ -98,6 +96,10 @@ TEST_P(PortFailureTest, ReportsAndStaysIdle) {
     EXPECT_EQ(observe(dlg), expected(DialogState::Idle));
     EXPECT_EQ(dlg.state().out.isOpen(), c.outputLeftOpen);
     EXPECT_FALSE(dlg.state().in.isOpen());
+    // Started for the command, drained and stopped again: no input port, nothing to poll.
+    EXPECT_EQ(fake.timer.starts, 1);
+    EXPECT_EQ(fake.timer.drains, 1);
+    EXPECT_FALSE(fake.timer.running);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -157,13 +157,15 @@ class FakeMidiIn final : public MidiInService {
     MidiHeader* lent_ = nullptr;
 };
 
-// Records the poll timer's start and stop; never ticks, so no reply is ever dispatched.
+// Records the poll timer's start, drain and stop; never ticks, so no reply is ever dispatched.
 class FakeTimer final : public TimerPlatform {
   public:
     TimerCallback callback = nullptr;
     std::uintptr_t userData = 0;
     std::uint32_t period = 0;
     bool running = false;
+    int starts = 0;
+    int drains = 0;
 
     int getDevCaps(TimerCaps& caps) override {
         caps = {1, 1000000};
@@ -177,10 +179,15 @@ class FakeTimer final : public TimerPlatform {
         userData = data;
         period = delayMs;
         running = true;
+        ++starts;
         return 7;
     }
     int killEvent(std::uint32_t) override {
         running = false;
+        return 0;
+    }
+    int flushEvent(std::uint32_t) override {
+        ++drains;
         return 0;
     }
 };

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "midi/receive_queue.h"
 #include "tests/support/fake_timer_platform.h"
 
 namespace pxr9 {
@@ -162,6 +163,74 @@ TEST(DxMTimerTest, EveryRaiseOfTheResolutionIsReleasedExactlyOnce) {
         EXPECT_EQ(platform.raisedPeriods(), 0);
         EXPECT_FALSE(platform.running());
     }
+}
+
+std::vector<TimerCall> callsOf(const FakeTimerPlatform& platform, TimerOp op) {
+    std::vector<TimerCall> result;
+    for (const auto& call : platform.calls()) {
+        if (call.op == op) result.push_back(call);
+    }
+    return result;
+}
+
+// The input side wakes the running timer for each message it queues, and never a timer that
+// is stopped or gone.
+TEST(DxMTimerTest, EachQueuedMessageWakesTheRunningTimer) {
+    FakeTimerPlatform platform;
+    ReceiveQueue queue;
+    const std::uint8_t message[] = {0xF0, 0x7E, 0x7F, 0x06, 0x02, 0xF7};
+    TickLog log;
+    {
+        CDxMTimer timer(platform, queue);
+        queue.append(message, sizeof message);  // not running: nobody to wake
+        EXPECT_TRUE(callsOf(platform, TimerOp::WakeEvent).empty());
+
+        // What waited while the timer was stopped is taken at once when it starts.
+        timer.start(recordTick, reinterpret_cast<std::uintptr_t>(&log));
+        const std::uint32_t id = timer.timerId();
+        ASSERT_EQ(callsOf(platform, TimerOp::WakeEvent).size(), 1u);
+        queue.popHead();
+        queue.append(message, sizeof message);
+        queue.append(message, sizeof message);
+        const auto wakes = callsOf(platform, TimerOp::WakeEvent);
+        ASSERT_EQ(wakes.size(), 3u);
+        for (const auto& wake : wakes) EXPECT_EQ(wake.value, id);
+
+        timer.stop();
+        queue.append(message, sizeof message);
+        EXPECT_EQ(callsOf(platform, TimerOp::WakeEvent).size(), 3u);
+        timer.start(recordTick, reinterpret_cast<std::uintptr_t>(&log));
+        EXPECT_EQ(callsOf(platform, TimerOp::WakeEvent).size(), 4u);
+    }
+    // The timer is gone; a message queued now reaches nothing (ASan would see it).
+    queue.append(message, sizeof message);
+    EXPECT_EQ(callsOf(platform, TimerOp::WakeEvent).size(), 4u);
+    // No tick ran on its own: waking only asks the platform for one.
+    EXPECT_TRUE(log.userData.empty());
+}
+
+TEST(DxMTimerTest, DrainAndStopRunsOneLastTickBeforeTheStop) {
+    FakeTimerPlatform platform;
+    TickLog log;
+    {
+        CDxMTimer timer(platform);
+        timer.drainAndStop();  // not running: nothing to drain
+        EXPECT_TRUE(callsOf(platform, TimerOp::FlushEvent).empty());
+
+        timer.start(recordTick, reinterpret_cast<std::uintptr_t>(&log));
+        const std::uint32_t id = timer.timerId();
+        timer.drainAndStop();
+        EXPECT_FALSE(timer.running());
+        EXPECT_EQ(log.userData.size(), 1u);
+        const auto calls = platform.calls();
+        ASSERT_GE(calls.size(), 3u);
+        EXPECT_EQ(calls[calls.size() - 3].op, TimerOp::FlushEvent);
+        EXPECT_EQ(calls[calls.size() - 3].value, id);
+        EXPECT_EQ(calls[calls.size() - 2].op, TimerOp::KillEvent);
+        EXPECT_EQ(calls[calls.size() - 1].op, TimerOp::EndPeriod);
+    }
+    EXPECT_EQ(platform.raisedPeriods(), 0);
+    EXPECT_EQ(log.userData.size(), 1u);
 }
 
 }  // namespace

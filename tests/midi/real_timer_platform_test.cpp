@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "midi/dxm_timer.h"
+#include "midi/receive_queue.h"
 
 namespace pxr9 {
 namespace {
@@ -111,6 +112,7 @@ struct SelfKill {
     std::atomic<std::uint32_t> id{0};
     std::latch done{1};
     std::atomic<int> result{-1};
+    std::atomic<int> flushResult{-1};
     std::atomic<bool> tried{false};
 };
 
@@ -118,11 +120,13 @@ void killOwnEvent(std::uint32_t timerId, std::uint32_t, std::uintptr_t userData,
                   std::uintptr_t) {
     auto& self = *reinterpret_cast<SelfKill*>(userData);
     if (self.tried.exchange(true)) return;
+    self.flushResult = self.platform->flushEvent(timerId);
     self.result = self.platform->killEvent(timerId);
     self.done.count_down();
 }
 
-TEST(RealTimerPlatformTest, KillingAnEventFromInsideItsTickIsRefused) {
+// Either would wait for the very tick that asks.
+TEST(RealTimerPlatformTest, KillingOrFlushingAnEventFromInsideItsTickIsRefused) {
     RealTimerPlatform platform;
     SelfKill self;
     self.platform = &platform;
@@ -132,6 +136,7 @@ TEST(RealTimerPlatformTest, KillingAnEventFromInsideItsTickIsRefused) {
     self.done.wait();
 
     EXPECT_EQ(self.result, kTimerNoCanDo);
+    EXPECT_EQ(self.flushResult, kTimerNoCanDo);
     EXPECT_EQ(platform.killEvent(id), 0);
     EXPECT_EQ(platform.killEvent(id), kTimerNoCanDo);  // already gone
     EXPECT_EQ(platform.liveEvents(), 0);
@@ -146,6 +151,8 @@ TEST(RealTimerPlatformTest, RefusesEventsItCannotRun) {
     EXPECT_EQ(platform.setEvent(1, 1, countTick, user, 0), 0u);
     EXPECT_EQ(platform.liveEvents(), 0);
     EXPECT_EQ(platform.killEvent(0), kTimerNoCanDo);
+    EXPECT_EQ(platform.flushEvent(0), kTimerNoCanDo);
+    platform.wakeEvent(0);  // nothing to wake
 }
 
 TEST(RealTimerPlatformTest, ResolutionCallsOnlyKeepCount) {
@@ -194,6 +201,126 @@ TEST(RealTimerPlatformTest, DestructionStopsEventsStillRunning) {
     // Every thread joined: the count no longer moves and nothing runs.
     EXPECT_EQ(ticks.running, 0);
     EXPECT_GE(ticks.current(), 1);
+}
+
+// A period no test outlives: every tick below comes from a wake or a flush.
+constexpr std::uint32_t kHourMs = 3'600'000;
+
+TEST(RealTimerPlatformTest, AWakeBringsTheNextTickForward) {
+    RealTimerPlatform platform;
+    Ticks ticks;
+    const std::uint32_t id = platform.setEvent(
+        kHourMs, 1, countTick, reinterpret_cast<std::uintptr_t>(&ticks), kTimePeriodic);
+    ASSERT_NE(id, 0u);
+    platform.wakeEvent(id);
+    ticks.waitFor(1);
+    platform.wakeEvent(id);
+    ticks.waitFor(2);
+    EXPECT_EQ(platform.killEvent(id), 0);
+    platform.wakeEvent(id);  // gone: nothing happens
+    EXPECT_EQ(ticks.current(), 2);
+    EXPECT_FALSE(ticks.overlapped);
+}
+
+// The first tick blocks until the test lets it go; every tick is counted.
+struct GatedTicks {
+    std::latch entered{1};
+    std::latch release{1};
+    Ticks ticks;
+};
+
+void gateFirstTick(std::uint32_t timerId, std::uint32_t message, std::uintptr_t userData,
+                   std::uintptr_t, std::uintptr_t) {
+    auto& gated = *reinterpret_cast<GatedTicks*>(userData);
+    if (gated.ticks.current() == 0) {
+        gated.entered.count_down();
+        gated.release.wait();
+    }
+    countTick(timerId, message, reinterpret_cast<std::uintptr_t>(&gated.ticks), 0, 0);
+}
+
+// A message queued while the dispatcher is still busy with the last one is not left for the
+// period: the wake that came during the tick runs another one straight after it.
+TEST(RealTimerPlatformTest, AWakeDuringATickRunsAnotherRightAfterIt) {
+    RealTimerPlatform platform;
+    GatedTicks gated;
+    const std::uint32_t id = platform.setEvent(
+        kHourMs, 1, gateFirstTick, reinterpret_cast<std::uintptr_t>(&gated), kTimePeriodic);
+    platform.wakeEvent(id);
+    gated.entered.wait();
+    platform.wakeEvent(id);
+    gated.release.count_down();
+    gated.ticks.waitFor(2);
+    EXPECT_EQ(platform.killEvent(id), 0);
+    EXPECT_FALSE(gated.ticks.overlapped);
+}
+
+// Flushing while a tick runs waits for that one and then for one more, which sees whatever
+// was queued before the flush.
+TEST(RealTimerPlatformTest, FlushDuringATickWaitsForItAndOneMore) {
+    RealTimerPlatform platform;
+    GatedTicks gated;
+    const std::uint32_t id = platform.setEvent(
+        kHourMs, 1, gateFirstTick, reinterpret_cast<std::uintptr_t>(&gated), kTimePeriodic);
+    platform.wakeEvent(id);
+    gated.entered.wait();
+    std::atomic<int> ticksAtFlush{-1};
+    std::thread flusher([&] {
+        EXPECT_EQ(platform.flushEvent(id), 0);
+        ticksAtFlush = gated.ticks.current();
+    });
+    // Most often the flush is waiting by now; the count below holds either way.
+    for (int i = 0; i < 10000; ++i) std::this_thread::yield();
+    gated.release.count_down();
+    flusher.join();
+    EXPECT_EQ(ticksAtFlush, 2);
+    EXPECT_EQ(platform.killEvent(id), 0);
+}
+
+TEST(RealTimerPlatformTest, FlushReturnsOnceATickStartedAfterItHasFinished) {
+    RealTimerPlatform platform;
+    Ticks ticks;
+    const std::uint32_t id = platform.setEvent(
+        kHourMs, 1, countTick, reinterpret_cast<std::uintptr_t>(&ticks), kTimePeriodic);
+    EXPECT_EQ(platform.flushEvent(id), 0);
+    EXPECT_EQ(ticks.current(), 1);
+    EXPECT_EQ(platform.flushEvent(id), 0);
+    EXPECT_EQ(ticks.current(), 2);
+    EXPECT_EQ(platform.killEvent(id), 0);
+    EXPECT_EQ(platform.flushEvent(id), kTimerNoCanDo);
+}
+
+// The input side against the poll timer with real threads: every message wakes the timer,
+// which takes it off the queue; once the input has stopped, drainAndStop leaves nothing
+// behind, whatever the timing.
+TEST(RealTimerPlatformTest, QueuedMessagesAreAllTakenAndDrainAndStopLeavesNoneBehind) {
+    constexpr int kMessages = 20000;
+    RealTimerPlatform platform;
+    ReceiveQueue queue;
+    struct Consumer {
+        ReceiveQueue* queue;
+        std::atomic<int> taken{0};
+    } consumer{&queue};
+    CDxMTimer timer(platform, queue);
+    timer.start(
+        [](std::uint32_t, std::uint32_t, std::uintptr_t userData, std::uintptr_t, std::uintptr_t) {
+            auto& c = *reinterpret_cast<Consumer*>(userData);
+            while (c.queue->head() != nullptr) {
+                c.queue->popHead();
+                c.taken.fetch_add(1);
+            }
+        },
+        reinterpret_cast<std::uintptr_t>(&consumer));
+    std::thread producer([&] {
+        const std::uint8_t message[] = {0xF0, 0x52, 0x00, 0x01, 0x00, 0x00, 0xF7};
+        for (int i = 0; i < kMessages; ++i) queue.append(message, sizeof message);
+    });
+    producer.join();
+    timer.drainAndStop();
+    EXPECT_EQ(consumer.taken.load(), kMessages);
+    EXPECT_TRUE(queue.empty());
+    EXPECT_EQ(platform.liveEvents(), 0);
+    EXPECT_EQ(platform.raisedPeriods(), 0);
 }
 
 }  // namespace

@@ -88,5 +88,38 @@ TEST(ReceiveQueueTest, AnEmptiedQueueTakesNewNodesAtTheHead) {
     EXPECT_TRUE(queue.empty());
 }
 
+// Counts the messages it is told of and checks that each can already be taken.
+class CountingListener final : public ArrivalListener {
+  public:
+    explicit CountingListener(ReceiveQueue& queue) : queue_(queue) {}
+    void messageQueued() override {
+        ++told;
+        if (queue_.empty()) ++toldBeforeVisible;
+    }
+    int told = 0;
+    int toldBeforeVisible = 0;
+
+  private:
+    ReceiveQueue& queue_;
+};
+
+TEST(ReceiveQueueTest, TellsItsListenerOfEachMessageOnceItCanBeTaken) {
+    ReceiveQueue queue;
+    CountingListener listener(queue);
+    const std::uint8_t message[] = {0xF0, 0x52, 0x00, 0x01, 0x00, 0x00, 0xF7};
+    queue.append(message, sizeof message);  // no listener yet
+    queue.setListener(&listener);
+    queue.append(message, sizeof message);
+    queue.popHead();
+    queue.popHead();
+    queue.append(message, 0);  // an empty copy is still one message
+    EXPECT_EQ(listener.told, 2);
+    EXPECT_EQ(listener.toldBeforeVisible, 0);
+
+    queue.setListener(nullptr);
+    queue.append(message, sizeof message);
+    EXPECT_EQ(listener.told, 2);
+}
+
 }  // namespace
 }  // namespace pxr9

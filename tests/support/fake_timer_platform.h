@@ -14,24 +14,35 @@ namespace pxr9::test {
 // What the fake returns where a real timer service would refuse.
 inline constexpr int kFakeTimerError = 97;
 
-enum class TimerOp { GetDevCaps, BeginPeriod, EndPeriod, SetEvent, KillEvent };
+enum class TimerOp {
+    GetDevCaps,
+    BeginPeriod,
+    EndPeriod,
+    SetEvent,
+    KillEvent,
+    WakeEvent,
+    FlushEvent
+};
 
 struct TimerCall {
     TimerOp op;
     std::uint32_t value = 0;  // the period, or the event id (0 for a failed SetEvent)
 };
 
-// A timer platform whose ticks run only when a test calls tick(). Records every call in
-// order. Like a real one, killEvent waits out a tick that is running and no tick starts
-// after it has returned.
+// A timer platform whose ticks run only when a test calls tick(), or flushEvent asks for one
+// (it runs on the caller's thread). A wake is only recorded. Records every call in order.
+// Like a real one, killEvent waits out a tick that is running and no tick starts after it
+// has returned.
 class FakeTimerPlatform final : public TimerPlatform {
-public:
+  public:
     int getDevCaps(TimerCaps& caps) override;
     int beginPeriod(std::uint32_t period) override;
     int endPeriod(std::uint32_t period) override;
     std::uint32_t setEvent(std::uint32_t delayMs, std::uint32_t resolution, TimerCallback callback,
                            std::uintptr_t userData, std::uint32_t flags) override;
     int killEvent(std::uint32_t timerId) override;
+    void wakeEvent(std::uint32_t timerId) override;
+    int flushEvent(std::uint32_t timerId) override;
 
     void setCaps(TimerCaps caps, bool readable = true);
     void failSetEvent(bool fail);
@@ -53,7 +64,7 @@ public:
     // Raises of the resolution not yet released.
     int raisedPeriods() const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::condition_variable ticksDone_;
     TimerCaps caps_{1, 1'000'000};
@@ -117,6 +128,21 @@ inline int FakeTimerPlatform::killEvent(std::uint32_t timerId) {
     if (timerId == 0 || timerId != liveId_) return kFakeTimerError;
     liveId_ = 0;  // no tick starts from here on
     ticksDone_.wait(lock, [this] { return ticksRunning_ == 0; });
+    return 0;
+}
+
+inline void FakeTimerPlatform::wakeEvent(std::uint32_t timerId) {
+    std::lock_guard lock(mutex_);
+    calls_.push_back({TimerOp::WakeEvent, timerId});
+}
+
+inline int FakeTimerPlatform::flushEvent(std::uint32_t timerId) {
+    {
+        std::lock_guard lock(mutex_);
+        calls_.push_back({TimerOp::FlushEvent, timerId});
+        if (timerId == 0 || timerId != liveId_) return kFakeTimerError;
+    }
+    tick();
     return 0;
 }
 

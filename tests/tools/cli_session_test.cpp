@@ -38,7 +38,11 @@ struct CliRun {
         EXPECT_TRUE(parsed.command.has_value()) << parsed.error;
         return session.run(*parsed.command);
     }
-    bool portsClosed() { return !session.state().out.isOpen() && !session.state().in.isOpen(); }
+    // The poll timer runs only while ports are open.
+    bool portsClosedAndPollingStopped() {
+        return !session.state().out.isOpen() && !session.state().in.isOpen() &&
+               !session.state().timer.running();
+    }
 
     VirtualWorld world;
     std::ostringstream out;
@@ -57,7 +61,7 @@ TEST(CliSession, UpdateWithVerifySucceedsAndShowsTheReport) {
     EXPECT_NE(r.out.str().find("status: Version update completed.\n"), std::string::npos);
     EXPECT_NE(r.out.str().find(kMatchingReport), std::string::npos) << r.out.str();
     EXPECT_EQ(r.err.str(), "");
-    EXPECT_TRUE(r.portsClosed());
+    EXPECT_TRUE(r.portsClosedAndPollingStopped());
 }
 
 TEST(CliSession, VerifyFindsADeviceStampThatDiffersFromTheCarriedOne) {
@@ -83,7 +87,7 @@ TEST(CliSession, VersionPrintsTheReportAndClosesThePorts) {
     EXPECT_EQ(r.run({"version"}), kExitSuccess);
     EXPECT_EQ(r.out.str(),
               "Version Information\nSYSTEM:\t\t1.00 -> 1.10\nPRESET:\t\t1.00\nBOOT:\t\t1.00\n");
-    EXPECT_TRUE(r.portsClosed());
+    EXPECT_TRUE(r.portsClosedAndPollingStopped());
 }
 
 struct FailureCase {
@@ -158,7 +162,7 @@ TEST_P(CliFailure, ExitsWithOneAndNoPortOpen) {
     EXPECT_EQ(r.run(GetParam().args), kExitFailure);
     EXPECT_EQ(r.err.str(), GetParam().err);
     EXPECT_EQ(r.out.str().find("Version Information"), std::string::npos);
-    EXPECT_TRUE(r.portsClosed());
+    EXPECT_TRUE(r.portsClosedAndPollingStopped());
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, CliFailure, ::testing::ValuesIn(kFailures),
@@ -190,7 +194,7 @@ TEST(CliSession, APortNumberBeyondTheLastIsAUsageErrorNamingTheRange) {
         EXPECT_EQ(r.run(c.args), kExitUsage) << c.err;
         EXPECT_EQ(r.err.str(), c.err);
         EXPECT_EQ(r.world.device().counts().requests(), 0u) << c.err;
-        EXPECT_TRUE(r.portsClosed());
+        EXPECT_TRUE(r.portsClosedAndPollingStopped());
         EXPECT_EQ(r.session.result().message, c.err.substr(7, c.err.size() - 8));
     }
 }
@@ -220,7 +224,7 @@ TEST(CliSession, JsonUpdateReadsTheStampsBeforeAndAfter) {
     EXPECT_EQ(j["stamps"]["after"]["boot"].str(), "1.00");
     EXPECT_EQ(j["stamps"]["carried"]["boot"].str(), "1.00");
     EXPECT_EQ(r.world.device().counts()[RequestKind::MemoryRead], 7u);  // 3 + boot check + 3
-    EXPECT_TRUE(r.portsClosed());
+    EXPECT_TRUE(r.portsClosedAndPollingStopped());
 }
 
 TEST(CliSession, JsonUpdateOfADeviceThatCannotBeReadDoesNotUpdateIt) {
@@ -261,7 +265,7 @@ TEST(CliSession, AReadAfterTheUpdateThatFailsCountsOnlyWithVerify) {
         EXPECT_EQ(j["message"].str(), "Version update completed.");
         EXPECT_EQ(j["stamps"]["before"]["boot"].str(), "1.00");
         EXPECT_TRUE(j["stamps"]["after"].isNull());
-        EXPECT_TRUE(r.portsClosed());
+        EXPECT_TRUE(r.portsClosedAndPollingStopped());
     }
 }
 
@@ -314,7 +318,7 @@ TEST(CliSession, AbortDuringTheWriteEndsSilentlyWithOneAndClosesThePorts) {
     EXPECT_EQ(r.err.str(), "");
     EXPECT_EQ(r.out.str().find("Version Information"), std::string::npos);
     EXPECT_EQ(r.out.str().find("progress 100%\nstep 4/10"), std::string::npos);
-    EXPECT_TRUE(r.portsClosed());
+    EXPECT_TRUE(r.portsClosedAndPollingStopped());
     EXPECT_EQ(r.world.device().counts()[RequestKind::UpdateEnd], 0u);
 }
 
@@ -351,7 +355,7 @@ TEST(CliSession, AbortBeforeTheRunStartsNoWorker) {
     r.session.abort();
     EXPECT_EQ(r.run({"update"}), kExitFailure);
     EXPECT_EQ(r.world.device().counts().requests(), 0u);
-    EXPECT_TRUE(r.portsClosed());
+    EXPECT_TRUE(r.portsClosedAndPollingStopped());
 }
 
 }  // namespace

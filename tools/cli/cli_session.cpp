@@ -98,7 +98,9 @@ int CliSession::openPorts(const CliCommand& command) {
     }
     // The dialog's order: the output first; an output left open by the input's failure is
     // closed at the end of the run. Without a port of its copy's names, the dialog's error
-    // is followed by the names looked for and the ports that are there.
+    // is followed by the names looked for and the ports that are there. The poll timer runs
+    // until the ports are closed.
+    state_.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state_.link));
     state_.out.close();
     if (state_.out.open(out.device) != 0) {
         surface_.showError(loadMessage(kMsgCantOpenMidiOut));
@@ -117,6 +119,8 @@ int CliSession::openPorts(const CliCommand& command) {
 void CliSession::closePorts() {
     state_.out.close();
     state_.in.close();
+    // Nothing more can arrive: what is still queued is dispatched, then the timer rests.
+    state_.timer.drainAndStop();
 }
 
 void CliSession::runWorker(int (*worker)(UpdaterState&)) {
@@ -147,7 +151,6 @@ void CliSession::finish(const std::string& shown) {
 }
 
 int CliSession::update(const CliCommand& command) {
-    state_.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state_.link));
     // For a machine-readable result the stamps are read before the update as well, as
     // "Version Check" then "Execute" would; a device that cannot be read is not updated.
     if (command.json) {
@@ -183,7 +186,6 @@ int CliSession::update(const CliCommand& command) {
 }
 
 int CliSession::versionCheck(const CliCommand& command) {
-    state_.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state_.link));
     const int code = checkVersions(command, result_.before);
     finish(code == kExitSuccess ? buildVersionReport(state_) : std::string());
     return code;
