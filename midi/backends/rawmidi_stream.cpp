@@ -1,12 +1,26 @@
 #include "midi/backends/rawmidi_stream.h"
 
 #include <alsa/asoundlib.h>
+#include <poll.h>
 
 #include <cerrno>
+#include <vector>
 
 namespace pxr9 {
 
 namespace {
+
+// The kernel starts taking a port's input at its first read or poll; until then a USB MIDI
+// driver drops what the device sends. Polling once as the port opens keeps an answer that
+// arrives before the reader thread first polls (a slow machine) instead of losing it.
+void startReceiving(snd_rawmidi_t* handle) {
+    const int count = snd_rawmidi_poll_descriptors_count(handle);
+    if (count <= 0) return;
+    std::vector<pollfd> fds(static_cast<std::size_t>(count));
+    const int filled =
+        snd_rawmidi_poll_descriptors(handle, fds.data(), static_cast<unsigned>(fds.size()));
+    if (filled > 0) (void)::poll(fds.data(), static_cast<nfds_t>(filled), 0);
+}
 
 void quietAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
@@ -103,6 +117,7 @@ std::unique_ptr<ByteSource> openRawMidiSource(const std::string& address, std::s
     if (error < 0) return nullptr;
     // A smaller buffer still works for a reader that keeps up; it is no reason to fail.
     (void)setBuffer(handle, bufferSize, 0);
+    startReceiving(handle);
     return std::make_unique<RawMidiSource>(handle);
 }
 
