@@ -37,9 +37,9 @@ pxr9_spawn_jack() {
     local name=$1 period=$2 log=$3 alive=${4:-}
     local lock
     exec {lock}>>"${TMPDIR:-/tmp}/pxr9-jackd-start.lock"
-    if ! flock -w 120 "$lock"; then
+    if ! flock -w 600 "$lock"; then
         exec {lock}>&-
-        echo "error: no turn to start the JACK server '$name' within 120 s" >&2
+        echo "error: no turn to start the JACK server '$name' within 600 s" >&2
         return 1
     fi
     pxr9_reclaim_jack_registry
@@ -56,7 +56,9 @@ pxr9_spawn_jack() {
     fi
     PXR9_JACK_PID=$!
     local up=0
-    jack_wait -s "$name" -w -t 20 >/dev/null 2>&1 && kill -0 "$PXR9_JACK_PID" 2>/dev/null && up=1
+    # The bound only catches a server that never comes up: on a loaded machine a start that
+    # is fine takes more than 20 s now and then.
+    jack_wait -s "$name" -w -t 120 >/dev/null 2>&1 && kill -0 "$PXR9_JACK_PID" 2>/dev/null && up=1
     if [ "$up" = 1 ] && [ -n "$alive" ]; then
         PXR9_JACK_PID=$(pgrep -P "$PXR9_JACK_PID" -x jackd) || up=0
     fi
@@ -101,7 +103,7 @@ pxr9_reclaim_jack_registry() {
         [ -n "$name" ] || continue
         jackd --no-realtime -n "$name" -d dummy -r 48000 -p 1024 </dev/null >/dev/null 2>&1 &
         local reclaimer=$!
-        jack_wait -s "$name" -w -t 20 >/dev/null 2>&1 || true
+        jack_wait -s "$name" -w -t 120 >/dev/null 2>&1 || true
         kill -TERM "$reclaimer" 2>/dev/null || true
         wait "$reclaimer" 2>/dev/null || true
     done
