@@ -12,7 +12,7 @@ WaitResult awaitReply(UpdaterState& state, std::uint32_t timeoutMs) {
     const bool signalled = state.link.replyEvent.wait(timeoutMs);
     if (state.abortRequested.load()) return WaitResult::Abort;
     if (!signalled) return WaitResult::Timeout;
-    return state.link.replyCode.load() == 255 ? WaitResult::Abort : WaitResult::Reply;
+    return state.link.replyCode.load() == kAbortReplyCode ? WaitResult::Abort : WaitResult::Reply;
 }
 
 SettleResult settleAfterTimeout(UpdaterState& state) {

@@ -175,9 +175,9 @@ int runUpdatePlan(UpdaterState& state) {
         state.surface.setStepText(formatCounts("%d/%d", n, kPlanSteps));
         if (step.address == 0 && !bootDiffers) continue;
         int result = 0;
-        if (step.kind == static_cast<std::uint32_t>(StepKind::Erase)) {
+        if (step.kind == StepKind::Erase) {
             result = eraseRegion(state, step.address, step.size);
-        } else if (step.kind == static_cast<std::uint32_t>(StepKind::Write)) {
+        } else if (step.kind == StepKind::Write) {
             result = writeImage(state, step.address, step.size, step.resourceId);
         }
         if (result < 0) return -1;

@@ -31,7 +31,7 @@ Match memoryReadAt(std::uint32_t address) {
 
 // What the dialog's destroy handler does to a waiting worker.
 void storeAbortAndSignal(UpdaterState& state) {
-    state.link.replyCode.store(255);
+    state.link.replyCode.store(kAbortReplyCode);
     state.link.replyEvent.set();
 }
 
@@ -112,7 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UpdateAbortDetail, AReplyArrivingAfterTheAbortDoesNotReviveTheWorker) {
-    // The device's answer lands just after the dialog stored 255 and overwrites it with 0.
+    // The device's answer lands just after the dialog stored the abort code and overwrites it with
+    // 0.
     EngineHarness h(oldBootDevice());
     h.world.device().faults().noAnswer(RequestKind::FlashErase, Occurrences::every());
     h.world.whenHostSends(command(0x0A), [&h] {
