@@ -16,7 +16,9 @@
 #include "app/dialog_units.h"
 #include "app/instance_name.h"
 #include "engine/message_table.h"
-#include "engine/workers.h"
+#include "engine/update_procedure.h"
+#include "engine/version_check.h"
+#include "engine/version_report.h"
 #include "midi/port_selection.h"
 #include "protocol/dispatcher.h"
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/count_text.h"
+#include "engine/failure_report.h"
 #include "engine/message_table.h"
 #include "engine/product_profile.h"
 #include "engine/reply_wait.h"
@@ -101,7 +103,6 @@ int writeImage(UpdaterState& state, std::uint32_t address, std::uint32_t size,
     }
     const std::uint32_t total = size != 0 ? size : static_cast<std::uint32_t>(image->size);
     state.imageBytes = image->data;
-    state.imageSize = static_cast<std::int32_t>(total);
     state.surface.setProgressRange(0, static_cast<std::int32_t>(total));
 
     const std::string transmitFormat = loadMessage(kMsgDataTransmit);

@@ -36,7 +36,6 @@ struct UpdaterState {
 
     // The image that writeImage is sending: a view of the program's resources.
     const std::uint8_t* imageBytes = nullptr;
-    std::int32_t imageSize = 0;
 
     MidiInPort in;
     MidiOutPort out;

@@ -12,7 +12,7 @@
 #include <ostream>
 
 #include "app/updater_dialog.h"
-#include "engine/workers.h"
+#include "engine/failure_report.h"
 #include "tests/app/fake_platform.h"
 
 namespace pxr9::testing {

@@ -4,7 +4,8 @@
 #include <functional>
 
 #include "engine/product_profile.h"
-#include "engine/workers.h"
+#include "engine/update_procedure.h"
+#include "engine/version_check.h"
 #include "protocol/dispatcher.h"
 #include "protocol/seven_bit.h"
 #include "tests/engine/flash_expectations.h"

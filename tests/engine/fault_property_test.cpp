@@ -21,7 +21,7 @@
 
 #include "engine/product_profile.h"
 #include "engine/reply_wait.h"
-#include "engine/workers.h"
+#include "engine/update_procedure.h"
 #include "protocol/dispatcher.h"
 #include "sim/flash_contents.h"
 #include "sim/flash_layout.h"
