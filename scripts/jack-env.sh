@@ -15,7 +15,9 @@ pxr9_begin_run() {
 # pxr9_start_jack NAME [period]: a dummy-driver server of that name, used by every client
 # started from this shell (JACK_DEFAULT_SERVER). Returns once a client could connect to it.
 # Synchronous mode (-S): a slow client, as under a sanitizer, delays the cycle instead of
-# losing events. The server's pid is in PXR9_JACK_PID.
+# losing events. A client timeout of 5 s (-t) rather than the default: the server also waits ten
+# times that for a new client's activation to reach the running graph, and on a loaded machine
+# with sixty clients that takes longer than 5 s now and then. The server's pid is in PXR9_JACK_PID.
 pxr9_start_jack() {
     local name=$1 period=${2:-128}
     export JACK_DEFAULT_SERVER=$name
@@ -41,7 +43,7 @@ pxr9_spawn_jack() {
         return 1
     fi
     pxr9_reclaim_jack_registry
-    local jackd=(jackd --no-realtime -S -n "$name" -d dummy -r 48000 -p "$period")
+    local jackd=(jackd "$(pxr9_jack_scheduling)" -S -t 5000 -n "$name" -d dummy -r 48000 -p "$period")
     if [ -n "$alive" ]; then
         (
             exec {lock}>&- 9>>"$alive" </dev/null >"$log" 2>&1
@@ -65,6 +67,19 @@ pxr9_spawn_jack() {
         cat "$log" >&2 || true
         kill -TERM "$PXR9_JACK_PID" 2>/dev/null || true
         return 1
+    fi
+}
+
+# pxr9_jack_scheduling: the scheduling option for jackd. Realtime where this user may have it,
+# as on a desktop set up for audio: the server's cycle and every client's process callback
+# then keep their turn on a busy machine. Without it, forty clients on a loaded machine each
+# wait their turn behind the load every cycle, and a port's connection can take longer than
+# its bound. PXR9_JACK_REALTIME=0 forces the plain scheduler.
+pxr9_jack_scheduling() {
+    if [ "${PXR9_JACK_REALTIME:-1}" = 1 ] && chrt -f 1 true 2>/dev/null; then
+        echo --realtime
+    else
+        echo --no-realtime
     fi
 }
 

@@ -11,12 +11,8 @@ namespace pxr9 {
 
 namespace {
 
-// How long an open may wait for the server to take a new connection into its graph.
+// How long an open may wait for the running graph to take a connection the server accepted.
 constexpr std::chrono::seconds kConnectBound{10};
-
-JackMidiPort::Deadline connectDeadline() {
-    return std::chrono::steady_clock::now() + kConnectBound;
-}
 
 class JackOutput : public OutputConnection {
   public:
@@ -52,7 +48,7 @@ std::unique_ptr<OutputConnection> JackOutputBackend::open(const PortEntry& port)
     const std::shared_ptr<JackClient> client = session_.client();
     if (!client) return nullptr;
     std::unique_ptr<JackMidiOut> midi = JackMidiOut::open(client, session_.portName("out"));
-    if (!midi || !midi->connect(port.address, connectDeadline())) return nullptr;
+    if (!midi || !midi->connect(port.address, kConnectBound)) return nullptr;
     return std::make_unique<JackOutput>(std::move(midi));
 }
 
@@ -67,7 +63,7 @@ std::unique_ptr<InputConnection> JackInputBackend::open(const PortEntry& port,
     std::unique_ptr<JackMidiIn> midi = JackMidiIn::open(
         client, session_.portName("in"),
         [&recorder](const std::uint8_t* bytes, std::size_t count) { recorder.feed(bytes, count); });
-    if (!midi || !midi->connect(port.address, connectDeadline())) return nullptr;
+    if (!midi || !midi->connect(port.address, kConnectBound)) return nullptr;
     return std::make_unique<JackInput>(std::move(midi));
 }
 

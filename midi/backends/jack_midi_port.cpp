@@ -30,8 +30,9 @@ void JackMidiPort::noteLink() noexcept {
     linkWake_.post();
 }
 
-bool JackMidiPort::connect(const std::string& theirs, Deadline deadline) {
+bool JackMidiPort::connect(const std::string& theirs, std::chrono::milliseconds bound) {
     if (port_ == nullptr || !client_->connect(port_, theirs)) return false;
+    const auto deadline = std::chrono::steady_clock::now() + bound;
     while (!linked_.load(std::memory_order_acquire)) {
         if (serverGone() || !linkWake_.waitUntil(deadline)) {
             return linked_.load(std::memory_order_acquire) && !serverGone();

@@ -21,8 +21,11 @@ class JackMidiPort : public JackEndpoint {
     JackMidiPort& operator=(const JackMidiPort&) = delete;
 
     // Connects this port with the port of that full name and returns once data sent from now
-    // on travels the connection; false when the server refuses or is not done by `deadline`.
-    bool connect(const std::string& theirs, Deadline deadline);
+    // on travels the connection; false when the server refuses, or when its running graph has
+    // not taken the connection within `bound` of the server accepting it. The server answers
+    // the requests of all its clients one at a time, and on a busy machine with many clients
+    // the answer alone can take longer than any sensible bound; the bound is for the graph.
+    bool connect(const std::string& theirs, std::chrono::milliseconds bound);
 
   protected:
     explicit JackMidiPort(std::shared_ptr<JackClient> client) : client_(std::move(client)) {}
