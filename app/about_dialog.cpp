@@ -10,7 +10,7 @@
 
 namespace pxr9 {
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About KEVO RN Series Updater"));
     const DialogUnits du(font());
     setFixedSize(du.x(235), du.y(60));

@@ -8,9 +8,9 @@ class QPushButton;
 namespace pxr9 {
 
 // The About box: the program's name (never a copy number), the icon and the maker notice.
-class CAboutDlg : public QDialog {
+class AboutDialog : public QDialog {
   public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
+    explicit AboutDialog(QWidget* parent = nullptr);
 
     QLineEdit* aboutTitle() const { return aboutTitle_; }
     QPushButton* okButton() const { return okButton_; }

@@ -9,12 +9,12 @@
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     pxr9::QtMessageBoxes boxes;
-    pxr9::CP7xUpdatorApp theApp(boxes, [&boxes](int instanceNumber) {
+    pxr9::UpdaterApp app(boxes, [&boxes](int instanceNumber) {
         pxr9::ProgramPlatform platform;
         pxr9::PortCauseBoxes causeBoxes(boxes, platform.portNotes());
-        pxr9::CP7xUpdatorDlg dialog(platform.platform(), instanceNumber, causeBoxes);
+        pxr9::UpdaterDialog dialog(platform.platform(), instanceNumber, causeBoxes);
         dialog.exec();
     });
-    theApp.InitInstance();
+    app.InitInstance();
     return 0;
 }

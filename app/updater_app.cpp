@@ -11,15 +11,14 @@ std::string refusalText(int limit) {
            " instance of this application.";
 }
 
-CP7xUpdatorApp::CP7xUpdatorApp(MessageBoxes& boxes, RunDialog runDialog,
-                               std::string instanceNameBase)
+UpdaterApp::UpdaterApp(MessageBoxes& boxes, RunDialog runDialog, std::string instanceNameBase)
     : boxes_(boxes),
       runDialog_(std::move(runDialog)),
       instanceNameBase_(std::move(instanceNameBase)) {}
 
-bool CP7xUpdatorApp::InitInstance() {
+bool UpdaterApp::InitInstance() {
     if (auto numbered = takeInstanceNumber(instanceNameBase_, kMaxInstances)) {
-        instanceMutex_.emplace(std::move(numbered->lock));
+        instanceLock_.emplace(std::move(numbered->lock));
         instanceNumber_ = numbered->number;
         runDialog_(instanceNumber_);
         return false;

@@ -11,13 +11,13 @@ namespace pxr9 {
 
 // Start-up: numbers this copy, then runs the main dialog for its whole life. A copy that
 // finds every number taken shows the refusal box and runs no dialog.
-class CP7xUpdatorApp {
+class UpdaterApp {
   public:
     // Builds and runs the main dialog of copy n modally.
     using RunDialog = std::function<void(int instanceNumber)>;
 
-    CP7xUpdatorApp(MessageBoxes& boxes, RunDialog runDialog,
-                   std::string instanceNameBase = kUpdaterTitle);
+    UpdaterApp(MessageBoxes& boxes, RunDialog runDialog,
+               std::string instanceNameBase = kUpdaterTitle);
 
     // The whole life of the copy; always false, as there is nothing to run afterwards.
     bool InitInstance();
@@ -30,7 +30,7 @@ class CP7xUpdatorApp {
     RunDialog runDialog_;
     std::string instanceNameBase_;
     // Held until the copy ends; the system frees it with the process in any case.
-    std::optional<InstanceLock> instanceMutex_;
+    std::optional<InstanceLock> instanceLock_;
     int instanceNumber_ = 0;
 };
 

@@ -16,7 +16,9 @@
 #include "app/dialog_units.h"
 #include "app/instance_name.h"
 #include "engine/message_table.h"
-#include "engine/workers.h"
+#include "engine/update_procedure.h"
+#include "engine/version_check.h"
+#include "engine/version_report.h"
 #include "midi/port_selection.h"
 #include "protocol/dispatcher.h"
 
@@ -50,9 +52,9 @@ WorkerEntries engineWorkers() {
     return {updateWorker, versionCheckWorker};
 }
 
-CP7xUpdatorDlg::CP7xUpdatorDlg(const UpdaterPlatform& platform, int instanceNumber,
-                               MessageBoxes& boxes, WorkerEntries workers, ResourceLookup lookup,
-                               QWidget* parent)
+UpdaterDialog::UpdaterDialog(const UpdaterPlatform& platform, int instanceNumber,
+                             MessageBoxes& boxes, WorkerEntries workers, ResourceLookup lookup,
+                             QWidget* parent)
     : QDialog(parent),
       instanceNumber_(instanceNumber),
       boxes_(boxes),
@@ -64,11 +66,11 @@ CP7xUpdatorDlg::CP7xUpdatorDlg(const UpdaterPlatform& platform, int instanceNumb
     initDialog();
 }
 
-CP7xUpdatorDlg::~CP7xUpdatorDlg() {
+UpdaterDialog::~UpdaterDialog() {
     OnDestroy();
 }
 
-void CP7xUpdatorDlg::buildControls() {
+void UpdaterDialog::buildControls() {
     const DialogUnits du(font());
     setFixedSize(du.x(239), du.y(161));
     // A window of its own in the task bar, with no "what's this" button.
@@ -131,7 +133,7 @@ void CP7xUpdatorDlg::buildControls() {
     connect(versionCheckButton_, &QPushButton::clicked, this, [this] { OnVersionCheck(); });
 }
 
-void CP7xUpdatorDlg::initDialog() {
+void UpdaterDialog::initDialog() {
     // The About item, offered in the context menu and on F1.
     systemMenu_ = new QMenu(this);
     const std::string aboutText = loadMessage(kMsgAboutItem);
@@ -151,7 +153,7 @@ void CP7xUpdatorDlg::initDialog() {
     executeButton_->setFocus();
 }
 
-void CP7xUpdatorDlg::scanPorts() {
+void UpdaterDialog::scanPorts() {
     const auto patterns = portPatterns(instanceNumber_, kPlatformNameEncoding);
     const auto outNames = listDeviceNames(outDevices_);
     const auto inNames = listDeviceNames(inDevices_);
@@ -159,11 +161,11 @@ void CP7xUpdatorDlg::scanPorts() {
     fillList(midiInList_, inNames, selectPort(inNames, patterns));
 }
 
-void CP7xUpdatorDlg::showErrorText(std::uint32_t messageId) {
+void UpdaterDialog::showErrorText(std::uint32_t messageId) {
     showError(loadMessage(messageId));
 }
 
-int CP7xUpdatorDlg::openPorts() {
+int UpdaterDialog::openPorts() {
     if (state_.busy.load() == 1) {
         showErrorText(kMsgInProgress);
         return -1;
@@ -184,7 +186,7 @@ int CP7xUpdatorDlg::openPorts() {
     return 0;
 }
 
-void CP7xUpdatorDlg::OnExecute() {
+void UpdaterDialog::OnExecute() {
     if (state_.busy.load() == 1) {
         showErrorText(kMsgInProgress);
         return;
@@ -201,7 +203,7 @@ void CP7xUpdatorDlg::OnExecute() {
     host_.start([this] { workers_.update(state_); });
 }
 
-void CP7xUpdatorDlg::OnVersionCheck() {
+void UpdaterDialog::OnVersionCheck() {
     if (openPorts() != 0) return;
     midiInList_->setEnabled(false);
     midiOutList_->setEnabled(false);
@@ -213,13 +215,13 @@ void CP7xUpdatorDlg::OnVersionCheck() {
     host_.start([this] { workers_.versionCheck(state_); });
 }
 
-void CP7xUpdatorDlg::OnRescanDevice() {
+void UpdaterDialog::OnRescanDevice() {
     scanPorts();
     executeButton_->setEnabled(true);
     versionCheckButton_->setEnabled(true);
 }
 
-void CP7xUpdatorDlg::OnVersionCheckDone(std::int32_t result) {
+void UpdaterDialog::OnVersionCheckDone(std::int32_t result) {
     if (destroyed_) return;
     // Posted as the worker's last act, after it closed both ports: the controls come back
     // only once it has ended, so no new command can meet the ending check.
@@ -232,13 +234,13 @@ void CP7xUpdatorDlg::OnVersionCheckDone(std::int32_t result) {
     state_.busy.store(0);
 }
 
-void CP7xUpdatorDlg::OnSysCommand(unsigned id) {
+void UpdaterDialog::OnSysCommand(unsigned id) {
     if ((id & 0xFFF0) != kAboutCommand) return;
-    CAboutDlg about(this);
+    AboutDialog about(this);
     about.exec();
 }
 
-void CP7xUpdatorDlg::OnDestroy() {
+void UpdaterDialog::OnDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
     state_.out.close();
@@ -249,16 +251,16 @@ void CP7xUpdatorDlg::OnDestroy() {
     host_.join();
 }
 
-void CP7xUpdatorDlg::done(int result) {
+void UpdaterDialog::done(int result) {
     OnDestroy();
     QDialog::done(result);
 }
 
-void CP7xUpdatorDlg::contextMenuEvent(QContextMenuEvent* event) {
+void UpdaterDialog::contextMenuEvent(QContextMenuEvent* event) {
     if (!systemMenu_->isEmpty()) systemMenu_->exec(event->globalPos());
 }
 
-void CP7xUpdatorDlg::keyPressEvent(QKeyEvent* event) {
+void UpdaterDialog::keyPressEvent(QKeyEvent* event) {
     // Escape stands for "Exit" and is refused while "Exit" is disabled; closing the window
     // itself works in every state.
     if (event->key() == Qt::Key_Escape && !exitButton_->isEnabled()) {
@@ -268,19 +270,19 @@ void CP7xUpdatorDlg::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void CP7xUpdatorDlg::setStatusText(const std::string& text) {
+void UpdaterDialog::setStatusText(const std::string& text) {
     host_.call([this, text] { statusText_->setText(fromText(text)); });
 }
 
-void CP7xUpdatorDlg::setStepText(const std::string& text) {
+void UpdaterDialog::setStepText(const std::string& text) {
     host_.call([this, text] { stepText_->setText(fromText(text)); });
 }
 
-void CP7xUpdatorDlg::setProgressRange(std::int32_t lower, std::int32_t upper) {
+void UpdaterDialog::setProgressRange(std::int32_t lower, std::int32_t upper) {
     host_.call([this, lower, upper] { progressBar_->setRange(lower, upper); });
 }
 
-void CP7xUpdatorDlg::setProgressPosition(std::int32_t position) {
+void UpdaterDialog::setProgressPosition(std::int32_t position) {
     // A position outside the range is pinned to its nearer end rather than ignored.
     host_.call([this, position] {
         const int lower = progressBar_->minimum();
@@ -289,24 +291,24 @@ void CP7xUpdatorDlg::setProgressPosition(std::int32_t position) {
     });
 }
 
-void CP7xUpdatorDlg::showError(const std::string& text) {
+void UpdaterDialog::showError(const std::string& text) {
     host_.call([this, text] {
         boxes_.show(this, fromText(text), fromText(loadMessage(kMsgErrorCaption)), BoxIcon::Error);
     });
 }
 
-void CP7xUpdatorDlg::showVersionReport(const std::string& text) {
+void UpdaterDialog::showVersionReport(const std::string& text) {
     host_.call([this, text] {
         boxes_.show(this, fromText(text), QStringLiteral("Version Information"),
                     BoxIcon::Information);
     });
 }
 
-void CP7xUpdatorDlg::releaseControls() {
+void UpdaterDialog::releaseControls() {
     host_.call([this] { setControlsEnabled(true); });
 }
 
-void CP7xUpdatorDlg::setControlsEnabled(bool enabled) {
+void UpdaterDialog::setControlsEnabled(bool enabled) {
     midiInList_->setEnabled(enabled);
     midiOutList_->setEnabled(enabled);
     versionCheckButton_->setEnabled(enabled);
@@ -315,14 +317,14 @@ void CP7xUpdatorDlg::setControlsEnabled(bool enabled) {
     rescanButton_->setEnabled(enabled);
 }
 
-void CP7xUpdatorDlg::enableStartButtons(bool enable) {
+void UpdaterDialog::enableStartButtons(bool enable) {
     host_.call([this, enable] {
         executeButton_->setEnabled(enable);
         versionCheckButton_->setEnabled(enable);
     });
 }
 
-void CP7xUpdatorDlg::postVersionCheckDone(std::int32_t result) {
+void UpdaterDialog::postVersionCheckDone(std::int32_t result) {
     host_.post([this, result] { OnVersionCheckDone(result); });
 }
 

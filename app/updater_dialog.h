@@ -30,13 +30,13 @@ inline constexpr unsigned kAboutCommand = 0x10;
 
 // The updater's one window. It owns the UpdaterState and is the surface its workers report
 // through: each surface call takes effect on the GUI thread before the worker goes on.
-class CP7xUpdatorDlg : public QDialog, public DialogSurface {
+class UpdaterDialog : public QDialog, public DialogSurface {
   public:
-    CP7xUpdatorDlg(const UpdaterPlatform& platform, int instanceNumber, MessageBoxes& boxes,
-                   WorkerEntries workers = engineWorkers(),
-                   ResourceLookup lookup = pxr9::findResource, QWidget* parent = nullptr);
+    UpdaterDialog(const UpdaterPlatform& platform, int instanceNumber, MessageBoxes& boxes,
+                  WorkerEntries workers = engineWorkers(),
+                  ResourceLookup lookup = pxr9::findResource, QWidget* parent = nullptr);
     // Tears down as closing does, then stops the poll timer before the rest of the state goes.
-    ~CP7xUpdatorDlg() override;
+    ~UpdaterDialog() override;
 
     // Command handlers.
     void OnExecute();

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "engine/workers.h"
+#include "engine/update_procedure.h"
 #include "tests/harness/engine_harness.h"
 
 namespace {

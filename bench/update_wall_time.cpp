@@ -9,7 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/workers.h"
+#include "engine/update_procedure.h"
+#include "engine/version_report.h"
 #include "midi/real_timer_platform.h"
 #include "protocol/dispatcher.h"
 #include "protocol/real_time.h"

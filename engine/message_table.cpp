@@ -15,11 +15,9 @@ std::string loadMessage(std::uint32_t id) {
         case kMsgInProgress: return "In Progress.";
         case kMsgCantOpenMidiIn: return "Can't open MIDI In device.";
         case kMsgErrorCaption: return "Error";
-        case kMsgBlank: return " ";
         case kMsgCantOpenMidiOut: return "Can't open MIDI Out device.";
         case kMsgErasing: return "Erasing Flash memory.";
         case kMsgDataTransmit: return "Data transmit  %d / %d ";
-        case kMsgErasingDetail: return "Erasing Flash memory 0x%X size %d";
         default: return {};
     }
 }

@@ -18,11 +18,9 @@ enum MessageId : std::uint32_t {
     kMsgInProgress = 109,
     kMsgCantOpenMidiIn = 110,
     kMsgErrorCaption = 111,
-    kMsgBlank = 112,
     kMsgCantOpenMidiOut = 113,
     kMsgErasing = 114,
     kMsgDataTransmit = 115,
-    kMsgErasingDetail = 116,
 };
 
 // The text of an id, or an empty text for an id the table does not hold.

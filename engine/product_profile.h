@@ -11,7 +11,7 @@ namespace pxr9 {
 enum class StepKind : std::uint32_t { Erase = 1, Write = 2 };
 
 struct PlanStep {
-    std::uint32_t kind;
+    StepKind kind;
     std::uint32_t address;
     // Erase: bytes to erase. Write: bytes to write, 0 = the whole image.
     std::uint32_t size;
@@ -42,16 +42,16 @@ inline constexpr ProductProfile kProductProfile = {
     // The version block is erased first and written last, so an interrupted update never
     // leaves a device that claims a complete firmware.
     .updatePlan = {{
-        {1, 0x110000, 0x1000, 0},
-        {1, 0x04B000, 0x26000, 0},
-        {2, 0x04B000, 0, kPresetImageId},
-        {1, 0x000000, 0x4B000, 0},
-        {2, 0x000000, 0, kBootImageId},
-        {1, 0x071000, 0x9F000, 0},
-        {2, 0x071000, 0, kSystemImageId},
-        {1, 0x1CB000, 0xE35000, 0},
-        {2, 0x1CB000, 0, kUpperImageId},
-        {2, 0x110000, 0, kVersionBlockImageId},
+        {StepKind::Erase, 0x110000, 0x1000, 0},
+        {StepKind::Erase, 0x04B000, 0x26000, 0},
+        {StepKind::Write, 0x04B000, 0, kPresetImageId},
+        {StepKind::Erase, 0x000000, 0x4B000, 0},
+        {StepKind::Write, 0x000000, 0, kBootImageId},
+        {StepKind::Erase, 0x071000, 0x9F000, 0},
+        {StepKind::Write, 0x071000, 0, kSystemImageId},
+        {StepKind::Erase, 0x1CB000, 0xE35000, 0},
+        {StepKind::Write, 0x1CB000, 0, kUpperImageId},
+        {StepKind::Write, 0x110000, 0, kVersionBlockImageId},
     }},
     .acceptedIdentities = {0x0010006E},
     .memoryReadTemplate = kMemoryReadTemplate,

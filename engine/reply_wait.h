@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "engine/updater_state.h"
 
@@ -31,13 +30,5 @@ enum class SettleResult { Quiet, Noisy, Aborted };
 
 // Drops stray answers after a timed-out wait until the line has been quiet for kSettleMs.
 SettleResult settleAfterTimeout(UpdaterState& state);
-
-// Error box with a text of the message table.
-void showErrorMessage(UpdaterState& state, std::uint32_t messageId);
-// Error box, then the controls come back: the order every reported failure follows.
-void reportFailure(UpdaterState& state, std::uint32_t messageId);
-
-// "%d/%d"-style texts of the step counter and the status line.
-std::string formatCounts(const std::string& format, int first, int second);
 
 }  // namespace pxr9

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/count_text.h"
+#include "engine/failure_report.h"
 #include "engine/message_table.h"
 #include "engine/product_profile.h"
 #include "engine/reply_wait.h"
@@ -101,7 +103,6 @@ int writeImage(UpdaterState& state, std::uint32_t address, std::uint32_t size,
     }
     const std::uint32_t total = size != 0 ? size : static_cast<std::uint32_t>(image->size);
     state.imageBytes = image->data;
-    state.imageSize = static_cast<std::int32_t>(total);
     state.surface.setProgressRange(0, static_cast<std::int32_t>(total));
 
     const std::string transmitFormat = loadMessage(kMsgDataTransmit);
@@ -175,9 +176,9 @@ int runUpdatePlan(UpdaterState& state) {
         state.surface.setStepText(formatCounts("%d/%d", n, kPlanSteps));
         if (step.address == 0 && !bootDiffers) continue;
         int result = 0;
-        if (step.kind == static_cast<std::uint32_t>(StepKind::Erase)) {
+        if (step.kind == StepKind::Erase) {
             result = eraseRegion(state, step.address, step.size);
-        } else if (step.kind == static_cast<std::uint32_t>(StepKind::Write)) {
+        } else if (step.kind == StepKind::Write) {
             result = writeImage(state, step.address, step.size, step.resourceId);
         }
         if (result < 0) return -1;

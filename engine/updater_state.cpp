@@ -16,7 +16,7 @@ UpdaterState::UpdaterState(const UpdaterPlatform& platform, DialogSurface& dialo
 
 void UpdaterState::requestAbort() {
     abortRequested.store(true);
-    link.replyCode.store(255);
+    link.replyCode.store(kAbortReplyCode);
     link.replyEvent.set();
 }
 

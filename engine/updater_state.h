@@ -8,9 +8,9 @@
 
 #include "engine/dialog_surface.h"
 #include "firmware/resources.h"
-#include "midi/dxm_timer.h"
 #include "midi/midi_in_port.h"
 #include "midi/midi_out_port.h"
+#include "midi/poll_timer.h"
 #include "protocol/device_link.h"
 #include "protocol/reply_event.h"
 
@@ -36,14 +36,13 @@ struct UpdaterState {
 
     // The image that writeImage is sending: a view of the program's resources.
     const std::uint8_t* imageBytes = nullptr;
-    std::int32_t imageSize = 0;
 
     MidiInPort in;
     MidiOutPort out;
     DeviceLink link;
     // Declared after everything the dispatcher uses, so it is stopped before they go; it
     // ticks at once for each message that the input port queues.
-    CDxMTimer timer;
+    PollTimer timer;
 
     // 1 while a worker started by the dialog has not handed it back.
     std::atomic<std::int32_t> busy{0};

@@ -2,10 +2,11 @@
 
 #include <cstring>
 
+#include "engine/identity_check.h"
 #include "engine/product_profile.h"
 #include "engine/reply_wait.h"
 #include "engine/update_plan.h"
-#include "engine/workers.h"
+#include "engine/version_text.h"
 
 namespace pxr9 {
 
@@ -21,28 +22,11 @@ std::string carriedVersionText(const UpdaterState& state, std::uint32_t id, std:
 
 }  // namespace
 
-void sanitiseVersionText(VersionText& text) {
-    for (int i = 0; i < 4; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 || c > 0x7E) {
-            std::memcpy(text.data(), "*.**", 5);
-            return;
-        }
-    }
-}
-
-std::string deviceVersionText(std::uint32_t word) {
-    VersionText text{};
-    for (int i = 0; i < 4; ++i) text[i] = static_cast<char>(word >> (8 * i));
-    text[4] = 0;
-    sanitiseVersionText(text);
-    return std::string(text.data());
-}
-
 int versionCheckWorker(UpdaterState& state) {
     std::int32_t result = -1;
     std::uint32_t word = 0;
-    if (checkIdentity(state) == 0 && readDeviceWord(state, kSystemStampAddress, word) == 0) {
+    if (checkIdentity(state, ControlsAfterFailure::KeepDisabled) == 0 &&
+        readDeviceWord(state, kSystemStampAddress, word) == 0) {
         state.deviceSystemVersion = deviceVersionText(word);
         state.carriedSystemVersion =
             carriedVersionText(state, kVersionBlockImageId, kSystemStampOffset);
@@ -71,25 +55,6 @@ int versionCheckWorker(UpdaterState& state) {
     // failed identity check showed its box but left them disabled.
     state.surface.postVersionCheckDone(result);
     return 0;
-}
-
-std::string buildVersionReport(const UpdaterState& state) {
-    std::string text =
-        "SYSTEM:\t\t" + state.deviceSystemVersion + " -> " + state.carriedSystemVersion;
-    text += "\nPRESET:\t\t" + state.devicePresetVersion;
-    if (!state.carriedPresetVersion.empty() &&
-        state.carriedPresetVersion != state.devicePresetVersion) {
-        text += " -> " + state.carriedPresetVersion;
-    }
-    text += "\nBOOT:\t\t" + state.deviceBootVersion;
-    if (!state.carriedBootVersion.empty() && state.carriedBootVersion != state.deviceBootVersion) {
-        text += " -> " + state.carriedBootVersion;
-    }
-    return text;
-}
-
-void showVersionReport(UpdaterState& state) {
-    state.surface.showVersionReport(buildVersionReport(state));
 }
 
 }  // namespace pxr9

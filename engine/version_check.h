@@ -1,18 +1,12 @@
 #pragma once
 
-#include <array>
-#include <cstdint>
-#include <string>
+#include "engine/updater_state.h"
 
 namespace pxr9 {
 
-// A version text: four characters and a terminating zero.
-using VersionText = std::array<char, 5>;
-
-// Any of the four characters outside 0x20..0x7E turns the whole text into "*.**".
-void sanitiseVersionText(VersionText& text);
-
-// The device's text of a word read from it (first byte received first), sanitised.
-std::string deviceVersionText(std::uint32_t word);
+// Thread entry of "Version Check"; returns 0 in every case. The caller has opened both
+// ports, disabled the controls, set busy and reset the reply event. Ends by closing both
+// ports and posting its completion, which gives the controls back.
+int versionCheckWorker(UpdaterState& state);
 
 }  // namespace pxr9

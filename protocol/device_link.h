@@ -12,6 +12,10 @@
 
 namespace pxr9 {
 
+// The reply code that ends a worker's wait because the dialog is going away; no device
+// status has this value.
+inline constexpr std::int32_t kAbortReplyCode = 255;
+
 // The part of the shared updater state that the dispatcher and the request operations work
 // on: where replies come from and go to, and the results they leave for a waiting worker.
 // Plain results are atomics so the dialog's abort store and the dispatcher's stores never
@@ -26,7 +30,7 @@ struct DeviceLink {
     ReceiveQueue& queue;
     ReplyEvent& replyEvent;
 
-    // 0 success, 255 abort, 1 rejected Read Data, else a device status.
+    // 0 success, kAbortReplyCode abort, 1 rejected Read Data, else a device status.
     std::atomic<std::int32_t> replyCode{0};
     // Bytes 6..9 of the last Identity Reply received.
     std::atomic<std::uint32_t> deviceIdentity{0};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "midi/backends/sysex_recorder.h"
+#include "midi/midi_out_port.h"
 
 namespace pxr9 {
 
@@ -17,9 +18,8 @@ struct PortEntry {
     std::string address;
 };
 
-// The longest a send may take before it fails like any failed send. Generous: 4,700 bytes
-// at the slowest MIDI rate (3,125 bytes/s) take 1.5 s.
-inline constexpr std::chrono::milliseconds kSendBound{10000};
+// The output port's bound on a send (kSendBoundMs), as the backends measure time.
+inline constexpr std::chrono::milliseconds kSendBound{kSendBoundMs};
 
 // An open output: sends one whole message and returns when the buffer may be reused.
 class OutputConnection {

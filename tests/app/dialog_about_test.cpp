@@ -20,7 +20,7 @@ AboutSeen runAbout(const std::function<void()>& open,
                    const std::function<void()>& whileOpen = nullptr) {
     AboutSeen seen;
     QTimer::singleShot(0, [&] {
-        auto* about = dynamic_cast<CAboutDlg*>(QApplication::activeModalWidget());
+        auto* about = dynamic_cast<AboutDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(about, nullptr);
         seen = {about->windowTitle(), about->aboutTitle()->text(),
                 about->aboutTitle()->isReadOnly(), about->okButton()->text()};

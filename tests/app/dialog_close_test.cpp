@@ -7,13 +7,13 @@ namespace pxr9::testing {
 namespace {
 
 // Closing the window as the window manager does.
-void closeWindow(CP7xUpdatorDlg& dlg) {
+void closeWindow(UpdaterDialog& dlg) {
     QCloseEvent event;
     QCoreApplication::sendEvent(&dlg, &event);
 }
 
-// The abort path: ports closed, 255, worker released and joined, and whatever the worker
-// still tries afterwards reaches no widget and no box.
+// The abort path: ports closed, the abort code, worker released and joined, and whatever the
+// worker still tries afterwards reaches no widget and no box.
 TEST_F(DialogTest, ClosingDuringAnUpdateWaitAbortsTheWorkerSilently) {
     scripted.afterAbort = [](UpdaterState& s) {
         s.surface.setStatusText("after close");
@@ -23,8 +23,8 @@ TEST_F(DialogTest, ClosingDuringAnUpdateWaitAbortsTheWorkerSilently) {
     auto& dlg = make();
     dlg.executeButton()->click();
     closeWindow(dlg);
-    EXPECT_EQ(scripted.seenCode.load(), 255);
-    EXPECT_EQ(dlg.state().link.replyCode.load(), 255);
+    EXPECT_EQ(scripted.seenCode.load(), kAbortReplyCode);
+    EXPECT_EQ(dlg.state().link.replyCode.load(), kAbortReplyCode);
     EXPECT_FALSE(dlg.state().out.isOpen());
     EXPECT_FALSE(dlg.state().in.isOpen());
     EXPECT_TRUE(boxes.shown.empty());
@@ -42,7 +42,7 @@ TEST_F(DialogTest, ExitDuringAVersionCheckEndsItWithoutReport) {
     dlg.versionCheckButton()->click();
     dlg.exitButton()->click();
     QCoreApplication::sendPostedEvents();
-    EXPECT_EQ(scripted.seenCode.load(), 255);
+    EXPECT_EQ(scripted.seenCode.load(), kAbortReplyCode);
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -55,7 +55,7 @@ TEST_F(DialogTest, ClosingWhileASurfaceCallIsPendingReleasesTheWorker) {
                               return 0;
                           },
                           nullptr};
-    dialog = std::make_unique<CP7xUpdatorDlg>(fake.platform(), 1, boxes, entries);
+    dialog = std::make_unique<UpdaterDialog>(fake.platform(), 1, boxes, entries);
     auto& dlg = *dialog;
     dlg.show();
     dlg.executeButton()->click();
@@ -77,7 +77,7 @@ TEST_F(DialogTest, EscapeIsRefusedWhileExitIsDisabledButTheWindowStillCloses) {
     EXPECT_EQ(observe(dlg), expected(DialogState::Updating));
     closeWindow(dlg);
     EXPECT_FALSE(dlg.isVisible());
-    EXPECT_EQ(scripted.seenCode.load(), 255);
+    EXPECT_EQ(scripted.seenCode.load(), kAbortReplyCode);
 }
 
 // The engine's own workers against a device that never answers: every kind of wait ends at
@@ -131,7 +131,7 @@ TEST_F(DialogTest, DestroyingWithoutClosingStillReleasesTheWorker) {
     auto& dlg = make();
     dlg.executeButton()->click();
     dialog.reset();
-    EXPECT_EQ(scripted.seenCode.load(), 255);
+    EXPECT_EQ(scripted.seenCode.load(), kAbortReplyCode);
     EXPECT_FALSE(fake.timer.running);
 }
 

@@ -12,7 +12,7 @@
 #include <ostream>
 
 #include "app/updater_dialog.h"
-#include "engine/workers.h"
+#include "engine/failure_report.h"
 #include "tests/app/fake_platform.h"
 
 namespace pxr9::testing {
@@ -52,7 +52,7 @@ inline ControlState expected(DialogState state) {
     return {};
 }
 
-inline ControlState observe(CP7xUpdatorDlg& dialog) {
+inline ControlState observe(UpdaterDialog& dialog) {
     const bool in = dialog.midiInList()->isEnabled();
     EXPECT_EQ(in, dialog.midiOutList()->isEnabled()) << "the two lists always go together";
     return {in,
@@ -78,7 +78,7 @@ struct ScriptedWorkers {
     int update(UpdaterState& s) {
         s.surface.setStepText("0/10");
         const int code = verdict(s);
-        if (code == 255) {
+        if (code == kAbortReplyCode) {
             if (afterAbort) afterAbort(s);
             return 0;
         }
@@ -96,7 +96,7 @@ struct ScriptedWorkers {
 
     int versionCheck(UpdaterState& s) {
         const int code = verdict(s);
-        if (code == 255 && afterAbort) afterAbort(s);
+        if (code == kAbortReplyCode && afterAbort) afterAbort(s);
         if (code == 0) {
             s.deviceSystemVersion = s.devicePresetVersion = s.deviceBootVersion = "1.00";
             s.carriedSystemVersion = "1.10";
@@ -115,13 +115,13 @@ struct ScriptedWorkers {
     }
 };
 
-inline void answer(CP7xUpdatorDlg& dialog, int code) {
+inline void answer(UpdaterDialog& dialog, int code) {
     dialog.state().link.replyCode.store(code);
     dialog.state().link.replyEvent.set();
 }
 
 // Lets the worker finish, carrying out its surface calls, then delivers what it posted.
-inline void settle(CP7xUpdatorDlg& dialog) {
+inline void settle(UpdaterDialog& dialog) {
     dialog.joinWorker();
     QCoreApplication::sendPostedEvents();
 }
@@ -130,14 +130,14 @@ class DialogTest : public ::testing::Test {
   protected:
     void SetUp() override { fake.setNames({"Other", "KEVO PXR-9"}); }
 
-    CP7xUpdatorDlg& make(int instanceNumber = 1) {
-        dialog = std::make_unique<CP7xUpdatorDlg>(fake.platform(), instanceNumber, boxes,
-                                                  scripted.entries());
+    UpdaterDialog& make(int instanceNumber = 1) {
+        dialog = std::make_unique<UpdaterDialog>(fake.platform(), instanceNumber, boxes,
+                                                 scripted.entries());
         dialog->show();
         return *dialog;
     }
-    CP7xUpdatorDlg& makeWithEngine(int instanceNumber = 1) {
-        dialog = std::make_unique<CP7xUpdatorDlg>(fake.platform(), instanceNumber, boxes);
+    UpdaterDialog& makeWithEngine(int instanceNumber = 1) {
+        dialog = std::make_unique<UpdaterDialog>(fake.platform(), instanceNumber, boxes);
         dialog->show();
         return *dialog;
     }
@@ -145,7 +145,7 @@ class DialogTest : public ::testing::Test {
     FakePlatform fake;
     RecordingBoxes boxes;
     ScriptedWorkers scripted;
-    std::unique_ptr<CP7xUpdatorDlg> dialog;
+    std::unique_ptr<UpdaterDialog> dialog;
 };
 
 inline ShownBox errorBox(const char* text) {

@@ -6,7 +6,7 @@ namespace {
 
 // The poll timer runs from the opening of the ports for an operation until they are closed,
 // and always dispatches on the link of this dialog's own state.
-void expectPolling(CP7xUpdatorDlg& dlg, const FakeTimer& timer) {
+void expectPolling(UpdaterDialog& dlg, const FakeTimer& timer) {
     EXPECT_TRUE(timer.running);
     EXPECT_EQ(timer.callback, &onPollTimer);
     EXPECT_EQ(timer.userData, reinterpret_cast<std::uintptr_t>(&dlg.state().link));

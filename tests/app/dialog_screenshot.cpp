@@ -12,7 +12,7 @@ int main(int argc, char* argv[]) {
     pxr9::testing::FakePlatform fake;
     fake.setNames({"Midi Through Port-0", "KEVO PXR-9"});
     pxr9::QtMessageBoxes boxes;
-    pxr9::CP7xUpdatorDlg dialog(fake.platform(), 1, boxes);
+    pxr9::UpdaterDialog dialog(fake.platform(), 1, boxes);
     dialog.show();
     QApplication::processEvents();
     return dialog.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;

@@ -154,7 +154,7 @@ TEST_F(DialogTest, FailedVersionCheckReturnsToIdleWithoutReport) {
 // right then, as a user quick on the mouse would make.
 class ExecuteWhenEnabled final : public QObject {
   public:
-    explicit ExecuteWhenEnabled(CP7xUpdatorDlg& dlg) : dlg_(dlg) {
+    explicit ExecuteWhenEnabled(UpdaterDialog& dlg) : dlg_(dlg) {
         dlg.executeButton()->installEventFilter(this);
     }
     std::vector<bool> portOpen;
@@ -170,7 +170,7 @@ class ExecuteWhenEnabled final : public QObject {
     }
 
   private:
-    CP7xUpdatorDlg& dlg_;
+    UpdaterDialog& dlg_;
 };
 
 // After "Illegal device connected." the version check still has both ports to close. Controls
@@ -226,7 +226,7 @@ TEST_F(DialogTest, ACommandRightAfterTheHandBackServesTheLastCallOfTheOldWorker)
                               return 0;
                           },
                           nullptr};
-    dialog = std::make_unique<CP7xUpdatorDlg>(fake.platform(), 1, boxes, entries);
+    dialog = std::make_unique<UpdaterDialog>(fake.platform(), 1, boxes, entries);
     auto& dlg = *dialog;
     dlg.executeButton()->click();
     // Serve calls only until the dialog is handed back.

@@ -21,7 +21,7 @@ TEST(DialogUpdate, ExecuteWritesTheWholeMemoryMapAndEndsInUpdated) {
     VirtualWorld world(config);
     world.setPorts({"Other", "KEVO PXR-9"}, 1);
     RecordingBoxes boxes;
-    CP7xUpdatorDlg dialog(world.platform(), 1, boxes);
+    UpdaterDialog dialog(world.platform(), 1, boxes);
 
     dialog.executeButton()->click();
     dialog.joinWorker();
@@ -45,7 +45,7 @@ TEST(DialogUpdate, VersionCheckReportsTheDevicesStampsBesideTheCarriedOnes) {
     config.stamps.system = sim::makeStamp("1.00");
     VirtualWorld world(config);
     RecordingBoxes boxes;
-    CP7xUpdatorDlg dialog(world.platform(), 1, boxes);
+    UpdaterDialog dialog(world.platform(), 1, boxes);
 
     dialog.versionCheckButton()->click();
     dialog.joinWorker();
@@ -65,7 +65,7 @@ TEST(DialogUpdate, AWrongDeviceIsReportedBeforeTheControlsComeBack) {
     config.identity = 0x0010006F;
     VirtualWorld world(config);
     RecordingBoxes boxes;
-    CP7xUpdatorDlg dialog(world.platform(), 1, boxes);
+    UpdaterDialog dialog(world.platform(), 1, boxes);
     bool executeEnabledAtBox = true;
     boxes.onShow = [&] { executeEnabledAtBox = dialog.executeButton()->isEnabled(); };
 

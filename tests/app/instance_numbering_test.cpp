@@ -132,7 +132,7 @@ TEST(UpdaterApp, RunsTheDialogWithItsNumberAndHoldsItUntilItEnds) {
     RecordingBoxes boxes;
     int ranWith = 0;
     int seenByOther = -1;
-    CP7xUpdatorApp app(
+    UpdaterApp app(
         boxes,
         [&](int n) {
             ranWith = n;
@@ -155,7 +155,7 @@ TEST(UpdaterApp, RefusesWithoutADialogWhenAllNumbersAreTaken) {
 
     RecordingBoxes boxes;
     bool ran = false;
-    CP7xUpdatorApp app(
+    UpdaterApp app(
         boxes, [&](int) { ran = true; }, base);
     EXPECT_FALSE(app.InitInstance());
     EXPECT_FALSE(ran);

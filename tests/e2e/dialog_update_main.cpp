@@ -29,7 +29,7 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     PrintedBoxes boxes;
     pxr9::ProgramPlatform platform;
-    pxr9::CP7xUpdatorDlg dialog(platform.platform(), 1, boxes);
+    pxr9::UpdaterDialog dialog(platform.platform(), 1, boxes);
     dialog.show();
     std::printf("selected: in \"%s\", out \"%s\"\n", qPrintable(dialog.midiInList()->currentText()),
                 qPrintable(dialog.midiOutList()->currentText()));

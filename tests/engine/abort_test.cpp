@@ -4,7 +4,8 @@
 #include <functional>
 
 #include "engine/product_profile.h"
-#include "engine/workers.h"
+#include "engine/update_procedure.h"
+#include "engine/version_check.h"
 #include "protocol/dispatcher.h"
 #include "protocol/seven_bit.h"
 #include "tests/engine/flash_expectations.h"
@@ -31,7 +32,7 @@ Match memoryReadAt(std::uint32_t address) {
 
 // What the dialog's destroy handler does to a waiting worker.
 void storeAbortAndSignal(UpdaterState& state) {
-    state.link.replyCode.store(255);
+    state.link.replyCode.store(kAbortReplyCode);
     state.link.replyEvent.set();
 }
 
@@ -112,7 +113,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UpdateAbortDetail, AReplyArrivingAfterTheAbortDoesNotReviveTheWorker) {
-    // The device's answer lands just after the dialog stored 255 and overwrites it with 0.
+    // The device's answer lands just after the dialog stored the abort code and overwrites it with
+    // 0.
     EngineHarness h(oldBootDevice());
     h.world.device().faults().noAnswer(RequestKind::FlashErase, Occurrences::every());
     h.world.whenHostSends(command(0x0A), [&h] {

@@ -21,7 +21,7 @@
 
 #include "engine/product_profile.h"
 #include "engine/reply_wait.h"
-#include "engine/workers.h"
+#include "engine/update_procedure.h"
 #include "protocol/dispatcher.h"
 #include "sim/flash_contents.h"
 #include "sim/flash_layout.h"
@@ -79,7 +79,7 @@ class SmallImages {
     // The flash a finished update leaves on a device that held `initial`.
     std::vector<std::uint8_t> memoryMap(std::vector<std::uint8_t> flash) const {
         for (const PlanStep& step : kProductProfile.updatePlan) {
-            if (step.kind == static_cast<std::uint32_t>(StepKind::Erase)) {
+            if (step.kind == StepKind::Erase) {
                 std::fill_n(flash.begin() + step.address, step.size, 0xFF);
             } else {
                 const auto& image = images_.at(step.resourceId);

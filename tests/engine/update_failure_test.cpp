@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "engine/reply_wait.h"
-#include "engine/workers.h"
+#include "engine/update_procedure.h"
 #include "sim/flash_layout.h"
 #include "tests/engine/flash_expectations.h"
 #include "tests/harness/engine_harness.h"

@@ -4,7 +4,7 @@
 #include <map>
 
 #include "engine/product_profile.h"
-#include "engine/workers.h"
+#include "engine/update_procedure.h"
 #include "tests/engine/flash_expectations.h"
 #include "tests/harness/engine_harness.h"
 

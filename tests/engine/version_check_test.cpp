@@ -7,7 +7,8 @@
 
 #include "engine/product_profile.h"
 #include "engine/reply_wait.h"
-#include "engine/workers.h"
+#include "engine/version_report.h"
+#include "engine/version_text.h"
 #include "tests/harness/engine_harness.h"
 
 namespace pxr9::testing {

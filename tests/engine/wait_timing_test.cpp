@@ -5,7 +5,8 @@
 #include <functional>
 
 #include "engine/reply_wait.h"
-#include "engine/workers.h"
+#include "engine/update_procedure.h"
+#include "engine/version_check.h"
 #include "protocol/messages.h"
 #include "tests/engine/flash_expectations.h"
 #include "tests/harness/engine_harness.h"

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <thread>
 
-#include "midi/dxm_timer.h"
+#include "midi/poll_timer.h"
 #include "midi/receive_queue.h"
 
 namespace pxr9 {
@@ -52,7 +52,7 @@ TEST(RealTimerPlatformTest, ThePollTimerTicksUntilStopped) {
     RealTimerPlatform platform;
     Ticks ticks;
     {
-        CDxMTimer timer(platform);
+        PollTimer timer(platform);
         timer.start(countTick, reinterpret_cast<std::uintptr_t>(&ticks));
         ASSERT_NE(timer.timerId(), 0u);
         EXPECT_EQ(platform.raisedPeriods(), 1);
@@ -86,7 +86,7 @@ void blockOnFirstTick(std::uint32_t, std::uint32_t, std::uintptr_t userData, std
 TEST(RealTimerPlatformTest, StopWaitsOutARunningTick) {
     RealTimerPlatform platform;
     BlockingTick tick;
-    CDxMTimer timer(platform);
+    PollTimer timer(platform);
     timer.start(blockOnFirstTick, reinterpret_cast<std::uintptr_t>(&tick));
     tick.entered.wait();
 
@@ -301,7 +301,7 @@ TEST(RealTimerPlatformTest, QueuedMessagesAreAllTakenAndDrainAndStopLeavesNoneBe
         ReceiveQueue* queue;
         std::atomic<int> taken{0};
     } consumer{&queue};
-    CDxMTimer timer(platform, queue);
+    PollTimer timer(platform, queue);
     timer.start(
         [](std::uint32_t, std::uint32_t, std::uintptr_t userData, std::uintptr_t, std::uintptr_t) {
             auto& c = *reinterpret_cast<Consumer*>(userData);

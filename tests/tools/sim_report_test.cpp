@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "engine/workers.h"
+#include "engine/update_procedure.h"
 #include "sim/flash_layout.h"
 #include "tests/harness/engine_harness.h"
 #include "tools/sim/sha256.h"

@@ -1,7 +1,9 @@
 #include "tools/cli/cli_session.h"
 
 #include "engine/message_table.h"
-#include "engine/workers.h"
+#include "engine/update_procedure.h"
+#include "engine/version_check.h"
+#include "engine/version_report.h"
 #include "midi/port_selection.h"
 #include "protocol/dispatcher.h"
 #include "tools/cli/port_choice.h"

@@ -1,4 +1,4 @@
-#include "midi/dxm_timer.h"
+#include "midi/poll_timer.h"
 
 #include <gtest/gtest.h>
 
@@ -33,13 +33,13 @@ std::vector<TimerOp> ops(const FakeTimerPlatform& platform) {
     return result;
 }
 
-TEST(DxMTimerTest, StartRaisesTheResolutionAndTicksWithTheUserDatum) {
+TEST(PollTimerTest, StartRaisesTheResolutionAndTicksWithTheUserDatum) {
     FakeTimerPlatform platform;
     platform.setCaps({3, 500});
     TickLog log;
     const auto user = reinterpret_cast<std::uintptr_t>(&log);
     {
-        CDxMTimer timer(platform);
+        PollTimer timer(platform);
         EXPECT_EQ(timer.timerId(), 0u);
         timer.start(recordTick, user);
         EXPECT_NE(timer.timerId(), 0u);
@@ -66,7 +66,7 @@ TEST(DxMTimerTest, StartRaisesTheResolutionAndTicksWithTheUserDatum) {
     EXPECT_EQ(log.userData.size(), 2u);
 }
 
-TEST(DxMTimerTest, UsesTheFinestPeriodOrOneWhenThereIsNone) {
+TEST(PollTimerTest, UsesTheFinestPeriodOrOneWhenThereIsNone) {
     struct Case {
         const char* name;
         TimerCaps caps;
@@ -83,7 +83,7 @@ TEST(DxMTimerTest, UsesTheFinestPeriodOrOneWhenThereIsNone) {
         FakeTimerPlatform platform;
         platform.setCaps(c.caps, c.readable);
         {
-            CDxMTimer timer(platform);
+            PollTimer timer(platform);
             timer.start(recordTick, 0);
             EXPECT_EQ(platform.lastEvent().resolution, c.period);
         }
@@ -95,40 +95,40 @@ TEST(DxMTimerTest, UsesTheFinestPeriodOrOneWhenThereIsNone) {
     }
 }
 
-TEST(DxMTimerTest, EveryRaiseOfTheResolutionIsReleasedExactlyOnce) {
+TEST(PollTimerTest, EveryRaiseOfTheResolutionIsReleasedExactlyOnce) {
     struct Case {
         const char* name;
         bool setEventFails;
-        std::function<void(CDxMTimer&)> use;
+        std::function<void(PollTimer&)> use;
         std::size_t raises;
         // Releases already made before the timer is destroyed.
         std::size_t releasesBeforeDestruction;
     };
-    const auto start = [](CDxMTimer& t) { t.start(recordTick, 0); };
+    const auto start = [](PollTimer& t) { t.start(recordTick, 0); };
     const Case cases[] = {
-        {"never started", false, [](CDxMTimer&) {}, 0, 0},
-        {"stopped without a start", false, [](CDxMTimer& t) { t.stop(); }, 0, 0},
+        {"never started", false, [](PollTimer&) {}, 0, 0},
+        {"stopped without a start", false, [](PollTimer& t) { t.stop(); }, 0, 0},
         {"started and stopped", false,
-         [&](CDxMTimer& t) {
+         [&](PollTimer& t) {
              start(t);
              t.stop();
          },
          1, 1},
         {"stopped twice", false,
-         [&](CDxMTimer& t) {
+         [&](PollTimer& t) {
              start(t);
              t.stop();
              t.stop();
          },
          1, 1},
         {"started twice", false,
-         [&](CDxMTimer& t) {
+         [&](PollTimer& t) {
              start(t);
              start(t);
          },
          1, 0},
         {"started, stopped and started again", false,
-         [&](CDxMTimer& t) {
+         [&](PollTimer& t) {
              start(t);
              t.stop();
              start(t);
@@ -137,13 +137,13 @@ TEST(DxMTimerTest, EveryRaiseOfTheResolutionIsReleasedExactlyOnce) {
         {"destroyed while running", false, start, 1, 0},
         {"event refused", true, start, 1, 0},
         {"event refused, then stopped", true,
-         [&](CDxMTimer& t) {
+         [&](PollTimer& t) {
              start(t);
              t.stop();
          },
          1, 0},
         {"event refused twice", true,
-         [&](CDxMTimer& t) {
+         [&](PollTimer& t) {
              start(t);
              start(t);
          },
@@ -154,7 +154,7 @@ TEST(DxMTimerTest, EveryRaiseOfTheResolutionIsReleasedExactlyOnce) {
         FakeTimerPlatform platform;
         platform.failSetEvent(c.setEventFails);
         {
-            CDxMTimer timer(platform);
+            PollTimer timer(platform);
             c.use(timer);
             EXPECT_EQ(platform.count(TimerOp::EndPeriod), c.releasesBeforeDestruction);
         }
@@ -175,13 +175,13 @@ std::vector<TimerCall> callsOf(const FakeTimerPlatform& platform, TimerOp op) {
 
 // The input side wakes the running timer for each message it queues, and never a timer that
 // is stopped or gone.
-TEST(DxMTimerTest, EachQueuedMessageWakesTheRunningTimer) {
+TEST(PollTimerTest, EachQueuedMessageWakesTheRunningTimer) {
     FakeTimerPlatform platform;
     ReceiveQueue queue;
     const std::uint8_t message[] = {0xF0, 0x7E, 0x7F, 0x06, 0x02, 0xF7};
     TickLog log;
     {
-        CDxMTimer timer(platform, queue);
+        PollTimer timer(platform, queue);
         queue.append(message, sizeof message);  // not running: nobody to wake
         EXPECT_TRUE(callsOf(platform, TimerOp::WakeEvent).empty());
 
@@ -209,11 +209,11 @@ TEST(DxMTimerTest, EachQueuedMessageWakesTheRunningTimer) {
     EXPECT_TRUE(log.userData.empty());
 }
 
-TEST(DxMTimerTest, DrainAndStopRunsOneLastTickBeforeTheStop) {
+TEST(PollTimerTest, DrainAndStopRunsOneLastTickBeforeTheStop) {
     FakeTimerPlatform platform;
     TickLog log;
     {
-        CDxMTimer timer(platform);
+        PollTimer timer(platform);
         timer.drainAndStop();  // not running: nothing to drain
         EXPECT_TRUE(callsOf(platform, TimerOp::FlushEvent).empty());
 

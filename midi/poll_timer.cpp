@@ -1,20 +1,20 @@
-#include "midi/dxm_timer.h"
+#include "midi/poll_timer.h"
 
 namespace pxr9 {
 
-CDxMTimer::CDxMTimer(TimerPlatform& platform) : platform_(platform) {
+PollTimer::PollTimer(TimerPlatform& platform) : platform_(platform) {
     // Without readable capabilities (or with a nonsensical finest period) tick at 1 ms.
     if (platform_.getDevCaps(caps_) != 0 || caps_.periodMin == 0) {
         caps_.periodMin = 1;
     }
 }
 
-CDxMTimer::CDxMTimer(TimerPlatform& platform, ReceiveQueue& queue) : CDxMTimer(platform) {
+PollTimer::PollTimer(TimerPlatform& platform, ReceiveQueue& queue) : PollTimer(platform) {
     queue_ = &queue;
     queue_->setListener(this);
 }
 
-CDxMTimer::~CDxMTimer() {
+PollTimer::~PollTimer() {
     // No wake reaches this timer once the queue has let go of it.
     if (queue_ != nullptr) queue_->setListener(nullptr);
     stop();
@@ -25,7 +25,7 @@ CDxMTimer::~CDxMTimer() {
     }
 }
 
-void CDxMTimer::start(TimerCallback callback, std::uintptr_t userData) {
+void PollTimer::start(TimerCallback callback, std::uintptr_t userData) {
     if (timerId_.load() != 0) return;  // already running
     // A raise left by a start whose event failed is reused rather than raised again.
     if (!periodRaised_) {
@@ -37,7 +37,7 @@ void CDxMTimer::start(TimerCallback callback, std::uintptr_t userData) {
     if (queue_ != nullptr && !queue_->empty()) wake();
 }
 
-void CDxMTimer::stop() {
+void PollTimer::stop() {
     const std::uint32_t id = timerId_.load();
     if (id != 0) {
         platform_.killEvent(id);
@@ -47,13 +47,13 @@ void CDxMTimer::stop() {
     timerId_.store(0);
 }
 
-void CDxMTimer::drainAndStop() {
+void PollTimer::drainAndStop() {
     const std::uint32_t id = timerId_.load();
     if (id != 0) platform_.flushEvent(id);
     stop();
 }
 
-void CDxMTimer::wake() {
+void PollTimer::wake() {
     const std::uint32_t id = timerId_.load();
     if (id != 0) platform_.wakeEvent(id);
 }

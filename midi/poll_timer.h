@@ -11,14 +11,14 @@ namespace pxr9 {
 // The 1 ms poll timer that runs the reply dispatcher while ports are open. Given the receive
 // queue, it also ticks at once whenever a message is queued, so a reply is dispatched when it
 // arrives rather than on the next millisecond.
-class CDxMTimer final : private ArrivalListener {
+class PollTimer final : private ArrivalListener {
   public:
-    explicit CDxMTimer(TimerPlatform& platform);
+    explicit PollTimer(TimerPlatform& platform);
     // The queue must outlive the timer.
-    CDxMTimer(TimerPlatform& platform, ReceiveQueue& queue);
-    ~CDxMTimer();
-    CDxMTimer(const CDxMTimer&) = delete;
-    CDxMTimer& operator=(const CDxMTimer&) = delete;
+    PollTimer(TimerPlatform& platform, ReceiveQueue& queue);
+    ~PollTimer();
+    PollTimer(const PollTimer&) = delete;
+    PollTimer& operator=(const PollTimer&) = delete;
 
     // Does nothing while running.
     void start(TimerCallback callback, std::uintptr_t userData);

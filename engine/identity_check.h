@@ -1,0 +1,17 @@
+#pragma once
+
+#include "engine/updater_state.h"
+
+namespace pxr9 {
+
+// What a failed identity check does with the controls after its error box. The update hands
+// them back at once. The version check never does: its completion does, once the ports are
+// closed and the worker is done; controls enabled any earlier would let a new command open
+// ports that the ending check then closes.
+enum class ControlsAfterFailure { Release, KeepDisabled };
+
+// The identity exchange both procedures begin with: 0 when the device answered with an
+// accepted identity, -1 after a reported failure or an abort.
+int checkIdentity(UpdaterState& state, ControlsAfterFailure controls);
+
+}  // namespace pxr9
