@@ -121,7 +121,8 @@ pxr9_end_jack() {
 }
 
 # pxr9_start_sim BUILD_DIR OUTPUT_FILE [pxr9-sim options...]: a simulated device; returns
-# once it has printed its ready line. Its pid is in PXR9_SIM_PID.
+# once it has printed its ready line. Its pid is in PXR9_SIM_PID. The bound only catches a
+# device that never comes up: a sanitizer build on a loaded machine takes over 20 s now and then.
 pxr9_start_sim() {
     local build=$1 out=$2
     shift 2
@@ -129,7 +130,7 @@ pxr9_start_sim() {
     PXR9_SIM_PID=$!
     PXR9_STARTED_PIDS+=($PXR9_SIM_PID)
     local i
-    for i in $(seq 200); do
+    for i in $(seq 1200); do
         grep -q '^ready:' "$out" 2>/dev/null && return 0
         kill -0 "$PXR9_SIM_PID" 2>/dev/null || break
         sleep 0.1
