@@ -71,13 +71,13 @@ pxr9_stop "$PXR9_SIM_PID"
 pxr9_start_sim "$build" "$work/slow.out" --instant --block-ms 5
 "$cli" update --instance 1 >"$work/abort.out" 2>"$work/abort.err" &
 aborted=$!
-for _ in $(seq 300); do
+for _ in $(seq 1200); do
     grep -q "Data transmit" "$work/abort.out" 2>/dev/null && break
     sleep 0.1
 done
 kill -INT "$aborted"
 rc=0
-for _ in $(seq 300); do kill -0 "$aborted" 2>/dev/null || break; sleep 0.1; done
+for _ in $(seq 1200); do kill -0 "$aborted" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$aborted" 2>/dev/null; then
     kill -KILL "$aborted"
     rc=killed
