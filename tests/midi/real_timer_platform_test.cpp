@@ -239,15 +239,23 @@ void gateFirstTick(std::uint32_t timerId, std::uint32_t message, std::uintptr_t 
     countTick(timerId, message, reinterpret_cast<std::uintptr_t>(&gated.ticks), 0, 0);
 }
 
-// A message queued while the dispatcher is still busy with the last one is not left for the
-// period: the wake that came during the tick runs another one straight after it.
-TEST(RealTimerPlatformTest, AWakeDuringATickRunsAnotherRightAfterIt) {
+// A periodic event woken once, its first tick held inside until `gated.release`.
+class RealTimerTickHeld : public ::testing::Test {
+  protected:
+    RealTimerTickHeld() {
+        platform.wakeEvent(id);
+        gated.entered.wait();
+    }
+
     RealTimerPlatform platform;
     GatedTicks gated;
     const std::uint32_t id = platform.setEvent(
         kHourMs, 1, gateFirstTick, reinterpret_cast<std::uintptr_t>(&gated), kTimePeriodic);
-    platform.wakeEvent(id);
-    gated.entered.wait();
+};
+
+// A message queued while the dispatcher is still busy with the last one is not left for the
+// period: the wake that came during the tick runs another one straight after it.
+TEST_F(RealTimerTickHeld, AWakeDuringATickRunsAnotherRightAfterIt) {
     platform.wakeEvent(id);
     gated.release.count_down();
     gated.ticks.waitFor(2);
@@ -257,13 +265,7 @@ TEST(RealTimerPlatformTest, AWakeDuringATickRunsAnotherRightAfterIt) {
 
 // Flushing while a tick runs waits for that one and then for one more, which sees whatever
 // was queued before the flush.
-TEST(RealTimerPlatformTest, FlushDuringATickWaitsForItAndOneMore) {
-    RealTimerPlatform platform;
-    GatedTicks gated;
-    const std::uint32_t id = platform.setEvent(
-        kHourMs, 1, gateFirstTick, reinterpret_cast<std::uintptr_t>(&gated), kTimePeriodic);
-    platform.wakeEvent(id);
-    gated.entered.wait();
+TEST_F(RealTimerTickHeld, FlushDuringATickWaitsForItAndOneMore) {
     std::atomic<int> ticksAtFlush{-1};
     std::thread flusher([&] {
         EXPECT_EQ(platform.flushEvent(id), 0);
