@@ -16,13 +16,6 @@ namespace {
 
 using sim::Occurrences;
 using sim::RequestKind;
-using Match = std::function<bool(const std::vector<std::uint8_t>&)>;
-
-Match command(std::uint8_t cmd) {
-    return [cmd](const std::vector<std::uint8_t>& m) {
-        return m.size() > 4 && m[1] == 0x52 && m[4] == cmd;
-    };
-}
 
 Match memoryReadAt(std::uint32_t address) {
     return [address](const std::vector<std::uint8_t>& m) {

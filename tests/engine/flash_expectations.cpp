@@ -84,6 +84,12 @@ bool isIdentityRequest(const std::vector<std::uint8_t>& m) {
     return m.size() == 6 && m[1] == 0x7E && m[3] == 0x06 && m[4] == 0x01;
 }
 
+Match command(std::uint8_t cmd) {
+    return [cmd](const std::vector<std::uint8_t>& m) {
+        return m.size() > 4 && m[1] == 0x52 && m[4] == cmd;
+    };
+}
+
 std::uint32_t blockAddress(const SentMessage& m) { return readSevenBitField(&m.bytes[5], 5); }
 
 std::uint32_t blockLength(const SentMessage& m) { return readSevenBitField(&m.bytes[10], 2); }

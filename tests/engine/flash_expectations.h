@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ std::string firstChangeIn(std::span<const std::uint8_t> flash, const sim::SimCon
 std::vector<SentMessage> sentWithCommand(const std::vector<SentMessage>& sent,
                                          std::uint8_t command);
 bool isIdentityRequest(const std::vector<std::uint8_t>& m);
+// A test of a sent message, and the one for this maker-specific command byte.
+using Match = std::function<bool(const std::vector<std::uint8_t>&)>;
+Match command(std::uint8_t cmd);
 // Write Block fields.
 std::uint32_t blockAddress(const SentMessage& m);
 std::uint32_t blockLength(const SentMessage& m);

@@ -17,13 +17,6 @@ namespace {
 using sim::Occurrences;
 using sim::RequestKind;
 
-using Match = std::function<bool(const std::vector<std::uint8_t>&)>;
-
-Match command(std::uint8_t cmd) {
-    return [cmd](const std::vector<std::uint8_t>& m) {
-        return m.size() > 4 && m[1] == kMakerId && m[4] == cmd;
-    };
-}
 const Match kIdentity = isIdentityRequest;
 
 enum class Worker { Update, VersionCheck };
