@@ -1,8 +1,8 @@
 #include "app/program_platform.h"
 
-#include "midi/backends/system_midi_services.h"
-#include "midi/real_timer_platform.h"
-#include "protocol/real_time.h"
+#include "platform/midi/system_midi_services.h"
+#include "platform/real_time.h"
+#include "platform/real_timer_platform.h"
 
 namespace pxr9 {
 

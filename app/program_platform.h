@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "engine/updater_state.h"
-#include "midi/backends/port_notes.h"
+#include "platform/midi/port_notes.h"
 
 namespace pxr9 {
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "app/instance_lock.h"
 #include "app/message_boxes.h"
+#include "platform/instance_lock.h"
 
 namespace pxr9 {
 

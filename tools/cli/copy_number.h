@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "app/instance_lock.h"
-#include "app/instance_name.h"
+#include "platform/instance_lock.h"
+#include "platform/instance_name.h"
 #include "tools/cli/cli_options.h"
 
 namespace pxr9::tools {

@@ -9,12 +9,12 @@
 #include <thread>
 #include <vector>
 
+#include "platform/system_platform.h"
 #include "tools/cli/cli_options.h"
 #include "tools/cli/cli_session.h"
 #include "tools/cli/console_surface.h"
 #include "tools/cli/copy_number.h"
 #include "tools/cli/run_result.h"
-#include "tools/cli/system_platform.h"
 
 namespace {
 

@@ -1,0 +1,10 @@
+#include "platform/instance_name.h"
+
+namespace pxr9 {
+
+std::string instanceName(const std::string& base, int number) {
+    if (number == 1) return base;
+    return base + " (" + std::to_string(number) + ")";
+}
+
+}  // namespace pxr9

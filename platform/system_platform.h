@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+
+#include "engine/updater_state.h"
+#include "platform/midi/port_notes.h"
+
+namespace pxr9::tools {
+
+// The real MIDI services, timer, reply event and clock of this machine.
+class SystemPlatform {
+  public:
+    SystemPlatform();
+    ~SystemPlatform();
+    SystemPlatform(const SystemPlatform&) = delete;
+    SystemPlatform& operator=(const SystemPlatform&) = delete;
+
+    UpdaterPlatform platform();
+    // Why a hardware port could not be opened, or how it was reached anyway.
+    PortNotes& portNotes();
+
+  private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
+
+}  // namespace pxr9::tools
