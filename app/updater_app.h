@@ -34,7 +34,4 @@ class UpdaterApp {
     int instanceNumber_ = 0;
 };
 
-// "It is forbidden to launch more than 20 instance of this application."
-std::string refusalText(int limit);
-
 }  // namespace pxr9

@@ -14,4 +14,8 @@ inline constexpr int kMaxInstances = 20;
 // copy 1, "base (n)" for any other copy.
 std::string instanceName(const std::string& base, int number);
 
+// What a copy that finds every number taken shows instead of running:
+// "It is forbidden to launch more than 20 instance of this application."
+std::string copyLimitText(int limit = kMaxInstances);
+
 }  // namespace pxr9

@@ -4,7 +4,7 @@
 #include "platform/real_time.h"
 #include "platform/real_timer_platform.h"
 
-namespace pxr9::tools {
+namespace pxr9 {
 
 struct SystemPlatform::Parts {
     SystemMidiServices midi;
@@ -26,4 +26,4 @@ PortNotes& SystemPlatform::portNotes() {
     return parts_->midi.portNotes();
 }
 
-}  // namespace pxr9::tools
+}  // namespace pxr9

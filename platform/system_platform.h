@@ -5,9 +5,10 @@
 #include "engine/updater_state.h"
 #include "platform/midi/port_notes.h"
 
-namespace pxr9::tools {
+namespace pxr9 {
 
-// The real MIDI services, timer, reply event and clock of this machine.
+// The real MIDI services, timer, reply event and clock of this machine, as both programs run
+// on them; built once in main and kept for as long as any port or worker may use them.
 class SystemPlatform {
   public:
     SystemPlatform();
@@ -24,4 +25,4 @@ class SystemPlatform {
     std::unique_ptr<Parts> parts_;
 };
 
-}  // namespace pxr9::tools
+}  // namespace pxr9

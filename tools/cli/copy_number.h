@@ -21,7 +21,4 @@ struct CopyNumberClaim {
 CopyNumberClaim claimCopyNumber(CliCommand& command, const std::string& base = kUpdaterTitle,
                                 int limit = kMaxInstances);
 
-// "It is forbidden to launch more than 20 instance of this application."
-std::string copyLimitText(int limit = kMaxInstances);
-
 }  // namespace pxr9::tools
