@@ -5,7 +5,7 @@
 
 #include <future>
 
-#include "../midi_backends/pipe_stream.h"
+#include "../platform/midi/pipe_stream.h"
 #include "../sim/sim_requests.h"
 #include "tools/sim/rawmidi_sim_ports.h"
 
