@@ -9,7 +9,7 @@
 #include "platform/real_time.h"
 #include "protocol/device_link.h"
 #include "protocol/dispatcher.h"
-#include "tests/support/fake_midi_out_service.h"
+#include "tests/doubles/fake_midi_out_service.h"
 
 namespace {
 

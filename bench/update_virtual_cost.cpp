@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "engine/update_procedure.h"
-#include "tests/harness/engine_harness.h"
+#include "tests/doubles/engine_harness.h"
 
 namespace {
 

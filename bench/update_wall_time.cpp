@@ -14,8 +14,8 @@
 #include "platform/real_time.h"
 #include "platform/real_timer_platform.h"
 #include "protocol/dispatcher.h"
-#include "tests/harness/live_device.h"
-#include "tests/harness/surface_recorder.h"
+#include "tests/doubles/live_device.h"
+#include "tests/doubles/surface_recorder.h"
 
 namespace {
 

@@ -21,14 +21,14 @@
 
 #include "fuzz/fuzz_check.h"
 #include "fuzz/fuzz_input.h"
-#include "tests/protocol/recording_out_service.h"
 #include "midi/midi_in_port.h"
 #include "midi/midi_out_port.h"
 #include "protocol/device_link.h"
 #include "protocol/dispatcher.h"
 #include "protocol/messages.h"
 #include "protocol/read_buffer.h"
-#include "tests/support/fake_midi_in_service.h"
+#include "tests/doubles/fake_midi_in_service.h"
+#include "tests/doubles/recording_out_service.h"
 
 namespace pxr9::fuzz {
 namespace {

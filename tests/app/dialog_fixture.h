@@ -13,7 +13,7 @@
 
 #include "app/updater_dialog.h"
 #include "engine/failure_report.h"
-#include "tests/app/fake_platform.h"
+#include "tests/doubles/fake_platform.h"
 
 namespace pxr9::testing {
 

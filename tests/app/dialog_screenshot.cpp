@@ -4,7 +4,7 @@
 #include <QPixmap>
 
 #include "app/updater_dialog.h"
-#include "tests/app/fake_platform.h"
+#include "tests/doubles/fake_platform.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);

@@ -8,9 +8,9 @@
 #include <QPushButton>
 
 #include "app/updater_dialog.h"
-#include "tests/app/fake_platform.h"
+#include "tests/doubles/fake_platform.h"
+#include "tests/doubles/virtual_world.h"
 #include "tests/engine/flash_expectations.h"
-#include "tests/harness/virtual_world.h"
 
 namespace pxr9::testing {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "app/updater_app.h"
 #include "platform/instance_lock.h"
-#include "tests/app/fake_platform.h"
+#include "tests/doubles/fake_platform.h"
 
 extern char** environ;
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fake_platform.h"
+#include "tests/doubles/fake_platform.h"
 
 namespace pxr9 {
 namespace {

@@ -8,8 +8,8 @@
 #include "engine/version_check.h"
 #include "protocol/dispatcher.h"
 #include "protocol/seven_bit.h"
+#include "tests/doubles/engine_harness.h"
 #include "tests/engine/flash_expectations.h"
-#include "tests/harness/engine_harness.h"
 
 namespace pxr9::testing {
 namespace {

@@ -25,8 +25,8 @@
 #include "protocol/dispatcher.h"
 #include "sim/flash_contents.h"
 #include "sim/flash_layout.h"
-#include "tests/harness/surface_recorder.h"
-#include "tests/harness/virtual_world.h"
+#include "tests/doubles/surface_recorder.h"
+#include "tests/doubles/virtual_world.h"
 
 namespace pxr9::testing {
 namespace {

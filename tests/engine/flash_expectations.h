@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sim/sim_config.h"
-#include "tests/harness/virtual_world.h"
+#include "tests/doubles/virtual_world.h"
 
 namespace pxr9::testing {
 

@@ -7,8 +7,8 @@
 #include "engine/reply_wait.h"
 #include "engine/update_procedure.h"
 #include "sim/flash_layout.h"
+#include "tests/doubles/engine_harness.h"
 #include "tests/engine/flash_expectations.h"
-#include "tests/harness/engine_harness.h"
 
 namespace pxr9::testing {
 namespace {

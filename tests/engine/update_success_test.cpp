@@ -5,8 +5,8 @@
 
 #include "engine/product_profile.h"
 #include "engine/update_procedure.h"
+#include "tests/doubles/engine_harness.h"
 #include "tests/engine/flash_expectations.h"
-#include "tests/harness/engine_harness.h"
 
 namespace pxr9::testing {
 namespace {

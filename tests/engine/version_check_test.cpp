@@ -9,7 +9,7 @@
 #include "engine/reply_wait.h"
 #include "engine/version_report.h"
 #include "engine/version_text.h"
-#include "tests/harness/engine_harness.h"
+#include "tests/doubles/engine_harness.h"
 
 namespace pxr9::testing {
 namespace {

@@ -8,8 +8,8 @@
 #include "engine/update_procedure.h"
 #include "engine/version_check.h"
 #include "protocol/messages.h"
+#include "tests/doubles/engine_harness.h"
 #include "tests/engine/flash_expectations.h"
-#include "tests/harness/engine_harness.h"
 
 namespace pxr9::testing {
 namespace {

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/fake_midi_in_service.h"
+#include "tests/doubles/fake_midi_in_service.h"
 
 namespace pxr9 {
 namespace {

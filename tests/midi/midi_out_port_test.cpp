@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/fake_midi_out_service.h"
+#include "tests/doubles/fake_midi_out_service.h"
 
 namespace pxr9 {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "midi/receive_queue.h"
-#include "tests/support/fake_timer_platform.h"
+#include "tests/doubles/fake_timer_platform.h"
 
 namespace pxr9 {
 namespace {

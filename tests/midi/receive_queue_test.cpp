@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "midi/midi_in_port.h"
-#include "tests/support/fake_midi_in_service.h"
+#include "tests/doubles/fake_midi_in_service.h"
 
 namespace pxr9 {
 namespace {

@@ -8,11 +8,11 @@
 #include <thread>
 #include <vector>
 
-#include "link_fixture.h"
 #include "protocol/crc32.h"
 #include "protocol/messages.h"
 #include "protocol/requests.h"
 #include "protocol/seven_bit.h"
+#include "tests/doubles/link_fixture.h"
 
 namespace pxr9::test {
 namespace {

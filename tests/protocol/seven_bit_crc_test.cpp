@@ -5,9 +5,9 @@
 #include <random>
 #include <vector>
 
-#include "link_fixture.h"
 #include "protocol/crc32.h"
 #include "protocol/seven_bit.h"
+#include "tests/doubles/link_fixture.h"
 
 namespace pxr9::test {
 namespace {

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "engine/product_profile.h"
-#include "tests/harness/virtual_world.h"
-#include "tests/support/fake_midi_out_service.h"
+#include "tests/doubles/fake_midi_out_service.h"
+#include "tests/doubles/virtual_world.h"
 #include "tests/tools/json_reader.h"
 
 namespace pxr9::tools {

@@ -7,7 +7,7 @@
 
 #include "engine/update_procedure.h"
 #include "sim/flash_layout.h"
-#include "tests/harness/engine_harness.h"
+#include "tests/doubles/engine_harness.h"
 #include "tools/sim/sha256.h"
 
 namespace pxr9::tools {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "midi/midi_service.h"
-#include "tests/support/failure_plan.h"
-#include "tests/support/fake_device_names.h"
+#include "tests/doubles/failure_plan.h"
+#include "tests/doubles/fake_device_names.h"
 
 namespace pxr9::test {
 

@@ -1,4 +1,4 @@
-#include "tests/harness/live_device.h"
+#include "tests/doubles/live_device.h"
 
 namespace pxr9::testing {
 

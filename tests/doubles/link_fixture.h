@@ -6,7 +6,7 @@
 #include "midi/receive_queue.h"
 #include "platform/real_time.h"
 #include "protocol/device_link.h"
-#include "recording_out_service.h"
+#include "tests/doubles/recording_out_service.h"
 
 namespace pxr9::test {
 

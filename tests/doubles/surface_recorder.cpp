@@ -1,4 +1,4 @@
-#include "tests/harness/surface_recorder.h"
+#include "tests/doubles/surface_recorder.h"
 
 namespace pxr9::testing {
 

@@ -1,4 +1,4 @@
-#include "tests/harness/virtual_world.h"
+#include "tests/doubles/virtual_world.h"
 
 #include <algorithm>
 #include <chrono>

@@ -12,7 +12,7 @@
 
 #include "midi/midi_service.h"
 #include "sim/sim_device.h"
-#include "tests/harness/simulated_ports.h"
+#include "tests/doubles/simulated_ports.h"
 
 namespace pxr9::testing {
 

@@ -1,4 +1,4 @@
-#include "tests/harness/engine_harness.h"
+#include "tests/doubles/engine_harness.h"
 
 #include "protocol/dispatcher.h"
 

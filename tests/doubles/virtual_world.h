@@ -14,7 +14,7 @@
 #include "midi/timer_platform.h"
 #include "protocol/reply_event.h"
 #include "sim/sim_device.h"
-#include "tests/harness/simulated_ports.h"
+#include "tests/doubles/simulated_ports.h"
 
 namespace pxr9::testing {
 

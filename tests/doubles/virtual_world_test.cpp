@@ -1,7 +1,7 @@
 // The virtual clock itself: waits run the simulated world instead of real time.
 #include <gtest/gtest.h>
 
-#include "tests/harness/engine_harness.h"
+#include "tests/doubles/engine_harness.h"
 
 namespace pxr9::testing {
 namespace {

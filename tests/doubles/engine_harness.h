@@ -1,8 +1,8 @@
 #pragma once
 
 #include "engine/updater_state.h"
-#include "tests/harness/surface_recorder.h"
-#include "tests/harness/virtual_world.h"
+#include "tests/doubles/surface_recorder.h"
+#include "tests/doubles/virtual_world.h"
 
 namespace pxr9::testing {
 

@@ -1,4 +1,4 @@
-#include "tests/harness/simulated_ports.h"
+#include "tests/doubles/simulated_ports.h"
 
 #include <algorithm>
 
