@@ -31,9 +31,9 @@ TEST_F(DialogTest, ClosingDuringAnUpdateWaitAbortsTheWorkerSilently) {
     EXPECT_TRUE(dlg.statusText()->text().isEmpty());
     EXPECT_FALSE(dlg.isVisible());
     // The poll timer runs until the dialog itself goes.
-    EXPECT_TRUE(fake.timer.running);
+    EXPECT_TRUE(fake.timer.running());
     dialog.reset();
-    EXPECT_FALSE(fake.timer.running);
+    EXPECT_FALSE(fake.timer.running());
 }
 
 TEST_F(DialogTest, ExitDuringAVersionCheckEndsItWithoutReport) {
@@ -97,7 +97,7 @@ TEST_P(EngineCloseTest, ClosingEndsTheWaitWithoutAMessage) {
     QCoreApplication::sendPostedEvents();
     EXPECT_TRUE(boxes.shown.empty());
     dialog.reset();
-    EXPECT_FALSE(fake.timer.running);
+    EXPECT_FALSE(fake.timer.running());
 }
 
 // A device that stopped taking bytes holds the worker inside its send; closing the window
@@ -119,7 +119,7 @@ TEST_P(EngineCloseTest, ClosingNeverWaitsOnAStuckSend) {
     QCoreApplication::sendPostedEvents();
     EXPECT_TRUE(boxes.shown.empty());
     dialog.reset();
-    EXPECT_FALSE(fake.timer.running);
+    EXPECT_FALSE(fake.timer.running());
 }
 
 INSTANTIATE_TEST_SUITE_P(Engine, EngineCloseTest,
@@ -132,7 +132,7 @@ TEST_F(DialogTest, DestroyingWithoutClosingStillReleasesTheWorker) {
     dlg.executeButton()->click();
     dialog.reset();
     EXPECT_EQ(scripted.seenCode.load(), kAbortReplyCode);
-    EXPECT_FALSE(fake.timer.running);
+    EXPECT_FALSE(fake.timer.running());
 }
 
 }  // namespace

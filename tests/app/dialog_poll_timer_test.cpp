@@ -6,11 +6,12 @@ namespace {
 
 // The poll timer runs from the opening of the ports for an operation until they are closed,
 // and always dispatches on the link of this dialog's own state.
-void expectPolling(UpdaterDialog& dlg, const FakeTimer& timer) {
-    EXPECT_TRUE(timer.running);
-    EXPECT_EQ(timer.callback, &onPollTimer);
-    EXPECT_EQ(timer.userData, reinterpret_cast<std::uintptr_t>(&dlg.state().link));
-    EXPECT_EQ(timer.period, 1u);
+void expectPolling(UpdaterDialog& dlg, const test::FakeTimerPlatform& timer) {
+    EXPECT_TRUE(timer.running());
+    const auto event = timer.lastEvent();
+    EXPECT_EQ(event.callback, &onPollTimer);
+    EXPECT_EQ(event.userData, reinterpret_cast<std::uintptr_t>(&dlg.state().link));
+    EXPECT_EQ(event.delayMs, 1u);
 }
 
 class VersionCheckPollingTest : public DialogTest, public ::testing::WithParamInterface<int> {};
@@ -23,8 +24,8 @@ TEST_P(VersionCheckPollingTest, PollsUntilTheWorkerHasClosedThePorts) {
     settle(dlg);
     EXPECT_FALSE(dlg.state().in.isOpen());
     // What arrived before the close is still dispatched by a last tick, then the timer rests.
-    EXPECT_EQ(fake.timer.drains, 1);
-    EXPECT_FALSE(fake.timer.running);
+    EXPECT_EQ(fake.timer.count(test::TimerOp::FlushEvent), 1u);
+    EXPECT_FALSE(fake.timer.running());
     EXPECT_EQ(observe(dlg), expected(DialogState::Idle));
 }
 
@@ -42,24 +43,24 @@ TEST_F(DialogTest, AfterAnUpdateThePollTimerRunsUntilTheInputPortCloses) {
     answer(dlg, 0);
     settle(dlg);
     EXPECT_EQ(observe(dlg), expected(DialogState::Updated));
-    EXPECT_TRUE(fake.timer.running);
+    EXPECT_TRUE(fake.timer.running());
 
     // An output that fails to open leaves the input port of the update open.
     dlg.rescanButton()->click();
     fake.out.devices.failingOpens = {1};
     dlg.executeButton()->click();
     EXPECT_TRUE(dlg.state().in.isOpen());
-    EXPECT_TRUE(fake.timer.running);
-    EXPECT_EQ(fake.timer.drains, 0);
+    EXPECT_TRUE(fake.timer.running());
+    EXPECT_EQ(fake.timer.count(test::TimerOp::FlushEvent), 0u);
 
     // A version check reopens both and closes them: only then does the timer rest.
     fake.out.devices.failingOpens.clear();
     dlg.versionCheckButton()->click();
-    EXPECT_EQ(fake.timer.starts, 1);
+    EXPECT_EQ(fake.timer.count(test::TimerOp::SetEvent), 1u);
     answer(dlg, 0);
     settle(dlg);
-    EXPECT_FALSE(fake.timer.running);
-    EXPECT_EQ(fake.timer.drains, 1);
+    EXPECT_FALSE(fake.timer.running());
+    EXPECT_EQ(fake.timer.count(test::TimerOp::FlushEvent), 1u);
 }
 
 }  // namespace

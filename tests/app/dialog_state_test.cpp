@@ -18,7 +18,7 @@ TEST_F(DialogTest, StartsIdleWithPortsClosedAndThePollTimerAtRest) {
     EXPECT_FALSE(dlg.state().out.isOpen());
     EXPECT_EQ(dlg.state().link.replyCode.load(), 0);
     // With no port open nothing can arrive: an idle dialog does not wake every millisecond.
-    EXPECT_FALSE(fake.timer.running);
+    EXPECT_FALSE(fake.timer.running());
     EXPECT_FALSE(dlg.windowIcon().isNull());
     EXPECT_TRUE(dlg.statusText()->isReadOnly());
     EXPECT_TRUE(dlg.stepText()->isReadOnly());
@@ -97,9 +97,9 @@ TEST_P(PortFailureTest, ReportsAndStaysIdle) {
     EXPECT_EQ(dlg.state().out.isOpen(), c.outputLeftOpen);
     EXPECT_FALSE(dlg.state().in.isOpen());
     // Started for the command, drained and stopped again: no input port, nothing to poll.
-    EXPECT_EQ(fake.timer.starts, 1);
-    EXPECT_EQ(fake.timer.drains, 1);
-    EXPECT_FALSE(fake.timer.running);
+    EXPECT_EQ(fake.timer.count(test::TimerOp::SetEvent), 1u);
+    EXPECT_EQ(fake.timer.count(test::TimerOp::FlushEvent), 1u);
+    EXPECT_FALSE(fake.timer.running());
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -12,6 +12,7 @@
 #include "app/message_boxes.h"
 #include "engine/updater_state.h"
 #include "platform/real_time.h"
+#include "tests/doubles/fake_timer_platform.h"
 
 namespace pxr9::testing {
 
@@ -157,41 +158,6 @@ class FakeMidiIn final : public MidiInService {
     MidiHeader* lent_ = nullptr;
 };
 
-// Records the poll timer's start, drain and stop; never ticks, so no reply is ever dispatched.
-class FakeTimer final : public TimerPlatform {
-  public:
-    TimerCallback callback = nullptr;
-    std::uintptr_t userData = 0;
-    std::uint32_t period = 0;
-    bool running = false;
-    int starts = 0;
-    int drains = 0;
-
-    int getDevCaps(TimerCaps& caps) override {
-        caps = {1, 1000000};
-        return 0;
-    }
-    int beginPeriod(std::uint32_t) override { return 0; }
-    int endPeriod(std::uint32_t) override { return 0; }
-    std::uint32_t setEvent(std::uint32_t delayMs, std::uint32_t, TimerCallback cb,
-                           std::uintptr_t data, std::uint32_t) override {
-        callback = cb;
-        userData = data;
-        period = delayMs;
-        running = true;
-        ++starts;
-        return 7;
-    }
-    int killEvent(std::uint32_t) override {
-        running = false;
-        return 0;
-    }
-    int flushEvent(std::uint32_t) override {
-        ++drains;
-        return 0;
-    }
-};
-
 // Pauses cost nothing: tests never wait for time to pass.
 class InstantClock final : public Clock {
   public:
@@ -221,7 +187,7 @@ class RecordingBoxes final : public MessageBoxes {
 struct FakePlatform {
     FakeMidiIn in;
     FakeMidiOut out;
-    FakeTimer timer;
+    test::FakeTimerPlatform timer;
     RealReplyEvent event;
     InstantClock clock;
 

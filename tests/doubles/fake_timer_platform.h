@@ -52,6 +52,7 @@ class FakeTimerPlatform final : public TimerPlatform {
     bool running() const;
 
     struct EventArgs {
+        TimerCallback callback = nullptr;
         std::uint32_t delayMs = 0;
         std::uint32_t resolution = 0;
         std::uint32_t flags = 0;
@@ -110,7 +111,7 @@ inline std::uint32_t FakeTimerPlatform::setEvent(std::uint32_t delayMs, std::uin
                                                  TimerCallback callback, std::uintptr_t userData,
                                                  std::uint32_t flags) {
     std::lock_guard lock(mutex_);
-    last_ = {delayMs, resolution, flags, userData};
+    last_ = {callback, delayMs, resolution, flags, userData};
     if (failSetEvent_ || callback == nullptr || liveId_ != 0) {
         calls_.push_back({TimerOp::SetEvent, 0});
         return 0;
