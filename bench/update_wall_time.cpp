@@ -23,7 +23,7 @@ using Clock = std::chrono::steady_clock;
 
 // Takes the moment of every accepted block (a progress position while writing).
 class TimingSurface final : public pxr9::DialogSurface {
-public:
+  public:
     void setStatusText(const std::string& text) override { status = text; }
     void setStepText(const std::string&) override {}
     void setProgressRange(std::int32_t, std::int32_t upper) override { writing = upper > 10; }
@@ -75,7 +75,8 @@ int main() {
     event.reset();
 
     const auto start = Clock::now();
-    std::thread worker([&] { pxr9::updateWorker(state); });
+    pxr9::ProcedureOutcome outcome;
+    std::thread worker([&] { outcome = pxr9::runUpdate(state); });
     worker.join();
     const double total = std::chrono::duration<double>(Clock::now() - start).count();
     state.timer.stop();
@@ -97,5 +98,5 @@ int main() {
         std::printf("block send to acceptance: median %.3f ms, p99 %.3f ms\n",
                     percentile(latencies, 0.5), percentile(latencies, 0.99));
     }
-    return surface.status == "Version update completed." ? 0 : 1;
+    return outcome.isCompleted() ? 0 : 1;
 }

@@ -174,17 +174,23 @@ bool runSeed(std::uint64_t seed, VirtualWorld& world, const SmallImages& images,
         state.out.open(0);
         state.in.open(0);
         state.busy.store(1);
-        updateWorker(state);
+        const ProcedureOutcome result = runUpdate(state);
 
-        const auto outcome = surface.outcome();
-        const bool errorShown = std::any_of(outcome.begin(), outcome.end(), [](const auto& c) {
-            return c.rfind("error:", 0) == 0;
-        });
+        const auto calls = surface.outcome();
+        std::string lastError;
+        for (const auto& call : calls) {
+            if (call.rfind("error:", 0) == 0) lastError = call.substr(6);
+        }
+        const bool errorShown = !lastError.empty();
         const bool completed = surface.status() == kCompleted;
         const auto flash = world.device().flash();
         if (completed == errorShown) {
             ADD_FAILURE() << "seed " << seed << ": completion " << completed << ", error "
                           << errorShown;
+            told = false;
+        } else if (result != (completed ? ProcedureOutcome::completed()
+                                        : ProcedureOutcome::failed(lastError))) {
+            ADD_FAILURE() << "seed " << seed << ": the caller was told " << result;
             told = false;
         } else if (completed) {
             if (const auto at = firstDifference(flash, map)) {

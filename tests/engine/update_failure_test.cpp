@@ -155,9 +155,12 @@ TEST_P(UpdateFailure, ShowsItsTextThenHandsTheControlsBack) {
     EngineHarness h(config);
     c.arrange(h);
 
-    EXPECT_EQ(updateWorker(h.state), 0);
+    const ProcedureOutcome outcome = runUpdate(h.state);
 
     EXPECT_EQ(h.surface.outcome(), c.outcome);
+    // The caller is told what the user was shown.
+    EXPECT_EQ(outcome, c.outcome == kSuccess ? ProcedureOutcome::completed()
+                                             : ProcedureOutcome::failed(c.outcome[0].substr(6)));
     EXPECT_EQ(h.state.busy.load(), 0);
     const auto sent = h.world.sent();
     if (c.erasesSent >= 0) {
@@ -218,7 +221,7 @@ TEST(UpdateFailureDetail, ALateBlockAnswerAndARefusalStillWriteEveryBlock) {
     faults(h).late(RequestKind::WriteBlock, Occurrences::only(1), 1500);
     faults(h).refuse(RequestKind::WriteBlock, Occurrences::only(7), 2);
 
-    updateWorker(h.state);
+    EXPECT_EQ(runUpdate(h.state), ProcedureOutcome::completed());
 
     EXPECT_EQ(h.surface.outcome(), kSuccess);
     EXPECT_EQ(firstFlashMismatch(h.world.device().flash(), config, true), "");
@@ -246,7 +249,7 @@ TEST(UpdateFailureDetail, ADeviceThatNeverFallsQuietAfterATimeoutIsNotTrusted) {
             }
         });
 
-    updateWorker(h.state);
+    EXPECT_EQ(runUpdate(h.state), ProcedureOutcome::failed("Time out error(2)"));
 
     EXPECT_EQ(h.surface.outcome(), kTimeout2);
     EXPECT_EQ(sentWithCommand(h.world.sent(), 0x02).size(), 1u);

@@ -55,6 +55,7 @@ TEST_P(VersionReport, ShowsDeviceStampsBesideTheCarriedOnes) {
 
     EXPECT_EQ(versionCheckWorker(h.state), 0);
 
+    // The report is shown by the completion's handler, on the dialog's thread.
     EXPECT_EQ(h.surface.outcome(), std::vector<std::string>{"done:0"});
     EXPECT_EQ(buildVersionReport(h.state), c.report);
     EXPECT_FALSE(h.state.out.isOpen());
@@ -143,6 +144,14 @@ TEST_P(FailedVersionCheck, PostsFailureAndClosesThePorts) {
     EXPECT_EQ(h.surface.outcome(), GetParam().outcome);
     EXPECT_FALSE(h.state.out.isOpen());
     EXPECT_FALSE(h.state.in.isOpen());
+}
+
+TEST_P(FailedVersionCheck, TellsTheCallerTheBoxItShowedIfAny) {
+    EngineHarness h(deviceWith(k110, k100, k100));
+    GetParam().arrange(h);
+    const std::string& first = GetParam().outcome.front();
+    const std::string shown = first.rfind("error:", 0) == 0 ? first.substr(6) : "";
+    EXPECT_EQ(runVersionCheck(h.state), ProcedureOutcome::failed(shown));
 }
 
 // Whatever fails, the controls come back with the completion message alone, after both ports

@@ -105,13 +105,13 @@ int CliSession::openPorts(const CliCommand& command) {
     state_.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state_.link));
     state_.out.close();
     if (state_.out.open(out.device) != 0) {
-        surface_.showError(loadMessage(kMsgCantOpenMidiOut));
+        showPortError(kMsgCantOpenMidiOut);
         if (!aborted_.load()) err_ << outProblem << std::flush;
         return kExitFailure;
     }
     state_.in.close();
     if (state_.in.open(in.device) == 0) {
-        surface_.showError(loadMessage(kMsgCantOpenMidiIn));
+        showPortError(kMsgCantOpenMidiIn);
         if (!aborted_.load()) err_ << inProblem << std::flush;
         return kExitFailure;
     }
@@ -125,15 +125,23 @@ void CliSession::closePorts() {
     state_.timer.drainAndStop();
 }
 
-void CliSession::runWorker(int (*worker)(UpdaterState&)) {
+void CliSession::showPortError(std::uint32_t messageId) {
+    lastError_ = loadMessage(messageId);
+    surface_.showError(lastError_);
+}
+
+ProcedureOutcome CliSession::runWorker(ProcedureOutcome (*procedure)(UpdaterState&)) {
+    ProcedureOutcome outcome = ProcedureOutcome::aborted();
     {
         std::lock_guard lock(startMutex_);
-        if (aborted_.load()) return;
+        if (aborted_.load()) return outcome;
         state_.busy.store(1);
         state_.link.replyEvent.reset();
-        worker_ = std::thread([this, worker] { worker(state_); });
+        worker_ = std::thread([this, procedure, &outcome] { outcome = procedure(state_); });
     }
     worker_.join();  // joinable: started above, and joined only here
+    if (!outcome.message.empty()) lastError_ = outcome.message;
+    return outcome;
 }
 
 bool CliSession::stampsMatch() const {
@@ -148,7 +156,7 @@ void CliSession::finish(const std::string& shown) {
     } else if (!portError_.empty()) {
         result_.message = portError_;
     } else {
-        result_.message = surface_.errorShown() ? surface_.lastError() : shown;
+        result_.message = lastError_.empty() ? shown : lastError_;
     }
 }
 
@@ -167,10 +175,9 @@ int CliSession::update(const CliCommand& command) {
         finish({});
         return code;
     }
-    runWorker(updateWorker);
+    const ProcedureOutcome outcome = runWorker(runUpdate);
     surface_.endLine();
-    const bool updated = !aborted_.load() && !surface_.errorShown() &&
-                         surface_.status() == loadMessage(kMsgUpdateCompleted);
+    const bool updated = !aborted_.load() && outcome.isCompleted();
     finish(surface_.status());
     if (!updated || !(command.verify || command.json)) {
         closePorts();
@@ -199,10 +206,9 @@ int CliSession::checkVersions(const CliCommand& command, std::optional<StampSet>
         closePorts();
         return code;
     }
-    surface_.clearVersionCheckResult();
-    runWorker(versionCheckWorker);
+    const ProcedureOutcome outcome = runWorker(runVersionCheck);
     closePorts();
-    if (aborted_.load() || surface_.versionCheckResult() != 0) return kExitFailure;
+    if (aborted_.load() || !outcome.isCompleted()) return kExitFailure;
     read =
         StampSet{state_.deviceSystemVersion, state_.devicePresetVersion, state_.deviceBootVersion};
     result_.carried = StampSet{state_.carriedSystemVersion, state_.carriedPresetVersion,

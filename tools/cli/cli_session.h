@@ -5,6 +5,7 @@
 #include <ostream>
 #include <thread>
 
+#include "engine/procedure_outcome.h"
 #include "engine/updater_state.h"
 #include "tools/cli/cli_options.h"
 #include "tools/cli/console_surface.h"
@@ -48,8 +49,10 @@ class CliSession {
     // last error box, else `shown`.
     void finish(const std::string& shown);
     void closePorts();
-    // Starts the worker unless aborted, and waits for it to end.
-    void runWorker(int (*worker)(UpdaterState&));
+    // Shows the box of a port that could not be opened.
+    void showPortError(std::uint32_t messageId);
+    // Runs `procedure` on the worker unless aborted, and returns its outcome once it has ended.
+    ProcedureOutcome runWorker(ProcedureOutcome (*procedure)(UpdaterState&));
     bool stampsMatch() const;
 
     MidiInService& inputs_;
@@ -63,6 +66,7 @@ class CliSession {
     std::thread worker_;
     RunResult result_;
     std::string portError_;  // a port given on the command line that is not there
+    std::string lastError_;  // the text of the last error box, empty while none was shown
 };
 
 }  // namespace pxr9::tools
