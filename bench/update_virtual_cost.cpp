@@ -17,7 +17,7 @@ void BM_WholeUpdateOnVirtualClock(benchmark::State& bench) {
         bench.PauseTiming();
         auto harness = std::make_unique<pxr9::testing::EngineHarness>(config);
         bench.ResumeTiming();
-        const pxr9::ProcedureOutcome outcome = pxr9::runUpdate(harness->state);
+        const pxr9::ProcedureOutcome outcome = harness->run(pxr9::runUpdate);
         bench.PauseTiming();
         if (!outcome.isCompleted()) {
             bench.SkipWithError("update failed");

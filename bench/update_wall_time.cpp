@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
+#include "engine/device_session.h"
 #include "engine/update_procedure.h"
 #include "engine/version_report.h"
 #include "midi/real_timer_platform.h"
-#include "protocol/dispatcher.h"
 #include "protocol/real_time.h"
 #include "tests/harness/live_device.h"
 #include "tests/harness/surface_recorder.h"
@@ -68,18 +68,14 @@ int main() {
     pxr9::RealClock clock;
     TimingSurface surface;
     pxr9::UpdaterState state({device.input(), device.output(), timer, event, clock}, surface);
-    state.timer.start(pxr9::onPollTimer, reinterpret_cast<std::uintptr_t>(&state.link));
-    state.out.open(0);
-    state.in.open(0);
-    state.busy = 1;
-    event.reset();
+    pxr9::ThreadWorkerRunner worker;
+    pxr9::DeviceSession session(state, worker);
+    if (session.openPorts(0, 0)) return 1;
 
     const auto start = Clock::now();
-    pxr9::ProcedureOutcome outcome;
-    std::thread worker([&] { outcome = pxr9::runUpdate(state); });
-    worker.join();
+    const pxr9::ProcedureOutcome outcome = session.run(pxr9::runUpdate);
     const double total = std::chrono::duration<double>(Clock::now() - start).count();
-    state.timer.stop();
+    session.closePorts();
 
     std::vector<double> latencies;
     {

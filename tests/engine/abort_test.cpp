@@ -56,7 +56,7 @@ TEST_P(UpdateAbort, EndsWithoutAWordAndSendsNothingMore) {
     h.world.device().faults().noAnswer(c.unanswered, Occurrences::every());
     h.world.whenHostSends(c.abortAfter, [&h] { storeAbortAndSignal(h.state); });
 
-    EXPECT_EQ(runUpdate(h.state), ProcedureOutcome::aborted());
+    EXPECT_EQ(h.run(runUpdate), ProcedureOutcome::aborted());
 
     EXPECT_TRUE(h.surface.outcome().empty());
     EXPECT_EQ(h.state.busy.load(), 1);  // the controls stay as they are: the dialog is going
@@ -83,7 +83,7 @@ TEST_P(VersionCheckAbort, EndsWithoutAWordAndNoMoreReads) {
     h.world.device().faults().noAnswer(c.unanswered, c.which);
     h.world.whenHostSends(c.abortAfter, [&h] { h.state.requestAbort(); });
 
-    EXPECT_EQ(runVersionCheck(h.state), ProcedureOutcome::aborted());
+    EXPECT_EQ(h.run(runVersionCheck), ProcedureOutcome::aborted());
 
     EXPECT_TRUE(h.surface.outcome().empty());
     const auto sent = h.world.sent();
@@ -115,7 +115,7 @@ TEST(UpdateAbortDetail, AReplyArrivingAfterTheAbortDoesNotReviveTheWorker) {
         interpretMessage(h.state.link, accepted, sizeof accepted);
     });
 
-    EXPECT_EQ(runUpdate(h.state), ProcedureOutcome::aborted());
+    EXPECT_EQ(h.run(runUpdate), ProcedureOutcome::aborted());
 
     EXPECT_TRUE(h.surface.outcome().empty());
     EXPECT_EQ(sentWithCommand(h.world.sent(), 0x0A).size(), 1u);

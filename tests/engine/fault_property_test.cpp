@@ -19,12 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/device_session.h"
 #include "engine/product_profile.h"
 #include "engine/reply_wait.h"
 #include "engine/update_procedure.h"
-#include "protocol/dispatcher.h"
 #include "sim/flash_contents.h"
 #include "sim/flash_layout.h"
+#include "tests/harness/inline_worker_runner.h"
 #include "tests/harness/surface_recorder.h"
 #include "tests/harness/virtual_world.h"
 
@@ -170,11 +171,10 @@ bool runSeed(std::uint64_t seed, VirtualWorld& world, const SmallImages& images,
     bool told = true;
     {
         UpdaterState state(world.platform(), surface, images.lookup());
-        state.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state.link));
-        state.out.open(0);
-        state.in.open(0);
-        state.busy.store(1);
-        const ProcedureOutcome result = runUpdate(state);
+        InlineWorkerRunner worker;
+        DeviceSession session(state, worker);
+        if (session.openPorts(0, 0)) ADD_FAILURE() << "the simulated device's ports do not open";
+        const ProcedureOutcome result = session.run(runUpdate);
 
         const auto calls = surface.outcome();
         std::string lastError;

@@ -34,7 +34,7 @@ TEST_P(FullUpdate, WritesTheMemoryMapAndReportsCompletion) {
     const sim::SimConfig config = deviceWithOldBoot(GetParam().timing);
     EngineHarness h(config);
 
-    EXPECT_EQ(runUpdate(h.state), ProcedureOutcome::completed());
+    EXPECT_EQ(h.run(runUpdate), ProcedureOutcome::completed());
 
     EXPECT_EQ(h.surface.outcome(), (std::vector<std::string>{"release", "start:0"}));
     EXPECT_EQ(h.surface.status(), "Version update completed.");
@@ -73,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(Timing, FullUpdate,
 
 TEST(FullUpdate, StatusLineShowsTheOffsetOfTheBlockBeingSent) {
     EngineHarness h(deviceWithOldBoot(sim::TimingModel::instant()));
-    updateWorker(h.state);
+    h.runWorker(updateWorker);
     const auto calls = h.surface.calls();
     auto has = [&](const std::string& call) {
         return std::find(calls.begin(), calls.end(), call) != calls.end();
@@ -89,7 +89,7 @@ TEST(FullUpdate, EqualBootStampsSkipTheBootStepsButNotTheirCounter) {
     const sim::SimConfig config;  // the device already holds boot stamp "1.00"
     EngineHarness h(config);
 
-    EXPECT_EQ(runUpdate(h.state), ProcedureOutcome::completed());
+    EXPECT_EQ(h.run(runUpdate), ProcedureOutcome::completed());
 
     EXPECT_EQ(h.surface.outcome(), (std::vector<std::string>{"release", "start:0"}));
     const auto steps = h.surface.steps();
@@ -106,7 +106,7 @@ TEST(FullUpdate, EqualBootStampsSkipTheBootStepsButNotTheirCounter) {
 TEST(FullUpdate, AcceptedDeviceIdentityGoesIntoTheHostsIdentityReply) {
     EngineHarness h;
     EXPECT_EQ(h.state.link.hostIdentity.load(), 0u);
-    updateWorker(h.state);
+    h.runWorker(updateWorker);
     EXPECT_EQ(h.state.link.hostIdentity.load(), 0x0010006Eu);
     EXPECT_EQ(h.state.link.modelId(), 0x6E);
 }
