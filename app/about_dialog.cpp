@@ -6,7 +6,7 @@
 
 #include "app/app_icon.h"
 #include "app/dialog_units.h"
-#include "app/instance_name.h"
+#include "platform/instance_name.h"
 
 namespace pxr9 {
 

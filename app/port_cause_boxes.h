@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/message_boxes.h"
-#include "midi/backends/port_notes.h"
+#include "platform/midi/port_notes.h"
 
 namespace pxr9 {
 

@@ -6,11 +6,6 @@
 
 namespace pxr9 {
 
-std::string refusalText(int limit) {
-    return "It is forbidden to launch more than " + std::to_string(limit) +
-           " instance of this application.";
-}
-
 UpdaterApp::UpdaterApp(MessageBoxes& boxes, RunDialog runDialog, std::string instanceNameBase)
     : boxes_(boxes),
       runDialog_(std::move(runDialog)),
@@ -25,7 +20,7 @@ bool UpdaterApp::InitInstance() {
     }
     // The executable's name stands as the caption, as there is no window title yet.
     const QString caption = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    boxes_.show(nullptr, QString::fromStdString(refusalText(kMaxInstances)), caption,
+    boxes_.show(nullptr, QString::fromStdString(copyLimitText(kMaxInstances)), caption,
                 BoxIcon::Warning);
     return false;
 }

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "app/instance_lock.h"
 #include "app/message_boxes.h"
+#include "platform/instance_lock.h"
 
 namespace pxr9 {
 
@@ -33,8 +33,5 @@ class UpdaterApp {
     std::optional<InstanceLock> instanceLock_;
     int instanceNumber_ = 0;
 };
-
-// "It is forbidden to launch more than 20 instance of this application."
-std::string refusalText(int limit);
 
 }  // namespace pxr9

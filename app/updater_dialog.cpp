@@ -14,12 +14,12 @@
 #include "app/about_dialog.h"
 #include "app/app_icon.h"
 #include "app/dialog_units.h"
-#include "app/instance_name.h"
 #include "engine/message_table.h"
 #include "engine/update_procedure.h"
 #include "engine/version_check.h"
 #include "engine/version_report.h"
 #include "midi/port_selection.h"
+#include "platform/instance_name.h"
 
 namespace pxr9 {
 

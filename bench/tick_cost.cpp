@@ -6,9 +6,9 @@
 
 #include "midi/midi_out_port.h"
 #include "midi/receive_queue.h"
+#include "platform/real_time.h"
 #include "protocol/device_link.h"
 #include "protocol/dispatcher.h"
-#include "protocol/real_time.h"
 #include "tests/support/fake_midi_out_service.h"
 
 namespace {

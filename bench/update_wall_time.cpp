@@ -12,8 +12,8 @@
 #include "engine/device_session.h"
 #include "engine/update_procedure.h"
 #include "engine/version_report.h"
-#include "midi/real_timer_platform.h"
-#include "protocol/real_time.h"
+#include "platform/real_time.h"
+#include "platform/real_timer_platform.h"
 #include "tests/harness/live_device.h"
 #include "tests/harness/surface_recorder.h"
 

@@ -11,7 +11,7 @@
 
 #include "app/message_boxes.h"
 #include "engine/updater_state.h"
-#include "protocol/real_time.h"
+#include "platform/real_time.h"
 
 namespace pxr9::testing {
 

@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/instance_lock.h"
 #include "app/updater_app.h"
+#include "platform/instance_lock.h"
 #include "tests/app/fake_platform.h"
 
 extern char** environ;

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/instance_lock.h"
+#include "platform/instance_lock.h"
 
 int main(int argc, char* argv[]) {
     if (argc != 2) return 2;

@@ -9,13 +9,13 @@
 #include <cstdio>
 
 #include "app/message_boxes.h"
-#include "app/program_platform.h"
 #include "app/updater_dialog.h"
+#include "platform/system_platform.h"
 
 namespace {
 
 class PrintedBoxes final : public pxr9::MessageBoxes {
-public:
+  public:
     void show(QWidget*, const QString& text, const QString& caption, pxr9::BoxIcon) override {
         std::fprintf(stderr, "box %s: %s\n", qPrintable(caption), qPrintable(text));
         ++shown;
@@ -28,7 +28,7 @@ public:
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     PrintedBoxes boxes;
-    pxr9::ProgramPlatform platform;
+    pxr9::SystemPlatform platform;
     pxr9::UpdaterDialog dialog(platform.platform(), 1, boxes);
     dialog.show();
     std::printf("selected: in \"%s\", out \"%s\"\n", qPrintable(dialog.midiInList()->currentText()),

@@ -1,4 +1,4 @@
-#include "midi/real_timer_platform.h"
+#include "platform/real_timer_platform.h"
 
 #include <gtest/gtest.h>
 

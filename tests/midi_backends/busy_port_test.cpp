@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "midi/backends/blocking_sender.h"
-#include "midi/backends/paced_sink.h"
-#include "midi/backends/port_notes.h"
-#include "midi/backends/rawmidi_holders.h"
+#include "platform/midi/blocking_sender.h"
+#include "platform/midi/paced_sink.h"
+#include "platform/midi/port_notes.h"
+#include "platform/midi/rawmidi_holders.h"
 #include "recorder_fixture.h"
 
 namespace pxr9 {

@@ -10,10 +10,10 @@
 #include <thread>
 #include <utility>
 
-#include "midi/backends/blocking_sender.h"
-#include "midi/backends/stream_connections.h"
-#include "midi/backends/stream_reader.h"
 #include "pipe_stream.h"
+#include "platform/midi/blocking_sender.h"
+#include "platform/midi/stream_connections.h"
+#include "platform/midi/stream_reader.h"
 #include "recorder_fixture.h"
 
 namespace pxr9 {

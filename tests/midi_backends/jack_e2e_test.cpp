@@ -11,14 +11,14 @@
 #include <string>
 #include <thread>
 
-#include "midi/backends/jack_backend.h"
-#include "midi/backends/jack_client.h"
-#include "midi/backends/jack_midi_in.h"
-#include "midi/backends/jack_midi_out.h"
-#include "midi/backends/jack_session.h"
-#include "midi/backends/rawmidi_backend.h"
-#include "midi/backends/system_midi_services.h"
 #include "midi/midi_out_port.h"
+#include "platform/midi/jack_backend.h"
+#include "platform/midi/jack_client.h"
+#include "platform/midi/jack_midi_in.h"
+#include "platform/midi/jack_midi_out.h"
+#include "platform/midi/jack_session.h"
+#include "platform/midi/rawmidi_backend.h"
+#include "platform/midi/system_midi_services.h"
 #include "recorder_fixture.h"
 
 namespace pxr9 {

@@ -8,8 +8,8 @@
 #include <future>
 #include <string>
 
-#include "midi/backends/jack_client.h"
-#include "midi/backends/jack_midi_out.h"
+#include "platform/midi/jack_client.h"
+#include "platform/midi/jack_midi_out.h"
 
 namespace pxr9 {
 namespace {

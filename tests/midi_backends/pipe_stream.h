@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "midi/backends/byte_stream.h"
+#include "platform/midi/byte_stream.h"
 
 namespace pxr9::test {
 

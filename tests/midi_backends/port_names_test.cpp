@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "midi/backends/jack_names.h"
-#include "midi/backends/rawmidi_names.h"
+#include "platform/midi/jack_names.h"
+#include "platform/midi/rawmidi_names.h"
 
 namespace pxr9 {
 namespace {

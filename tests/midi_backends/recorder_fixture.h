@@ -6,8 +6,8 @@
 #include <mutex>
 #include <vector>
 
-#include "midi/backends/sysex_recorder.h"
 #include "midi/midi_service.h"
+#include "platform/midi/sysex_recorder.h"
 
 namespace pxr9::test {
 

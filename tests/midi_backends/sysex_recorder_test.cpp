@@ -1,4 +1,4 @@
-#include "midi/backends/sysex_recorder.h"
+#include "platform/midi/sysex_recorder.h"
 
 #include <gtest/gtest.h>
 

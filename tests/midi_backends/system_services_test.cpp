@@ -6,12 +6,12 @@
 #include <csignal>
 #include <thread>
 
-#include "midi/backends/stream_connections.h"
-#include "midi/backends/system_midi_in.h"
-#include "midi/backends/system_midi_out.h"
 #include "midi/midi_in_port.h"
 #include "midi/midi_out_port.h"
 #include "pipe_stream.h"
+#include "platform/midi/stream_connections.h"
+#include "platform/midi/system_midi_in.h"
+#include "platform/midi/system_midi_out.h"
 #include "recorder_fixture.h"
 
 namespace pxr9 {

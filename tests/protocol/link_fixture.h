@@ -4,8 +4,8 @@
 
 #include "midi/midi_out_port.h"
 #include "midi/receive_queue.h"
+#include "platform/real_time.h"
 #include "protocol/device_link.h"
-#include "protocol/real_time.h"
 #include "recording_out_service.h"
 
 namespace pxr9::test {

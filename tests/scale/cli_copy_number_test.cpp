@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/instance_lock.h"
-#include "app/instance_name.h"
+#include "platform/instance_lock.h"
+#include "platform/instance_name.h"
 #include "tools/cli/copy_number.h"
 
 namespace pxr9::tools {

@@ -12,9 +12,4 @@ CopyNumberClaim claimCopyNumber(CliCommand& command, const std::string& base, in
     return CopyNumberClaim{false, std::move(numbered->lock)};
 }
 
-std::string copyLimitText(int limit) {
-    return "It is forbidden to launch more than " + std::to_string(limit) +
-           " instance of this application.";
-}
-
 }  // namespace pxr9::tools

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "app/instance_lock.h"
-#include "app/instance_name.h"
+#include "platform/instance_lock.h"
+#include "platform/instance_name.h"
 #include "tools/cli/cli_options.h"
 
 namespace pxr9::tools {
@@ -20,8 +20,5 @@ struct CopyNumberClaim {
 // explicit --instance names the ports itself, so neither takes a number.
 CopyNumberClaim claimCopyNumber(CliCommand& command, const std::string& base = kUpdaterTitle,
                                 int limit = kMaxInstances);
-
-// "It is forbidden to launch more than 20 instance of this application."
-std::string copyLimitText(int limit = kMaxInstances);
 
 }  // namespace pxr9::tools

@@ -9,12 +9,13 @@
 #include <thread>
 #include <vector>
 
+#include "platform/instance_name.h"
+#include "platform/system_platform.h"
 #include "tools/cli/cli_options.h"
 #include "tools/cli/cli_session.h"
 #include "tools/cli/console_surface.h"
 #include "tools/cli/copy_number.h"
 #include "tools/cli/run_result.h"
-#include "tools/cli/system_platform.h"
 
 namespace {
 
@@ -68,10 +69,10 @@ int main(int argc, char** argv) {
     const CopyNumberClaim copy = claimCopyNumber(command);
     if (copy.refused) {
         // The dialog shows this under the program's name, not under "Error".
-        std::cerr << "pxr9-cli: " << copyLimitText() << "\n";
+        std::cerr << "pxr9-cli: " << pxr9::copyLimitText() << "\n";
         if (command.json) {
             RunResult refused;
-            refused.message = copyLimitText();
+            refused.message = pxr9::copyLimitText();
             std::cout << resultJson(command, refused, kExitFailure, false) << std::endl;
         }
         return kExitFailure;
@@ -89,7 +90,7 @@ int main(int argc, char** argv) {
     std::ostream& shown = command.json ? std::cerr : std::cout;
     const int shownFd = command.json ? STDERR_FILENO : STDOUT_FILENO;
     ConsoleSurface surface(shown, std::cerr, isatty(shownFd) == 1);
-    SystemPlatform system;
+    pxr9::SystemPlatform system;
     // Who holds a port that cannot be opened and how to free it, or how it was reached anyway.
     system.portNotes().setListener([&surface](const std::string& text) {
         surface.endLine();

@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "midi/backends/byte_stream.h"
-#include "midi/backends/stream_connections.h"
-#include "midi/backends/stream_reader.h"
+#include "platform/midi/byte_stream.h"
+#include "platform/midi/stream_connections.h"
+#include "platform/midi/stream_reader.h"
 #include "sim/sim_device.h"
 #include "tools/sim/sim_options.h"
 #include "tools/sim/sim_server.h"

@@ -1,0 +1,125 @@
+#include "platform/midi/jack_client.h"
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include <cerrno>
+
+namespace pxr9 {
+
+namespace {
+
+// libjack reports a missing server and more on stderr; the programs have no log for it.
+void quietJack(const char*) {}
+
+}  // namespace
+
+std::shared_ptr<JackClient> JackClient::open(const std::string& name, std::string& why) {
+    static const bool quiet = [] {
+        jack_set_error_function(quietJack);
+        jack_set_info_function(quietJack);
+        return true;
+    }();
+    (void)quiet;
+    jack_status_t status{};
+    jack_client_t* raw = jack_client_open(name.c_str(), JackNoStartServer, &status);
+    if (raw == nullptr) {
+        why = (status & JackServerFailed) != 0 ? "no JACK server is running"
+                                               : "the JACK server refused a client";
+        return nullptr;
+    }
+    std::shared_ptr<JackClient> client(new JackClient(raw));
+    jack_set_process_callback(raw, onProcess, client.get());
+    jack_on_shutdown(raw, onShutdown, client.get());
+    if (jack_activate(raw) != 0) {
+        why = "the JACK server did not activate the client";
+        return nullptr;  // the destructor closes it
+    }
+    return client;
+}
+
+JackClient::JackClient(jack_client_t* client) : client_(client) {}
+
+JackClient::~JackClient() {
+    // After jack_deactivate no process callback runs; after jack_client_close no callback
+    // at all. Only then are the members the callbacks use destroyed.
+    jack_deactivate(client_);
+    jack_client_close(client_);
+}
+
+template <class Visit>
+void JackClient::forEachEndpoint(Visit visit) noexcept {
+    // seq_cst on inside_ and detaching_: either detach sees this callback inside, or this
+    // callback sees the detach waiting and wakes it.
+    inside_.fetch_add(1);
+    for (std::atomic<JackEndpoint*>& slot : endpoints_) {
+        if (JackEndpoint* endpoint = slot.load()) visit(*endpoint);
+    }
+    if (inside_.fetch_sub(1) == 1 && detaching_.load()) left_.post();
+}
+
+int JackClient::onProcess(jack_nframes_t frames, void* self) {
+    static_cast<JackClient*>(self)->forEachEndpoint(
+        [frames](JackEndpoint& endpoint) { endpoint.process(frames); });
+    return 0;
+}
+
+void JackClient::onShutdown(void* self) {
+    auto* client = static_cast<JackClient*>(self);
+    client->lost_.store(true);
+    client->forEachEndpoint([](JackEndpoint& endpoint) { endpoint.serverLost(); });
+}
+
+std::vector<std::string> JackClient::midiPorts(bool sinks) {
+    std::vector<std::string> names;
+    const char** found = jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE,
+                                        sinks ? JackPortIsInput : JackPortIsOutput);
+    if (found == nullptr) return names;
+    for (const char** name = found; *name != nullptr; ++name) names.emplace_back(*name);
+    jack_free(found);
+    return names;
+}
+
+jack_port_t* JackClient::registerPort(const std::string& shortName, bool output) {
+    if (lost()) return nullptr;
+    return jack_port_register(client_, shortName.c_str(), JACK_DEFAULT_MIDI_TYPE,
+                              output ? JackPortIsOutput : JackPortIsInput, 0);
+}
+
+void JackClient::unregisterPort(jack_port_t* port) {
+    if (port != nullptr) jack_port_unregister(client_, port);
+}
+
+bool JackClient::connect(jack_port_t* ours, const std::string& theirs) {
+    if (lost()) return false;
+    const char* own = jack_port_name(ours);
+    const int made = (jack_port_flags(ours) & JackPortIsOutput) != 0
+                         ? jack_connect(client_, own, theirs.c_str())
+                         : jack_connect(client_, theirs.c_str(), own);
+    return made == 0 || made == EEXIST;
+}
+
+bool JackClient::attach(JackEndpoint& endpoint) {
+    std::lock_guard lock(changeMutex_);
+    for (std::atomic<JackEndpoint*>& slot : endpoints_) {
+        if (slot.load() == nullptr) {
+            slot.store(&endpoint);
+            return true;
+        }
+    }
+    return false;
+}
+
+void JackClient::detach(JackEndpoint& endpoint) {
+    std::lock_guard lock(changeMutex_);
+    for (std::atomic<JackEndpoint*>& slot : endpoints_) {
+        if (slot.load() == &endpoint) slot.store(nullptr);
+    }
+    // A callback that entered before the store may still be inside the endpoint; one that
+    // enters after it cannot reach it. Wait until none is inside.
+    detaching_.store(true);
+    while (inside_.load() != 0) left_.wait();
+    detaching_.store(false);
+}
+
+}  // namespace pxr9

@@ -1,0 +1,114 @@
+#include "platform/midi/jack_midi_out.h"
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+#include <jack/ringbuffer.h>
+
+namespace pxr9 {
+
+namespace {
+
+using Length = std::uint32_t;  // before each message in the ring
+// Room for the largest message and another one queued behind it.
+constexpr std::size_t kRingBytes = 2 * (sizeof(Length) + JackMidiOut::kLargestMessage);
+
+}  // namespace
+
+std::unique_ptr<JackMidiOut> JackMidiOut::open(std::shared_ptr<JackClient> client,
+                                               const std::string& shortName,
+                                               std::chrono::milliseconds bound) {
+    auto port = std::make_unique<JackMidiOut>(std::move(client), bound);
+    if (port->ring_ == nullptr || !port->JackMidiPort::open(shortName, true)) return nullptr;
+    return port;
+}
+
+JackMidiOut::JackMidiOut(std::shared_ptr<JackClient> client, std::chrono::milliseconds bound)
+    : JackMidiPort(std::move(client)),
+      bound_(bound),
+      ring_(jack_ringbuffer_create(kRingBytes)),
+      capacity_(ring_ != nullptr ? jack_ringbuffer_write_space(ring_) : 0),
+      event_(sizeof(Length) + kLargestMessage) {}
+
+JackMidiOut::~JackMidiOut() {
+    close();  // no cycle runs in process() from here on
+    if (ring_ != nullptr) jack_ringbuffer_free(ring_);
+}
+
+bool JackMidiOut::stopped() const {
+    return cancelled_.load() || serverGone();
+}
+
+template <class Ready>
+bool JackMidiOut::await(Ready ready, Deadline deadline) {
+    while (true) {
+        if (stopped()) return false;
+        if (ready()) return true;
+        if (!wake_.waitUntil(deadline)) return ready() && !stopped();
+    }
+}
+
+bool JackMidiOut::send(const std::uint8_t* data, std::size_t size) {
+    if (data == nullptr || size == 0 || size > kLargestMessage) return false;
+    const Deadline deadline = std::chrono::steady_clock::now() + bound_;
+    std::lock_guard lock(sendMutex_);
+    if (stopped()) return false;
+
+    // A send that gave up may have left its message in the ring; wait until it has gone.
+    const std::size_t needed = sizeof(Length) + size;
+    const auto roomFor = [&] {
+        return capacity_ - (written_ - taken_.load(std::memory_order_acquire)) >= needed;
+    };
+    if (!await(roomFor, deadline)) return false;
+    const auto length = static_cast<Length>(size);
+    jack_ringbuffer_write(ring_, reinterpret_cast<const char*>(&length), sizeof length);
+    jack_ringbuffer_write(ring_, reinterpret_cast<const char*>(data), size);
+    written_ += needed;
+    const std::size_t refusedBefore = refused_.load();
+    queued_.store(written_, std::memory_order_release);
+
+    const std::size_t mine = written_;
+    if (!await([&] { return taken_.load(std::memory_order_acquire) >= mine; }, deadline)) {
+        return false;
+    }
+    return refused_.load() == refusedBefore;
+}
+
+void JackMidiOut::cancel() {
+    cancelled_.store(true);
+    wake_.post();
+}
+
+void JackMidiOut::serverLost() noexcept {
+    JackMidiPort::serverLost();
+    wake_.post();
+}
+
+void JackMidiOut::process(std::uint32_t frames) noexcept {
+    noteLink();
+    void* buffer = jack_port_get_buffer(port(), frames);
+    jack_midi_clear_buffer(buffer);
+    const std::size_t emptyRoom = jack_midi_max_event_size(buffer);
+    const std::size_t queued = queued_.load(std::memory_order_acquire);
+    bool took = false;
+    while (queued - read_ >= sizeof(Length)) {
+        Length length = 0;
+        jack_ringbuffer_peek(ring_, reinterpret_cast<char*>(&length), sizeof length);
+        const std::size_t whole = sizeof(Length) + length;
+        if (length <= kLargestMessage && length <= emptyRoom) {
+            jack_ringbuffer_peek(ring_, reinterpret_cast<char*>(event_.data()), whole);
+            // Full for this cycle: the message waits for the next one.
+            if (jack_midi_event_write(buffer, 0, event_.data() + sizeof(Length), length) != 0) {
+                break;
+            }
+        } else {
+            refused_.fetch_add(1);  // would wait for ever
+        }
+        jack_ringbuffer_read_advance(ring_, whole);
+        read_ += whole;
+        taken_.store(read_, std::memory_order_release);
+        took = true;
+    }
+    if (took) wake_.post();
+}
+
+}  // namespace pxr9

@@ -1,0 +1,47 @@
+#include "platform/midi/jack_session.h"
+
+#include "platform/midi/jack_client.h"
+#include "platform/midi/jack_names.h"
+
+namespace pxr9 {
+
+JackSession::JackSession() = default;
+JackSession::~JackSession() = default;
+
+std::shared_ptr<JackClient> JackSession::connect() {
+    // A client the server shut down stays with the ports still open on it; a new one serves
+    // what is opened from now on.
+    if (client_ && client_->lost()) client_.reset();
+    if (!client_) {
+        std::string why;
+        client_ = JackClient::open(std::string(kOwnJackClientName), why);
+    }
+    return client_;
+}
+
+std::shared_ptr<JackClient> JackSession::client() {
+    std::lock_guard lock(mutex_);
+    return connect();
+}
+
+bool JackSession::serverRunning() {
+    return client() != nullptr;
+}
+
+std::string JackSession::portName(const char* kind) {
+    std::lock_guard lock(mutex_);
+    return std::string(kind) + " " + std::to_string(++portsMade_);
+}
+
+std::vector<PortEntry> JackSession::ports(bool sinks) {
+    std::vector<PortEntry> ports;
+    const std::shared_ptr<JackClient> jack = client();
+    if (!jack) return ports;
+    for (const std::string& name : jack->midiPorts(sinks)) {
+        if (isOwnJackPort(name)) continue;
+        ports.push_back({jackPortName(name), name});
+    }
+    return ports;
+}
+
+}  // namespace pxr9

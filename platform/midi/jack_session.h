@@ -1,0 +1,41 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/midi/port_backend.h"
+
+namespace pxr9 {
+
+class JackClient;
+
+// The program's one JACK client: it lists the MIDI ports and carries the ports the program
+// opens. Opened on first use and again after the server went away; opening costs tens of
+// milliseconds, too much for every count that a scan asks for.
+class JackSession {
+  public:
+    JackSession();
+    ~JackSession();
+    JackSession(const JackSession&) = delete;
+    JackSession& operator=(const JackSession&) = delete;
+
+    // Ports that can be sent to (`sinks` true) or received from, without this program's own.
+    std::vector<PortEntry> ports(bool sinks);
+    // Whether a server answers now.
+    bool serverRunning();
+    // The client; null without a server.
+    std::shared_ptr<JackClient> client();
+    // A name for a new port of the client ("out 1", "in 2", ...).
+    std::string portName(const char* kind);
+
+  private:
+    std::shared_ptr<JackClient> connect();
+
+    std::mutex mutex_;
+    std::shared_ptr<JackClient> client_;
+    unsigned portsMade_ = 0;
+};
+
+}  // namespace pxr9

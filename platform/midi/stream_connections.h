@@ -1,0 +1,41 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/midi/blocking_sender.h"
+#include "platform/midi/byte_stream.h"
+#include "platform/midi/port_backend.h"
+#include "platform/midi/stream_reader.h"
+
+namespace pxr9 {
+
+// An output over a byte sink: blocking write of the whole message, then drain.
+class StreamOutput : public OutputConnection {
+  public:
+    explicit StreamOutput(std::unique_ptr<ByteSink> sink)
+        : sink_(std::move(sink)), sender_(*sink_) {}
+    bool send(const std::uint8_t* data, std::size_t size) override {
+        return sender_.send(data, size);
+    }
+    void cancel() override { sender_.cancel(); }
+
+  private:
+    std::unique_ptr<ByteSink> sink_;
+    BlockingSender sender_;
+};
+
+// An input over a byte source, read by a thread of its own while started.
+class StreamInput : public InputConnection {
+  public:
+    StreamInput(std::unique_ptr<ByteSource> source, SysexRecorder& recorder)
+        : source_(std::move(source)), reader_(*source_, recorder) {}
+    ~StreamInput() override { reader_.stop(); }
+    bool start() override { return reader_.start(); }
+    void stop() override { reader_.stop(); }
+
+  private:
+    std::unique_ptr<ByteSource> source_;
+    StreamReader reader_;
+};
+
+}  // namespace pxr9

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "midi/midi_service.h"
+#include "platform/midi/port_backend.h"
+#include "platform/midi/port_directory.h"
+#include "platform/midi/sysex_recorder.h"
+
+namespace pxr9 {
+
+// The input service over several backends, numbering their ports in one order. Each open
+// port records SysEx into the buffers lent to it.
+class SystemMidiIn : public MidiInService {
+  public:
+    explicit SystemMidiIn(std::vector<InputBackend*> backends);
+    ~SystemMidiIn() override;
+
+    int deviceCount() override;
+    bool deviceName(int index, std::string& name) override;
+    int open(MidiHandle& handle, std::int32_t deviceIndex, MidiInCallback callback,
+             void* instance) override;
+    int reset(MidiHandle handle) override;
+    int prepareHeader(MidiHandle handle, MidiHeader& header) override;
+    int addBuffer(MidiHandle handle, MidiHeader& header) override;
+    int start(MidiHandle handle) override;
+    int stop(MidiHandle handle) override;
+    // Refused while the buffer is still lent: it could still be written into.
+    int unprepareHeader(MidiHandle handle, MidiHeader& header) override;
+    int close(MidiHandle handle) override;
+
+  private:
+    struct OpenPort {
+        OpenPort(MidiHandle handle, MidiInCallback callback, void* instance)
+            : recorder(handle, callback, instance) {}
+        ~OpenPort();
+        SysexRecorder recorder;  // declared first: the connection feeding it ends before it
+        std::unique_ptr<InputConnection> connection;
+    };
+
+    std::shared_ptr<OpenPort> find(MidiHandle handle);
+
+    PortDirectory<InputBackend> directory_;
+    std::mutex mutex_;
+    std::map<MidiHandle, std::shared_ptr<OpenPort>> open_;
+    MidiHandle nextHandle_ = 1;
+};
+
+}  // namespace pxr9
