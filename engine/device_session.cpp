@@ -12,11 +12,11 @@ std::optional<PortOpenFailure> DeviceSession::openPorts(std::int32_t outDevice,
                                                         std::int32_t inDevice) {
     state_.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state_.link));
     state_.out.close();
-    if (state_.out.open(outDevice) != 0) {
+    if (!state_.out.open(outDevice)) {
         return failedToOpen(PortOpenFailure::Port::Output, kMsgCantOpenMidiOut);
     }
     state_.in.close();
-    if (state_.in.open(inDevice) == 0) {
+    if (!state_.in.open(inDevice)) {
         return failedToOpen(PortOpenFailure::Port::Input, kMsgCantOpenMidiIn);
     }
     return std::nullopt;

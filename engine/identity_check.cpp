@@ -22,7 +22,7 @@ ProcedureOutcome checkIdentity(UpdaterState& state, ControlsAfterFailure control
         if (controls == ControlsAfterFailure::Release) releaseControls(state);
         return shown;
     };
-    if (sendIdentityRequest(state.link) != 0) return fail(kMsgCantOpenMidiOut);
+    if (!sendIdentityRequest(state.link)) return fail(kMsgCantOpenMidiOut);
     switch (awaitReply(state, kIdentityTimeoutMs)) {
         case WaitResult::Abort:
             return ProcedureOutcome::aborted();
