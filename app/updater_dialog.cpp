@@ -20,7 +20,6 @@
 #include "engine/version_report.h"
 #include "midi/port_selection.h"
 #include "platform/instance_name.h"
-#include "protocol/dispatcher.h"
 
 namespace pxr9 {
 
@@ -34,16 +33,6 @@ void fillList(QComboBox* list, const std::vector<std::string>& names, int select
     list->clear();
     for (const auto& name : names) list->addItem(fromText(name));
     list->setCurrentIndex(selection);
-}
-
-// The poll timer runs from the opening of the ports for an operation until they are closed:
-// with no input port open nothing can arrive, and an idle dialog should not wake.
-void startPolling(UpdaterState& state) {
-    state.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state.link));
-}
-
-void stopPollingWithoutInput(UpdaterState& state) {
-    if (!state.in.isOpen()) state.timer.drainAndStop();
 }
 
 }  // namespace
@@ -170,20 +159,11 @@ int UpdaterDialog::openPorts() {
         showErrorText(kMsgInProgress);
         return -1;
     }
-    startPolling(state_);
-    state_.out.close();
-    if (state_.out.open(midiOutList_->currentIndex()) != 0) {
-        stopPollingWithoutInput(state_);
-        showErrorText(kMsgCantOpenMidiOut);
-        return -1;
-    }
-    state_.in.close();
-    if (state_.in.open(midiInList_->currentIndex()) == 0) {
-        stopPollingWithoutInput(state_);
-        showErrorText(kMsgCantOpenMidiIn);
-        return -1;
-    }
-    return 0;
+    // The poll timer runs from here until the ports are closed: with no input port open
+    // nothing can arrive, and an idle dialog should not wake.
+    const auto failure =
+        session_.openPorts(midiOutList_->currentIndex(), midiInList_->currentIndex());
+    return failure ? -1 : 0;
 }
 
 void UpdaterDialog::OnExecute() {
@@ -192,27 +172,15 @@ void UpdaterDialog::OnExecute() {
         return;
     }
     if (openPorts() != 0) return;
-    midiInList_->setEnabled(false);
-    midiOutList_->setEnabled(false);
-    executeButton_->setEnabled(false);
-    exitButton_->setEnabled(false);
-    rescanButton_->setEnabled(false);
-    versionCheckButton_->setEnabled(false);
-    state_.busy.store(1);
-    state_.link.replyEvent.reset();
-    host_.start([this] { workers_.update(state_); });
+    setControlsEnabled(false);
+    session_.begin([this] { workers_.update(state_); });
 }
 
 void UpdaterDialog::OnVersionCheck() {
     if (openPorts() != 0) return;
-    midiInList_->setEnabled(false);
-    midiOutList_->setEnabled(false);
-    versionCheckButton_->setEnabled(false);
-    executeButton_->setEnabled(false);
-    rescanButton_->setEnabled(false);
-    state_.busy.store(1);
-    state_.link.replyEvent.reset();
-    host_.start([this] { workers_.versionCheck(state_); });
+    // "Exit" stays: closing the dialog abandons the check.
+    setControlsEnabled(false, ExitButton::Untouched);
+    session_.begin([this] { workers_.versionCheck(state_); });
 }
 
 void UpdaterDialog::OnRescanDevice() {
@@ -226,7 +194,7 @@ void UpdaterDialog::OnVersionCheckDone(std::int32_t result) {
     // Posted as the worker's last act, after it closed both ports: the controls come back
     // only once it has ended, so no new command can meet the ending check.
     host_.join();
-    stopPollingWithoutInput(state_);
+    session_.stopDispatchWithoutInput();
     if (result == 0) pxr9::showVersionReport(state_);
     // The report's box may have been open while the window closed.
     if (destroyed_) return;
@@ -308,12 +276,12 @@ void UpdaterDialog::releaseControls() {
     host_.call([this] { setControlsEnabled(true); });
 }
 
-void UpdaterDialog::setControlsEnabled(bool enabled) {
+void UpdaterDialog::setControlsEnabled(bool enabled, ExitButton exit) {
     midiInList_->setEnabled(enabled);
     midiOutList_->setEnabled(enabled);
     versionCheckButton_->setEnabled(enabled);
     executeButton_->setEnabled(enabled);
-    exitButton_->setEnabled(enabled);
+    if (exit == ExitButton::Along) exitButton_->setEnabled(enabled);
     rescanButton_->setEnabled(enabled);
 }
 

@@ -7,6 +7,7 @@
 
 #include "app/message_boxes.h"
 #include "app/worker_host.h"
+#include "engine/device_session.h"
 #include "engine/dialog_surface.h"
 #include "engine/updater_state.h"
 
@@ -91,7 +92,9 @@ class UpdaterDialog : public QDialog, public DialogSurface {
     void buildControls();
     void initDialog();
     void showErrorText(std::uint32_t messageId);
-    void setControlsEnabled(bool enabled);
+    // Whether "Exit" goes along with the other controls: a version check leaves it enabled.
+    enum class ExitButton { Along, Untouched };
+    void setControlsEnabled(bool enabled, ExitButton exit = ExitButton::Along);
 
     const int instanceNumber_;
     MessageBoxes& boxes_;
@@ -101,6 +104,7 @@ class UpdaterDialog : public QDialog, public DialogSurface {
     UpdaterState state_;
     // Declared after the state: destroyed first, so no worker outlives what it uses.
     WorkerHost host_;
+    DeviceSession session_{state_, host_};
     bool destroyed_ = false;
 
     QComboBox* midiInList_ = nullptr;

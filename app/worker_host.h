@@ -8,6 +8,8 @@
 #include <mutex>
 #include <thread>
 
+#include "engine/worker_runner.h"
+
 namespace pxr9 {
 
 // Runs the dialog's one worker thread and carries the worker's calls onto the GUI thread,
@@ -15,16 +17,16 @@ namespace pxr9 {
 // worker sees each effect before it goes on. Once closed, every pending and later call
 // returns at once without running, so a worker can never be held up by, or reach, a dialog
 // that is going away. Built, started, joined and closed on the GUI thread.
-class WorkerHost {
+class WorkerHost final : public WorkerRunner {
   public:
     WorkerHost();
     // Closes and joins.
-    ~WorkerHost();
+    ~WorkerHost() override;
     WorkerHost(const WorkerHost&) = delete;
     WorkerHost& operator=(const WorkerHost&) = delete;
 
     // Joins an earlier worker (serving its calls meanwhile), then runs `work` on a new thread.
-    void start(std::function<void()> work);
+    void start(std::function<void()> work) override;
 
     // Runs `fn` on the GUI thread and returns after it has run; at once, without running it,
     // once closed. `fn` may outlive the caller's wait (a box still open while closing), so it
@@ -35,7 +37,7 @@ class WorkerHost {
     void post(std::function<void()> fn);
 
     // Waits until the worker has ended, serving its calls meanwhile; a no-op without one.
-    void join();
+    void join() override;
 
     // Refuses every call from now on and releases a worker waiting on one.
     void close();

@@ -17,9 +17,9 @@ void BM_WholeUpdateOnVirtualClock(benchmark::State& bench) {
         bench.PauseTiming();
         auto harness = std::make_unique<pxr9::testing::EngineHarness>(config);
         bench.ResumeTiming();
-        pxr9::updateWorker(harness->state);
+        const pxr9::ProcedureOutcome outcome = harness->run(pxr9::runUpdate);
         bench.PauseTiming();
-        if (harness->surface.status() != "Version update completed.") {
+        if (!outcome.isCompleted()) {
             bench.SkipWithError("update failed");
         }
         harness.reset();

@@ -9,11 +9,11 @@
 #include <thread>
 #include <vector>
 
+#include "engine/device_session.h"
 #include "engine/update_procedure.h"
 #include "engine/version_report.h"
 #include "platform/real_time.h"
 #include "platform/real_timer_platform.h"
-#include "protocol/dispatcher.h"
 #include "tests/doubles/live_device.h"
 #include "tests/doubles/surface_recorder.h"
 
@@ -23,7 +23,7 @@ using Clock = std::chrono::steady_clock;
 
 // Takes the moment of every accepted block (a progress position while writing).
 class TimingSurface final : public pxr9::DialogSurface {
-public:
+  public:
     void setStatusText(const std::string& text) override { status = text; }
     void setStepText(const std::string&) override {}
     void setProgressRange(std::int32_t, std::int32_t upper) override { writing = upper > 10; }
@@ -68,17 +68,14 @@ int main() {
     pxr9::RealClock clock;
     TimingSurface surface;
     pxr9::UpdaterState state({device.input(), device.output(), timer, event, clock}, surface);
-    state.timer.start(pxr9::onPollTimer, reinterpret_cast<std::uintptr_t>(&state.link));
-    state.out.open(0);
-    state.in.open(0);
-    state.busy = 1;
-    event.reset();
+    pxr9::ThreadWorkerRunner worker;
+    pxr9::DeviceSession session(state, worker);
+    if (session.openPorts(0, 0)) return 1;
 
     const auto start = Clock::now();
-    std::thread worker([&] { pxr9::updateWorker(state); });
-    worker.join();
+    const pxr9::ProcedureOutcome outcome = session.run(pxr9::runUpdate);
     const double total = std::chrono::duration<double>(Clock::now() - start).count();
-    state.timer.stop();
+    session.closePorts();
 
     std::vector<double> latencies;
     {
@@ -97,5 +94,5 @@ int main() {
         std::printf("block send to acceptance: median %.3f ms, p99 %.3f ms\n",
                     percentile(latencies, 0.5), percentile(latencies, 0.99));
     }
-    return surface.status == "Version update completed." ? 0 : 1;
+    return outcome.isCompleted() ? 0 : 1;
 }

@@ -4,13 +4,16 @@
 
 namespace pxr9 {
 
-void showErrorMessage(UpdaterState& state, std::uint32_t messageId) {
-    state.surface.showError(loadMessage(messageId));
+ProcedureOutcome showErrorMessage(UpdaterState& state, std::uint32_t messageId) {
+    std::string text = loadMessage(messageId);
+    state.surface.showError(text);
+    return ProcedureOutcome::failed(std::move(text));
 }
 
-void reportFailure(UpdaterState& state, std::uint32_t messageId) {
-    showErrorMessage(state, messageId);
+ProcedureOutcome reportFailure(UpdaterState& state, std::uint32_t messageId) {
+    ProcedureOutcome shown = showErrorMessage(state, messageId);
     releaseControls(state);
+    return shown;
 }
 
 void releaseControls(UpdaterState& state) {

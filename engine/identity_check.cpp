@@ -16,16 +16,16 @@ constexpr std::uint32_t kIdentityTimeoutMs = 30000;
 
 }  // namespace
 
-int checkIdentity(UpdaterState& state, ControlsAfterFailure controls) {
+ProcedureOutcome checkIdentity(UpdaterState& state, ControlsAfterFailure controls) {
     auto fail = [&](std::uint32_t messageId) {
-        showErrorMessage(state, messageId);
+        ProcedureOutcome shown = showErrorMessage(state, messageId);
         if (controls == ControlsAfterFailure::Release) releaseControls(state);
-        return -1;
+        return shown;
     };
-    if (sendIdentityRequest(state.link) != 0) return fail(kMsgCantOpenMidiOut);
+    if (!sendIdentityRequest(state.link)) return fail(kMsgCantOpenMidiOut);
     switch (awaitReply(state, kIdentityTimeoutMs)) {
         case WaitResult::Abort:
-            return -1;
+            return ProcedureOutcome::aborted();
         case WaitResult::Timeout:
             return fail(kMsgTimeout1);
         case WaitResult::Reply:
@@ -36,7 +36,9 @@ int checkIdentity(UpdaterState& state, ControlsAfterFailure controls) {
     const std::uint32_t identity = state.link.deviceIdentity.load();
     state.link.currentIdentity.store(identity);
     const auto& accepted = kProductProfile.acceptedIdentities;
-    if (std::find(accepted.begin(), accepted.end(), identity) != accepted.end()) return 0;
+    if (std::find(accepted.begin(), accepted.end(), identity) != accepted.end()) {
+        return ProcedureOutcome::completed();
+    }
     return fail(kMsgIllegalDevice);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/procedure_outcome.h"
 #include "engine/updater_state.h"
 
 namespace pxr9 {
@@ -10,8 +11,8 @@ namespace pxr9 {
 // ports that the ending check then closes.
 enum class ControlsAfterFailure { Release, KeepDisabled };
 
-// The identity exchange both procedures begin with: 0 when the device answered with an
-// accepted identity, -1 after a reported failure or an abort.
-int checkIdentity(UpdaterState& state, ControlsAfterFailure controls);
+// The identity exchange both procedures begin with: Completed when the device answered with
+// an accepted identity, else the failure it reported or the abort.
+ProcedureOutcome checkIdentity(UpdaterState& state, ControlsAfterFailure controls);
 
 }  // namespace pxr9

@@ -8,6 +8,7 @@
 #include "engine/message_table.h"
 #include "engine/product_profile.h"
 #include "engine/reply_wait.h"
+#include "engine/request_resend.h"
 #include "protocol/requests.h"
 
 namespace pxr9 {
@@ -60,46 +61,32 @@ void showErasing(UpdaterState& state) {
 
 }  // namespace
 
-int readDeviceWord(UpdaterState& state, std::uint32_t address, std::uint32_t& word) {
-    return readWord(state, address, word) == ReadResult::Ok ? 0 : -1;
-}
-
-int eraseRegion(UpdaterState& state, std::uint32_t address, std::uint32_t size) {
+ProcedureOutcome eraseRegion(UpdaterState& state, std::uint32_t address, std::uint32_t size) {
     state.surface.setProgressRange(0, 10);
-    sendFlashErase(state.link, address, size);
-    showErasing(state);
-    for (int resends = 0;; ++resends) {
-        // A timeout is never retried; only a refusing reply is.
+    return sendWithResends(state, kEraseResends, kResendPauseMs, [&] {
+        sendFlashErase(state.link, address, size);
+        showErasing(state);
         switch (awaitReply(state, kEraseTimeoutMs)) {
             case WaitResult::Abort:
-                return -1;
+                return AttemptResult::settled(ProcedureOutcome::aborted());
+            // A timeout is never retried; only a refusing reply is.
             case WaitResult::Timeout:
-                reportFailure(state, kMsgTimeout3);
-                return -1;
+                return AttemptResult::settled(reportFailure(state, kMsgTimeout3));
             case WaitResult::Reply:
                 break;
         }
-        if (state.link.replyCode.load() == 0) {
-            state.surface.setProgressPosition(10);
-            return 0;
-        }
-        if (resends == kEraseResends) {
-            reportFailure(state, kMsgTransferError);
-            return -1;
-        }
-        state.clock.sleep(kResendPauseMs);
-        sendFlashErase(state.link, address, size);
-        showErasing(state);
-    }
+        if (state.link.replyCode.load() != 0) return AttemptResult::refused(kMsgTransferError);
+        state.surface.setProgressPosition(10);
+        return AttemptResult::settled(ProcedureOutcome::completed());
+    });
 }
 
-int writeImage(UpdaterState& state, std::uint32_t address, std::uint32_t size,
-               std::uint32_t resourceId) {
+ProcedureOutcome writeImage(UpdaterState& state, std::uint32_t address, std::uint32_t size,
+                            std::uint32_t resourceId) {
     const auto image = state.findResource(resourceId);
     // A missing or short image must never be read past its end or reported as written.
     if (!image || image->size == 0 || size > image->size) {
-        reportFailure(state, kMsgTransferError);
-        return -1;
+        return reportFailure(state, kMsgTransferError);
     }
     const std::uint32_t total = size != 0 ? size : static_cast<std::uint32_t>(image->size);
     state.imageBytes = image->data;
@@ -107,47 +94,33 @@ int writeImage(UpdaterState& state, std::uint32_t address, std::uint32_t size,
 
     const std::string transmitFormat = loadMessage(kMsgDataTransmit);
     std::uint32_t offset = 0;
-    int resends = 0;
-    while (true) {
+    while (offset < total) {
         const std::uint32_t length = std::min(kBlockLength, total - offset);
-        sendWriteBlock(state.link, state.link.modelId(), state.imageBytes + offset,
-                       address + offset, length);
-        state.surface.setStatusText(
-            formatCounts(transmitFormat, static_cast<int>(offset), static_cast<int>(total)));
-        const WaitResult result = awaitReply(state, kWriteTimeoutMs);
-        if (result == WaitResult::Abort) return -1;
-        if (result == WaitResult::Reply && state.link.replyCode.load() == 0) {
-            offset += length;
-            resends = 0;
-            state.surface.setProgressPosition(static_cast<std::int32_t>(offset));
-            if (offset == total) return 0;
-            continue;
-        }
-        // Timeouts and refusals share one counter: one block goes out at most 32 times.
-        if (resends >= kBlockResends) {
-            reportFailure(state, result == WaitResult::Timeout ? kMsgTimeout2 : kMsgTransferError);
-            return -1;
-        }
-        // The answer to the attempt that timed out may still come; it must not be taken for
-        // the resend's (a refusal would then pass for the next block's, and this block
-        // would never be written).
-        if (result == WaitResult::Timeout) {
-            switch (settleAfterTimeout(state)) {
-                case SettleResult::Aborted:
-                    return -1;
-                case SettleResult::Noisy:
-                    reportFailure(state, kMsgTimeout2);
-                    return -1;
-                case SettleResult::Quiet:
+        // Timeouts and refusals share one count: one block goes out at most 32 times.
+        ProcedureOutcome block = sendWithResends(state, kBlockResends, kResendPauseMs, [&] {
+            sendWriteBlock(state.link, state.link.modelId(), state.imageBytes + offset,
+                           address + offset, length);
+            state.surface.setStatusText(
+                formatCounts(transmitFormat, static_cast<int>(offset), static_cast<int>(total)));
+            switch (awaitReply(state, kWriteTimeoutMs)) {
+                case WaitResult::Abort:
+                    return AttemptResult::settled(ProcedureOutcome::aborted());
+                case WaitResult::Timeout:
+                    return AttemptResult::timedOut(kMsgTimeout2);
+                case WaitResult::Reply:
                     break;
             }
-        }
-        ++resends;
-        state.clock.sleep(kResendPauseMs);
+            if (state.link.replyCode.load() != 0) return AttemptResult::refused(kMsgTransferError);
+            return AttemptResult::settled(ProcedureOutcome::completed());
+        });
+        if (!block.isCompleted()) return block;
+        offset += length;
+        state.surface.setProgressPosition(static_cast<std::int32_t>(offset));
     }
+    return ProcedureOutcome::completed();
 }
 
-int runUpdatePlan(UpdaterState& state) {
+ProcedureOutcome runUpdatePlan(UpdaterState& state) {
     const auto& plan = kProductProfile.updatePlan;
     bool bootDiffers = true;
     const bool hasBootStep = std::any_of(plan.begin(), plan.end(),
@@ -156,12 +129,11 @@ int runUpdatePlan(UpdaterState& state) {
         std::uint32_t deviceStamp = 0;
         switch (readWord(state, kBootStampAddress, deviceStamp)) {
             case ReadResult::Aborted:
-                return -1;
+                return ProcedureOutcome::aborted();
             case ReadResult::Failed:
             case ReadResult::TimedOut:
                 // Nothing has been erased yet; say so and hand the dialog back.
-                reportFailure(state, kMsgTransferError);
-                return -1;
+                return reportFailure(state, kMsgTransferError);
             case ReadResult::Ok:
                 break;
         }
@@ -175,15 +147,15 @@ int runUpdatePlan(UpdaterState& state) {
         const PlanStep& step = plan[n - 1];
         state.surface.setStepText(formatCounts("%d/%d", n, kPlanSteps));
         if (step.address == 0 && !bootDiffers) continue;
-        int result = 0;
+        ProcedureOutcome result = ProcedureOutcome::completed();
         if (step.kind == StepKind::Erase) {
             result = eraseRegion(state, step.address, step.size);
         } else if (step.kind == StepKind::Write) {
             result = writeImage(state, step.address, step.size, step.resourceId);
         }
-        if (result < 0) return -1;
+        if (!result.isCompleted()) return result;
     }
-    return 0;
+    return ProcedureOutcome::completed();
 }
 
 }  // namespace pxr9

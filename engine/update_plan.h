@@ -2,24 +2,23 @@
 
 #include <cstdint>
 
+#include "engine/procedure_outcome.h"
 #include "engine/updater_state.h"
 
 namespace pxr9 {
 
-// The ten steps, after the boot-stamp check; 0 when all ran or were skipped, -1 otherwise
-// (failures already reported).
-int runUpdatePlan(UpdaterState& state);
-// 0 when the device accepted the erase, -1 otherwise.
-int eraseRegion(UpdaterState& state, std::uint32_t address, std::uint32_t size);
-// 0 when every block was accepted, -1 otherwise.
-int writeImage(UpdaterState& state, std::uint32_t address, std::uint32_t size,
-               std::uint32_t resourceId);
-// 0 and the four bytes read (first byte lowest), or -1; shows nothing.
-int readDeviceWord(UpdaterState& state, std::uint32_t address, std::uint32_t& word);
+// The ten steps, after the boot-stamp check: Completed when all ran or were skipped, else the
+// failure reported or the abort.
+ProcedureOutcome runUpdatePlan(UpdaterState& state);
+// Completed when the device accepted the erase.
+ProcedureOutcome eraseRegion(UpdaterState& state, std::uint32_t address, std::uint32_t size);
+// Completed when every block was accepted.
+ProcedureOutcome writeImage(UpdaterState& state, std::uint32_t address, std::uint32_t size,
+                            std::uint32_t resourceId);
 
 enum class ReadResult { Ok, Failed, TimedOut, Aborted };
-// readDeviceWord, telling a read that got no answer (whose answer may still come) from one
-// whose answer was refused and from an abort.
+// The four bytes at `address` (first byte lowest); tells a read that got no answer (whose
+// answer may still come) from one whose answer was refused and from an abort. Shows nothing.
 ReadResult readWord(UpdaterState& state, std::uint32_t address, std::uint32_t& word);
 
 }  // namespace pxr9

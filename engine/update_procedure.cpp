@@ -20,43 +20,38 @@ constexpr std::int32_t kNotInUpdateMode = 11;
 
 }  // namespace
 
-int updateWorker(UpdaterState& state) {
+ProcedureOutcome runUpdate(UpdaterState& state) {
     state.surface.setStepText(formatCounts("0/%d", kPlanSteps, 0));
-    if (checkIdentity(state, ControlsAfterFailure::Release) != 0) return 0;
+    if (ProcedureOutcome identity = checkIdentity(state, ControlsAfterFailure::Release);
+        !identity.isCompleted()) {
+        return identity;
+    }
     state.link.hostIdentity.store(state.link.currentIdentity.load());
 
     sendUpdateStart(state.link);
     state.surface.setStatusText(loadMessage(kMsgErasing));
     switch (awaitReply(state, kUpdateStartTimeoutMs)) {
         case WaitResult::Abort:
-            return 0;
+            return ProcedureOutcome::aborted();
         case WaitResult::Timeout:
-            reportFailure(state, kMsgTimeout1);
-            return 0;
+            return reportFailure(state, kMsgTimeout1);
         case WaitResult::Reply:
             break;
     }
     state.surface.setStatusText("");
     const std::int32_t code = state.link.replyCode.load();
-    if (code == kNotInUpdateMode) {
-        reportFailure(state, kMsgUseUpdateMode);
-        return 0;
-    }
-    if (code != 0) {
-        reportFailure(state, kMsgTransferError);
-        return 0;
-    }
+    if (code == kNotInUpdateMode) return reportFailure(state, kMsgUseUpdateMode);
+    if (code != 0) return reportFailure(state, kMsgTransferError);
 
     state.clock.sleep(kPauseBeforePlanMs);
-    if (runUpdatePlan(state) < 0) return 0;
+    if (ProcedureOutcome plan = runUpdatePlan(state); !plan.isCompleted()) return plan;
 
     sendUpdateEnd(state.link);
     switch (awaitReply(state, kUpdateEndTimeoutMs)) {
         case WaitResult::Abort:
-            return 0;
+            return ProcedureOutcome::aborted();
         case WaitResult::Timeout:
-            reportFailure(state, kMsgTransferError);
-            return 0;
+            return reportFailure(state, kMsgTransferError);
         // Any answer completes the update, whatever its status: what the device means by
         // a status here is not known, and every region has been written and accepted.
         case WaitResult::Reply:
@@ -65,6 +60,11 @@ int updateWorker(UpdaterState& state) {
     state.surface.setStatusText(loadMessage(kMsgUpdateCompleted));
     releaseControls(state);
     state.surface.enableStartButtons(false);
+    return ProcedureOutcome::completed();
+}
+
+int updateWorker(UpdaterState& state) {
+    runUpdate(state);
     return 0;
 }
 

@@ -20,40 +20,64 @@ std::string carriedVersionText(const UpdaterState& state, std::uint32_t id, std:
     return std::string(stamp, strnlen(stamp, 4));
 }
 
+// A read that failed shows nothing; one that was aborted ends the check silently as well.
+ProcedureOutcome readFailure(ReadResult result) {
+    return result == ReadResult::Aborted ? ProcedureOutcome::aborted()
+                                         : ProcedureOutcome::failed({});
+}
+
 }  // namespace
 
-int versionCheckWorker(UpdaterState& state) {
-    std::int32_t result = -1;
+ProcedureOutcome runVersionCheck(UpdaterState& state) {
+    if (ProcedureOutcome identity = checkIdentity(state, ControlsAfterFailure::KeepDisabled);
+        !identity.isCompleted()) {
+        return identity;
+    }
     std::uint32_t word = 0;
-    if (checkIdentity(state, ControlsAfterFailure::KeepDisabled) == 0 &&
-        readDeviceWord(state, kSystemStampAddress, word) == 0) {
-        state.deviceSystemVersion = deviceVersionText(word);
-        state.carriedSystemVersion =
-            carriedVersionText(state, kVersionBlockImageId, kSystemStampOffset);
-        const ReadResult preset = readWord(state, kPresetStampAddress, word);
-        if (preset == ReadResult::Ok) {
-            state.devicePresetVersion = deviceVersionText(word);
-            state.carriedPresetVersion =
-                carriedVersionText(state, kPresetImageId, kPresetStampOffset);
-        }
-        // A failed PRESET read is passed over, but an abort ends the check: the dialog is
-        // going away and must not wait for one more read. A PRESET answer still on its way
-        // must not be read as the BOOT stamp.
-        const bool goOn =
-            preset != ReadResult::Aborted &&
-            (preset != ReadResult::TimedOut || settleAfterTimeout(state) == SettleResult::Quiet);
-        if (goOn && !state.abortRequested.load() &&
-            readDeviceWord(state, kBootStampAddress, word) == 0) {
-            state.deviceBootVersion = deviceVersionText(word);
-            state.carriedBootVersion = carriedVersionText(state, kBootImageId, kBootStampOffset);
-            result = 0;
+    if (const ReadResult system = readWord(state, kSystemStampAddress, word);
+        system != ReadResult::Ok) {
+        return readFailure(system);
+    }
+    state.deviceSystemVersion = deviceVersionText(word);
+    state.carriedSystemVersion =
+        carriedVersionText(state, kVersionBlockImageId, kSystemStampOffset);
+
+    // A failed PRESET read is passed over, but an abort ends the check: the dialog is going
+    // away and must not wait for one more read. A PRESET answer still on its way must not be
+    // read as the BOOT stamp.
+    const ReadResult preset = readWord(state, kPresetStampAddress, word);
+    if (preset == ReadResult::Ok) {
+        state.devicePresetVersion = deviceVersionText(word);
+        state.carriedPresetVersion = carriedVersionText(state, kPresetImageId, kPresetStampOffset);
+    }
+    if (preset == ReadResult::Aborted) return ProcedureOutcome::aborted();
+    if (preset == ReadResult::TimedOut) {
+        switch (settleAfterTimeout(state)) {
+            case SettleResult::Aborted:
+                return ProcedureOutcome::aborted();
+            case SettleResult::Noisy:
+                return ProcedureOutcome::failed({});
+            case SettleResult::Quiet:
+                break;
         }
     }
+    if (state.abortRequested.load()) return ProcedureOutcome::aborted();
+
+    if (const ReadResult boot = readWord(state, kBootStampAddress, word); boot != ReadResult::Ok) {
+        return readFailure(boot);
+    }
+    state.deviceBootVersion = deviceVersionText(word);
+    state.carriedBootVersion = carriedVersionText(state, kBootImageId, kBootStampOffset);
+    return ProcedureOutcome::completed();
+}
+
+int versionCheckWorker(UpdaterState& state) {
+    const ProcedureOutcome outcome = runVersionCheck(state);
     state.out.close();
     if (state.in.isOpen()) state.in.close();
     // The controls come back only with this completion, after both ports are closed; a
     // failed identity check showed its box but left them disabled.
-    state.surface.postVersionCheckDone(result);
+    state.surface.postVersionCheckDone(outcome.isCompleted() ? 0 : -1);
     return 0;
 }
 

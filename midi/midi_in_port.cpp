@@ -17,22 +17,22 @@ MidiInPort::~MidiInPort() {
     close();
 }
 
-int MidiInPort::open(std::int32_t deviceIndex) {
+bool MidiInPort::open(std::int32_t deviceIndex) {
     std::lock_guard control(controlMutex_);
     // Callers close first; an open port is not silently replaced.
-    if (isOpen_.load()) return 0;
+    if (isOpen_.load()) return false;
     deviceIndex_ = deviceIndex;
 
     std::unique_ptr<ReceiveBuffer> buffer(new (std::nothrow) ReceiveBuffer{});
-    if (!buffer) return 0;
+    if (!buffer) return false;
     buffer->data.reset(new (std::nothrow) std::uint8_t[kBufferSize]());
-    if (!buffer->data) return 0;
+    if (!buffer->data) return false;
     buffer->header.data = buffer->data.get();
     buffer->header.bufferLength = kBufferSize;
     MidiHeader& header = buffer->header;
 
     MidiHandle handle = 0;
-    if (service_.open(handle, deviceIndex, &MidiInPort::onInput, this) != kMidiOk) return 0;
+    if (!service_.open(handle, deviceIndex, &MidiInPort::onInput, this)) return false;
     {
         std::lock_guard lock(lendMutex_);
         handle_ = handle;
@@ -41,21 +41,21 @@ int MidiInPort::open(std::int32_t deviceIndex) {
 
     bool prepared = false;
     bool lent = false;
-    bool ok = service_.reset(handle) == kMidiOk;
-    if (ok) ok = prepared = service_.prepareHeader(handle, header) == kMidiOk;
-    if (ok) ok = lent = service_.addBuffer(handle, header) == kMidiOk;
+    bool ok = service_.reset(handle);
+    if (ok) ok = prepared = service_.prepareHeader(handle, header);
+    if (ok) ok = lent = service_.addBuffer(handle, header);
     if (ok) {
         // From the first recorded message on, the callback lends the buffer again.
         std::lock_guard lock(lendMutex_);
         relend_ = true;
     }
-    if (ok) ok = service_.start(handle) == kMidiOk;
+    if (ok) ok = service_.start(handle);
     if (!ok) {
         undoOpen(handle, prepared, lent);
-        return 0;
+        return false;
     }
     isOpen_.store(true);
-    return 1;
+    return true;
 }
 
 void MidiInPort::undoOpen(MidiHandle handle, bool prepared, bool lent) {
@@ -65,10 +65,12 @@ void MidiInPort::undoOpen(MidiHandle handle, bool prepared, bool lent) {
     }
     MidiHeader& header = buffer_->header;
     // A lent buffer must come back before it can be unprepared and the handle closed.
-    if (lent) service_.reset(handle);
-    if (prepared) service_.unprepareHeader(handle, header);
+    // Each step is tried even when the one before failed: the close below decides whether the
+    // platform still holds the buffer.
+    if (lent) static_cast<void>(service_.reset(handle));
+    if (prepared) static_cast<void>(service_.unprepareHeader(handle, header));
     // Once the handle is closed the platform holds nothing of ours any more.
-    retireBuffer(service_.close(handle) == kMidiOk);
+    retireBuffer(service_.close(handle));
 }
 
 void MidiInPort::close() {
@@ -84,9 +86,8 @@ void MidiInPort::close() {
     MidiHeader& header = buffer_->header;
     // Each step only if the one before succeeded. The reset hands the buffer back through
     // onInput with nothing recorded, so it is out of the platform's hands before unprepare.
-    const bool closed = service_.stop(handle) == kMidiOk && service_.reset(handle) == kMidiOk &&
-                        service_.unprepareHeader(handle, header) == kMidiOk &&
-                        service_.close(handle) == kMidiOk;
+    const bool closed = service_.stop(handle) && service_.reset(handle) &&
+                        service_.unprepareHeader(handle, header) && service_.close(handle);
     retireBuffer(closed);
     isOpen_.store(false);
 }
@@ -131,8 +132,10 @@ void MidiInPort::receive(MidiHeader& header) {
     std::lock_guard lock(lendMutex_);
     // Only the buffer of the open port goes back, and only on its own handle.
     if (!relend_ || !buffer_ || &header != &buffer_->header) return;
-    service_.prepareHeader(handle_, header);
-    service_.addBuffer(handle_, header);
+    // A buffer that cannot be lent again leaves the port deaf until it is reopened; the
+    // worker's wait then runs out as for a device that does not answer.
+    if (service_.prepareHeader(handle_, header))
+        static_cast<void>(service_.addBuffer(handle_, header));
 }
 
 }  // namespace pxr9

@@ -14,7 +14,7 @@ namespace pxr9 {
 // Receives everything the device sends: one 8192-byte buffer lent to the platform; each
 // return of it with recorded bytes becomes one node of the receive queue.
 class MidiInPort {
-public:
+  public:
     static constexpr std::uint32_t kBufferSize = 8192;
 
     explicit MidiInPort(MidiInService& service);
@@ -22,8 +22,8 @@ public:
     MidiInPort(const MidiInPort&) = delete;
     MidiInPort& operator=(const MidiInPort&) = delete;
 
-    // 1 = open, 0 = failure (everything done so far is undone).
-    int open(std::int32_t deviceIndex);
+    // True when open; on a failure everything done so far is undone.
+    [[nodiscard]] bool open(std::int32_t deviceIndex);
     // Does nothing when not open. Queued nodes stay queued.
     void close();
     // Closes the port and frees every queued node.
@@ -37,7 +37,7 @@ public:
     static void onInput(MidiHandle handle, std::uint32_t notice, void* instance,
                         std::uintptr_t param1, std::uintptr_t param2);
 
-private:
+  private:
     struct ReceiveBuffer;
 
     // Copies one returned buffer into the queue and lends it again (service's thread).

@@ -20,12 +20,12 @@ class MidiOutPort {
     MidiOutPort(const MidiOutPort&) = delete;
     MidiOutPort& operator=(const MidiOutPort&) = delete;
 
-    // Returns the platform's result unchanged: 0 = open.
-    int open(std::int32_t deviceIndex);
+    // True when open.
+    [[nodiscard]] bool open(std::int32_t deviceIndex);
     // Cuts every send in progress short, then closes; never waits on a stuck device.
     void close();
-    // 1 = sent, 0 = not sent (also when it could not finish within kSendBoundMs).
-    int sendLongMessage(MidiHeader& header);
+    // True when sent; false also when it could not finish within kSendBoundMs.
+    [[nodiscard]] bool sendLongMessage(MidiHeader& header);
     bool isOpen() const;
 
   private:
@@ -37,7 +37,7 @@ class MidiOutPort {
     MidiHandle handle_ = 0;
 };
 
-// 0 = sent, -1 = failure (closed port, refused, bad length).
-int sendSysEx(MidiOutPort& port, const std::uint8_t* buffer, std::int32_t length);
+// True when sent; false for a closed port, a refusal or a bad length.
+[[nodiscard]] bool sendSysEx(MidiOutPort& port, const std::uint8_t* buffer, std::int32_t length);
 
 }  // namespace pxr9

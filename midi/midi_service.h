@@ -7,10 +7,6 @@
 
 namespace pxr9 {
 
-// Platform result codes: 0 is success, anything else a failure.
-inline constexpr int kMidiOk = 0;
-inline constexpr int kMidiError = 1;
-
 // Notices delivered to an input callback.
 inline constexpr std::uint32_t kMimOpen = 0x3C1;
 inline constexpr std::uint32_t kMimClose = 0x3C2;
@@ -29,21 +25,22 @@ class MidiDeviceList {
 
 // What the output port needs of a platform: open device n, send one complete SysEx buffer
 // (marking the header done once the buffer may be reused), wait for that, cut sends short,
-// close.
+// close. Every step returns true when it was done.
 class MidiOutService : public MidiDeviceList {
   public:
-    virtual int open(MidiHandle& handle, std::int32_t deviceIndex) = 0;
-    virtual int close(MidiHandle handle) = 0;
-    virtual int prepareHeader(MidiHandle handle, MidiHeader& header) = 0;
-    virtual int longMessage(MidiHandle handle, MidiHeader& header) = 0;
-    // Returns kMidiOk once the platform has marked an accepted header done; a failure when
+    [[nodiscard]] virtual bool open(MidiHandle& handle, std::int32_t deviceIndex) = 0;
+    [[nodiscard]] virtual bool close(MidiHandle handle) = 0;
+    [[nodiscard]] virtual bool prepareHeader(MidiHandle handle, MidiHeader& header) = 0;
+    [[nodiscard]] virtual bool longMessage(MidiHandle handle, MidiHeader& header) = 0;
+    // True once the platform has marked an accepted header done; false when
     // that did not happen within timeoutMs, or when a reset cut the send short.
-    virtual int waitDone(MidiHandle handle, MidiHeader& header, std::uint32_t timeoutMs) = 0;
-    virtual int unprepareHeader(MidiHandle handle, MidiHeader& header) = 0;
+    [[nodiscard]] virtual bool waitDone(MidiHandle handle, MidiHeader& header,
+                                        std::uint32_t timeoutMs) = 0;
+    [[nodiscard]] virtual bool unprepareHeader(MidiHandle handle, MidiHeader& header) = 0;
     // From any thread: every send in progress on the handle ends soon (its buffer handed
     // back, no longer used by the platform), and every later send on it fails at once until
     // the handle is closed. A device that stops taking bytes can then never hold a close.
-    virtual int reset(MidiHandle handle) = 0;
+    [[nodiscard]] virtual bool reset(MidiHandle handle) = 0;
 };
 
 // Input callback: handle, notice, the instance datum given at open, and two parameters
@@ -53,18 +50,19 @@ using MidiInCallback = void (*)(MidiHandle handle, std::uint32_t notice, void* i
 
 // What the input port needs of a platform: open device n with a callback, lend a buffer
 // and be told when a SysEx message was recorded into it, stop, reset (hands the buffer back
-// with nothing recorded) and close. After close returns no callback runs.
+// with nothing recorded) and close. After close returns no callback runs. Every step returns
+// true when it was done.
 class MidiInService : public MidiDeviceList {
   public:
-    virtual int open(MidiHandle& handle, std::int32_t deviceIndex, MidiInCallback callback,
-                     void* instance) = 0;
-    virtual int reset(MidiHandle handle) = 0;
-    virtual int prepareHeader(MidiHandle handle, MidiHeader& header) = 0;
-    virtual int addBuffer(MidiHandle handle, MidiHeader& header) = 0;
-    virtual int start(MidiHandle handle) = 0;
-    virtual int stop(MidiHandle handle) = 0;
-    virtual int unprepareHeader(MidiHandle handle, MidiHeader& header) = 0;
-    virtual int close(MidiHandle handle) = 0;
+    [[nodiscard]] virtual bool open(MidiHandle& handle, std::int32_t deviceIndex,
+                                    MidiInCallback callback, void* instance) = 0;
+    [[nodiscard]] virtual bool reset(MidiHandle handle) = 0;
+    [[nodiscard]] virtual bool prepareHeader(MidiHandle handle, MidiHeader& header) = 0;
+    [[nodiscard]] virtual bool addBuffer(MidiHandle handle, MidiHeader& header) = 0;
+    [[nodiscard]] virtual bool start(MidiHandle handle) = 0;
+    [[nodiscard]] virtual bool stop(MidiHandle handle) = 0;
+    [[nodiscard]] virtual bool unprepareHeader(MidiHandle handle, MidiHeader& header) = 0;
+    [[nodiscard]] virtual bool close(MidiHandle handle) = 0;
 };
 
 }  // namespace pxr9

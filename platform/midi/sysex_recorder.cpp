@@ -13,14 +13,14 @@ constexpr std::uint8_t kFirstRealTime = 0xF8;
 SysexRecorder::SysexRecorder(MidiHandle handle, MidiInCallback callback, void* instance)
     : handle_(handle), callback_(callback), instance_(instance) {}
 
-int SysexRecorder::lend(MidiHeader& header) {
-    if (header.data == nullptr || header.bufferLength == 0) return kMidiError;
+bool SysexRecorder::lend(MidiHeader& header) {
+    if (header.data == nullptr || header.bufferLength == 0) return false;
     std::lock_guard lock(mutex_);
-    if (std::find(lent_.begin(), lent_.end(), &header) != lent_.end()) return kMidiError;
+    if (std::find(lent_.begin(), lent_.end(), &header) != lent_.end()) return false;
     header.bytesRecorded = 0;
     header.flags.fetch_and(~kHeaderDone, std::memory_order_relaxed);
     lent_.push_back(&header);
-    return kMidiOk;
+    return true;
 }
 
 bool SysexRecorder::isLent(const MidiHeader& header) {

@@ -22,8 +22,8 @@ class SysexRecorder {
     SysexRecorder(const SysexRecorder&) = delete;
     SysexRecorder& operator=(const SysexRecorder&) = delete;
 
-    // Lends a buffer; kMidiError for an unusable header or one that is already lent.
-    int lend(MidiHeader& header);
+    // Lends a buffer; false for an unusable header or one that is already lent.
+    [[nodiscard]] bool lend(MidiHeader& header);
     bool isLent(const MidiHeader& header);
     // Begins accepting bytes, with no message in progress.
     void start();

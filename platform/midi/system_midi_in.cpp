@@ -19,11 +19,11 @@ bool SystemMidiIn::deviceName(int index, std::string& name) {
     return directory_.name(index, name);
 }
 
-int SystemMidiIn::open(MidiHandle& handle, std::int32_t deviceIndex, MidiInCallback callback,
-                       void* instance) {
-    if (callback == nullptr) return kMidiError;
+bool SystemMidiIn::open(MidiHandle& handle, std::int32_t deviceIndex, MidiInCallback callback,
+                        void* instance) {
+    if (callback == nullptr) return false;
     const auto listed = directory_.find(deviceIndex);
-    if (!listed) return kMidiError;
+    if (!listed) return false;
     MidiHandle assigned = 0;
     {
         std::lock_guard lock(mutex_);
@@ -31,66 +31,66 @@ int SystemMidiIn::open(MidiHandle& handle, std::int32_t deviceIndex, MidiInCallb
     }
     auto port = std::make_shared<OpenPort>(assigned, callback, instance);
     port->connection = listed->backend->open(listed->port, port->recorder);
-    if (!port->connection) return kMidiError;
+    if (!port->connection) return false;
     std::lock_guard lock(mutex_);
     open_.emplace(assigned, std::move(port));
     handle = assigned;
-    return kMidiOk;
+    return true;
 }
 
-int SystemMidiIn::reset(MidiHandle handle) {
+bool SystemMidiIn::reset(MidiHandle handle) {
     const auto port = find(handle);
-    if (!port) return kMidiError;
+    if (!port) return false;
     port->recorder.reset();
-    return kMidiOk;
+    return true;
 }
 
-int SystemMidiIn::prepareHeader(MidiHandle handle, MidiHeader& header) {
-    if (!find(handle)) return kMidiError;
-    return header.data != nullptr && header.bufferLength > 0 ? kMidiOk : kMidiError;
+bool SystemMidiIn::prepareHeader(MidiHandle handle, MidiHeader& header) {
+    if (!find(handle)) return false;
+    return header.data != nullptr && header.bufferLength > 0;
 }
 
-int SystemMidiIn::addBuffer(MidiHandle handle, MidiHeader& header) {
+bool SystemMidiIn::addBuffer(MidiHandle handle, MidiHeader& header) {
     const auto port = find(handle);
-    return port ? port->recorder.lend(header) : kMidiError;
+    return port && port->recorder.lend(header);
 }
 
-int SystemMidiIn::start(MidiHandle handle) {
+bool SystemMidiIn::start(MidiHandle handle) {
     const auto port = find(handle);
-    if (!port) return kMidiError;
+    if (!port) return false;
     port->recorder.start();
-    if (port->connection->start()) return kMidiOk;
+    if (port->connection->start()) return true;
     port->recorder.stop();
-    return kMidiError;
+    return false;
 }
 
-int SystemMidiIn::stop(MidiHandle handle) {
+bool SystemMidiIn::stop(MidiHandle handle) {
     const auto port = find(handle);
-    if (!port) return kMidiError;
+    if (!port) return false;
     port->connection->stop();
     port->recorder.stop();
-    return kMidiOk;
+    return true;
 }
 
-int SystemMidiIn::unprepareHeader(MidiHandle handle, MidiHeader& header) {
+bool SystemMidiIn::unprepareHeader(MidiHandle handle, MidiHeader& header) {
     const auto port = find(handle);
-    if (!port) return kMidiError;
-    return port->recorder.isLent(header) ? kMidiError : kMidiOk;
+    if (!port) return false;
+    return !port->recorder.isLent(header);
 }
 
-int SystemMidiIn::close(MidiHandle handle) {
+bool SystemMidiIn::close(MidiHandle handle) {
     std::shared_ptr<OpenPort> closing;
     {
         std::lock_guard lock(mutex_);
         const auto found = open_.find(handle);
-        if (found == open_.end()) return kMidiError;
+        if (found == open_.end()) return false;
         closing = std::move(found->second);
         open_.erase(found);
     }
     // Ends input before returning, so no callback runs after close.
     closing->recorder.stop();
     closing->connection->stop();
-    return kMidiOk;
+    return true;
 }
 
 std::shared_ptr<SystemMidiIn::OpenPort> SystemMidiIn::find(MidiHandle handle) {

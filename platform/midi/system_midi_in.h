@@ -21,16 +21,16 @@ class SystemMidiIn : public MidiInService {
 
     int deviceCount() override;
     bool deviceName(int index, std::string& name) override;
-    int open(MidiHandle& handle, std::int32_t deviceIndex, MidiInCallback callback,
-             void* instance) override;
-    int reset(MidiHandle handle) override;
-    int prepareHeader(MidiHandle handle, MidiHeader& header) override;
-    int addBuffer(MidiHandle handle, MidiHeader& header) override;
-    int start(MidiHandle handle) override;
-    int stop(MidiHandle handle) override;
+    bool open(MidiHandle& handle, std::int32_t deviceIndex, MidiInCallback callback,
+              void* instance) override;
+    bool reset(MidiHandle handle) override;
+    bool prepareHeader(MidiHandle handle, MidiHeader& header) override;
+    bool addBuffer(MidiHandle handle, MidiHeader& header) override;
+    bool start(MidiHandle handle) override;
+    bool stop(MidiHandle handle) override;
     // Refused while the buffer is still lent: it could still be written into.
-    int unprepareHeader(MidiHandle handle, MidiHeader& header) override;
-    int close(MidiHandle handle) override;
+    bool unprepareHeader(MidiHandle handle, MidiHeader& header) override;
+    bool close(MidiHandle handle) override;
 
   private:
     struct OpenPort {

@@ -13,60 +13,60 @@ bool SystemMidiOut::deviceName(int index, std::string& name) {
     return directory_.name(index, name);
 }
 
-int SystemMidiOut::open(MidiHandle& handle, std::int32_t deviceIndex) {
+bool SystemMidiOut::open(MidiHandle& handle, std::int32_t deviceIndex) {
     // There is no default device to stand in for -1 (nothing chosen): like any other number
     // without a port, it fails.
     const auto listed = directory_.find(deviceIndex);
-    if (!listed) return kMidiError;
+    if (!listed) return false;
     std::shared_ptr<OutputConnection> opened = listed->backend->open(listed->port);
-    if (!opened) return kMidiError;
+    if (!opened) return false;
     std::lock_guard lock(mutex_);
     handle = nextHandle_++;
     open_.emplace(handle, std::move(opened));
-    return kMidiOk;
+    return true;
 }
 
-int SystemMidiOut::close(MidiHandle handle) {
+bool SystemMidiOut::close(MidiHandle handle) {
     std::shared_ptr<OutputConnection> closing;
     {
         std::lock_guard lock(mutex_);
         const auto found = open_.find(handle);
-        if (found == open_.end()) return kMidiError;
+        if (found == open_.end()) return false;
         closing = std::move(found->second);
         open_.erase(found);
     }
     closing->cancel();  // a send still running on this port fails instead of holding the close
-    return kMidiOk;  // `closing` closes the port here, unless a send still holds it
+    return true;        // `closing` closes the port here, unless a send still holds it
 }
 
-int SystemMidiOut::prepareHeader(MidiHandle handle, MidiHeader& header) {
-    if (!connection(handle)) return kMidiError;
-    return header.data != nullptr && header.bufferLength > 0 ? kMidiOk : kMidiError;
+bool SystemMidiOut::prepareHeader(MidiHandle handle, MidiHeader& header) {
+    if (!connection(handle)) return false;
+    return header.data != nullptr && header.bufferLength > 0;
 }
 
-int SystemMidiOut::longMessage(MidiHandle handle, MidiHeader& header) {
+bool SystemMidiOut::longMessage(MidiHandle handle, MidiHeader& header) {
     const std::shared_ptr<OutputConnection> output = connection(handle);
-    if (!output || header.data == nullptr || header.bufferLength == 0) return kMidiError;
-    if (!output->send(header.data, header.bufferLength)) return kMidiError;
+    if (!output || header.data == nullptr || header.bufferLength == 0) return false;
+    if (!output->send(header.data, header.bufferLength)) return false;
     header.flags.fetch_or(kHeaderDone, std::memory_order_release);
-    return kMidiOk;
+    return true;
 }
 
-int SystemMidiOut::waitDone(MidiHandle, MidiHeader& header, std::uint32_t) {
+bool SystemMidiOut::waitDone(MidiHandle, MidiHeader& header, std::uint32_t) {
     // A send returns only once its bytes were taken (or failed within the connection's own
     // bound), so an accepted header is already done here: nothing to wait for.
-    return (header.flags.load(std::memory_order_acquire) & kHeaderDone) != 0 ? kMidiOk : kMidiError;
+    return (header.flags.load(std::memory_order_acquire) & kHeaderDone) != 0;
 }
 
-int SystemMidiOut::reset(MidiHandle handle) {
+bool SystemMidiOut::reset(MidiHandle handle) {
     const std::shared_ptr<OutputConnection> output = connection(handle);
-    if (!output) return kMidiError;
+    if (!output) return false;
     output->cancel();
-    return kMidiOk;
+    return true;
 }
 
-int SystemMidiOut::unprepareHeader(MidiHandle handle, MidiHeader&) {
-    return connection(handle) ? kMidiOk : kMidiError;
+bool SystemMidiOut::unprepareHeader(MidiHandle handle, MidiHeader&) {
+    return connection(handle) != nullptr;
 }
 
 std::shared_ptr<OutputConnection> SystemMidiOut::connection(MidiHandle handle) {

@@ -18,13 +18,13 @@ class SystemMidiOut : public MidiOutService {
 
     int deviceCount() override;
     bool deviceName(int index, std::string& name) override;
-    int open(MidiHandle& handle, std::int32_t deviceIndex) override;
-    int close(MidiHandle handle) override;
-    int prepareHeader(MidiHandle handle, MidiHeader& header) override;
-    int longMessage(MidiHandle handle, MidiHeader& header) override;
-    int waitDone(MidiHandle handle, MidiHeader& header, std::uint32_t timeoutMs) override;
-    int unprepareHeader(MidiHandle handle, MidiHeader& header) override;
-    int reset(MidiHandle handle) override;
+    bool open(MidiHandle& handle, std::int32_t deviceIndex) override;
+    bool close(MidiHandle handle) override;
+    bool prepareHeader(MidiHandle handle, MidiHeader& header) override;
+    bool longMessage(MidiHandle handle, MidiHeader& header) override;
+    bool waitDone(MidiHandle handle, MidiHeader& header, std::uint32_t timeoutMs) override;
+    bool unprepareHeader(MidiHandle handle, MidiHeader& header) override;
+    bool reset(MidiHandle handle) override;
 
   private:
     std::shared_ptr<OutputConnection> connection(MidiHandle handle);

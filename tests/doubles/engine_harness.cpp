@@ -1,16 +1,18 @@
 #include "tests/doubles/engine_harness.h"
 
-#include "protocol/dispatcher.h"
-
 namespace pxr9::testing {
 
 EngineHarness::EngineHarness(sim::SimConfig config, ResourceLookup lookup)
     : world(std::move(config)), state(world.platform(), surface, std::move(lookup)) {
-    state.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state.link));
-    state.out.open(0);
-    state.in.open(0);
-    state.busy.store(1);
-    state.link.replyEvent.reset();
+    session.openPorts(0, 0);
+}
+
+ProcedureOutcome EngineHarness::run(ProcedureOutcome (*procedure)(UpdaterState&)) {
+    return session.run(procedure);
+}
+
+void EngineHarness::runWorker(int (*entry)(UpdaterState&)) {
+    if (session.begin([this, entry] { entry(state); })) worker.join();
 }
 
 }  // namespace pxr9::testing

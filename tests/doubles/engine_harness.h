@@ -1,20 +1,29 @@
 #pragma once
 
+#include "engine/device_session.h"
 #include "engine/updater_state.h"
+#include "tests/doubles/inline_worker_runner.h"
 #include "tests/doubles/surface_recorder.h"
 #include "tests/doubles/virtual_world.h"
 
 namespace pxr9::testing {
 
-// An UpdaterState wired to a simulated PXR-9 through the fake MIDI services, in the state a
-// command handler leaves it before starting a worker: both ports open on the device, the poll
-// timer running, busy set and the reply event reset.
+// An UpdaterState wired to a simulated PXR-9 through the fake MIDI services, with both ports
+// open on the device and the poll timer running, as a command leaves it. run() and runWorker()
+// then go on as the command does (busy set, the reply event reset), on the test's thread.
 struct EngineHarness {
     explicit EngineHarness(sim::SimConfig config = {}, ResourceLookup lookup = pxr9::findResource);
+
+    // The procedure's outcome.
+    ProcedureOutcome run(ProcedureOutcome (*procedure)(UpdaterState&));
+    // A thread entry, as the dialog starts it.
+    void runWorker(int (*entry)(UpdaterState&));
 
     VirtualWorld world;
     SurfaceRecorder surface;
     UpdaterState state;
+    InlineWorkerRunner worker;
+    DeviceSession session{state, worker};
 };
 
 }  // namespace pxr9::testing

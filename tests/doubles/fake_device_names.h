@@ -10,12 +10,4 @@ namespace pxr9::test {
 // read (it still has its number).
 using DeviceNames = std::vector<std::optional<std::string>>;
 
-// Platform-style result codes the fakes give where a real service would refuse.
-inline constexpr int kFakeBadDevice = 2;
-inline constexpr int kFakeAllocated = 4;
-inline constexpr int kFakeBadHandle = 5;
-inline constexpr int kFakeUnprepared = 64;
-inline constexpr int kFakeStillPlaying = 65;
-inline constexpr int kFakeTimedOut = 66;
-
 }  // namespace pxr9::test

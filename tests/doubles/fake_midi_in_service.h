@@ -39,24 +39,24 @@ struct InCall {
 // - open and close send their notices, and no callback runs after close has returned.
 // Callbacks run on the thread that caused them (deliver, reset, open, close).
 class FakeMidiInService final : public MidiInService {
-public:
+  public:
     FakeMidiInService();
 
     int deviceCount() override;
     bool deviceName(int index, std::string& name) override;
-    int open(MidiHandle& handle, std::int32_t deviceIndex, MidiInCallback callback,
-             void* instance) override;
-    int reset(MidiHandle handle) override;
-    int prepareHeader(MidiHandle handle, MidiHeader& header) override;
-    int addBuffer(MidiHandle handle, MidiHeader& header) override;
-    int start(MidiHandle handle) override;
-    int stop(MidiHandle handle) override;
-    int unprepareHeader(MidiHandle handle, MidiHeader& header) override;
-    int close(MidiHandle handle) override;
+    bool open(MidiHandle& handle, std::int32_t deviceIndex, MidiInCallback callback,
+              void* instance) override;
+    bool reset(MidiHandle handle) override;
+    bool prepareHeader(MidiHandle handle, MidiHeader& header) override;
+    bool addBuffer(MidiHandle handle, MidiHeader& header) override;
+    bool start(MidiHandle handle) override;
+    bool stop(MidiHandle handle) override;
+    bool unprepareHeader(MidiHandle handle, MidiHeader& header) override;
+    bool close(MidiHandle handle) override;
 
     void setDeviceNames(DeviceNames names);
-    void failNext(InOp op, int times = 1, int result = kMidiError);
-    void failAlways(InOp op, int result = kMidiError);
+    void failNext(InOp op, int times = 1);
+    void failAlways(InOp op);
     void clearFailures();
 
     // Platform side; each acts on the most recently opened handle that is still open and
@@ -80,7 +80,7 @@ public:
     // Whether the platform still holds this buffer (lent or prepared on any handle).
     bool holds(const MidiHeader* header) const;
 
-private:
+  private:
     struct Port {
         std::int32_t device = 0;
         MidiInCallback callback = nullptr;
@@ -156,21 +156,21 @@ inline void FakeMidiInService::notify(std::unique_lock<std::mutex>& lock, MidiHa
     callbacksDone_.notify_all();
 }
 
-inline int FakeMidiInService::open(MidiHandle& handle, std::int32_t deviceIndex,
-                                   MidiInCallback callback, void* instance) {
+inline bool FakeMidiInService::open(MidiHandle& handle, std::int32_t deviceIndex,
+                                    MidiInCallback callback, void* instance) {
     std::unique_lock lock(mutex_);
-    if (auto result = failures_.take(InOp::Open)) {
+    if (failures_.take(InOp::Open)) {
         record({InOp::Open, 0, deviceIndex, nullptr});
-        return *result;
+        return false;
     }
     if (deviceIndex < 0 || static_cast<std::size_t>(deviceIndex) >= names_.size()) {
         record({InOp::Open, 0, deviceIndex, nullptr});
-        return kFakeBadDevice;
+        return false;
     }
     for (const auto& [h, p] : ports_) {
         if (p.device == deviceIndex) {
             record({InOp::Open, 0, deviceIndex, nullptr});
-            return kFakeAllocated;
+            return false;
         }
     }
     const MidiHandle h = nextHandle_++;
@@ -182,15 +182,15 @@ inline int FakeMidiInService::open(MidiHandle& handle, std::int32_t deviceIndex,
     handle = h;
     record({InOp::Open, h, deviceIndex, nullptr});
     notify(lock, h, kMimOpen, 0);
-    return kMidiOk;
+    return true;
 }
 
-inline int FakeMidiInService::reset(MidiHandle handle) {
+inline bool FakeMidiInService::reset(MidiHandle handle) {
     std::unique_lock lock(mutex_);
     record({InOp::Reset, handle, 0, nullptr});
-    if (auto result = failures_.take(InOp::Reset)) return *result;
+    if (failures_.take(InOp::Reset)) return false;
     Port* p = port(handle);
-    if (p == nullptr) return kFakeBadHandle;
+    if (p == nullptr) return false;
     p->started = false;
     // Every lent buffer comes back done with nothing recorded, oldest first.
     while (!p->lent.empty()) {
@@ -201,82 +201,82 @@ inline int FakeMidiInService::reset(MidiHandle handle) {
         notify(lock, handle, kMimLongData, reinterpret_cast<std::uintptr_t>(header));
         p = port(handle);
     }
-    return kMidiOk;
+    return true;
 }
 
-inline int FakeMidiInService::prepareHeader(MidiHandle handle, MidiHeader& header) {
+inline bool FakeMidiInService::prepareHeader(MidiHandle handle, MidiHeader& header) {
     std::lock_guard lock(mutex_);
     record({InOp::Prepare, handle, 0, &header});
-    if (auto result = failures_.take(InOp::Prepare)) return *result;
+    if (failures_.take(InOp::Prepare)) return false;
     Port* p = port(handle);
-    if (p == nullptr) return kFakeBadHandle;
-    if (header.data == nullptr || header.bufferLength == 0) return kMidiError;
+    if (p == nullptr) return false;
+    if (header.data == nullptr || header.bufferLength == 0) return false;
     p->prepared.insert(&header);
-    return kMidiOk;
+    return true;
 }
 
-inline int FakeMidiInService::addBuffer(MidiHandle handle, MidiHeader& header) {
+inline bool FakeMidiInService::addBuffer(MidiHandle handle, MidiHeader& header) {
     std::lock_guard lock(mutex_);
     record({InOp::AddBuffer, handle, 0, &header});
-    if (auto result = failures_.take(InOp::AddBuffer)) return *result;
+    if (failures_.take(InOp::AddBuffer)) return false;
     Port* p = port(handle);
-    if (p == nullptr) return kFakeBadHandle;
-    if (p->prepared.count(&header) == 0) return kFakeUnprepared;
+    if (p == nullptr) return false;
+    if (p->prepared.count(&header) == 0) return false;
     if (std::find(p->lent.begin(), p->lent.end(), &header) != p->lent.end()) {
-        return kFakeStillPlaying;
+        return false;
     }
     header.bytesRecorded = 0;
     header.flags.fetch_and(~kHeaderDone, std::memory_order_relaxed);
     p->lent.push_back(&header);
-    return kMidiOk;
+    return true;
 }
 
-inline int FakeMidiInService::start(MidiHandle handle) {
+inline bool FakeMidiInService::start(MidiHandle handle) {
     std::lock_guard lock(mutex_);
     record({InOp::Start, handle, 0, nullptr});
-    if (auto result = failures_.take(InOp::Start)) return *result;
+    if (failures_.take(InOp::Start)) return false;
     Port* p = port(handle);
-    if (p == nullptr) return kFakeBadHandle;
+    if (p == nullptr) return false;
     p->started = true;
-    return kMidiOk;
+    return true;
 }
 
-inline int FakeMidiInService::stop(MidiHandle handle) {
+inline bool FakeMidiInService::stop(MidiHandle handle) {
     std::lock_guard lock(mutex_);
     record({InOp::Stop, handle, 0, nullptr});
-    if (auto result = failures_.take(InOp::Stop)) return *result;
+    if (failures_.take(InOp::Stop)) return false;
     Port* p = port(handle);
-    if (p == nullptr) return kFakeBadHandle;
+    if (p == nullptr) return false;
     p->started = false;
-    return kMidiOk;
+    return true;
 }
 
-inline int FakeMidiInService::unprepareHeader(MidiHandle handle, MidiHeader& header) {
+inline bool FakeMidiInService::unprepareHeader(MidiHandle handle, MidiHeader& header) {
     std::lock_guard lock(mutex_);
     record({InOp::Unprepare, handle, 0, &header});
-    if (auto result = failures_.take(InOp::Unprepare)) return *result;
+    if (failures_.take(InOp::Unprepare)) return false;
     Port* p = port(handle);
-    if (p == nullptr) return kFakeBadHandle;
+    if (p == nullptr) return false;
     if (std::find(p->lent.begin(), p->lent.end(), &header) != p->lent.end()) {
-        return kFakeStillPlaying;
+        return false;
     }
     p->prepared.erase(&header);
-    return kMidiOk;
+    return true;
 }
 
-inline int FakeMidiInService::close(MidiHandle handle) {
+inline bool FakeMidiInService::close(MidiHandle handle) {
     std::unique_lock lock(mutex_);
     record({InOp::Close, handle, 0, nullptr});
-    if (auto result = failures_.take(InOp::Close)) return *result;
+    if (failures_.take(InOp::Close)) return false;
     Port* p = port(handle);
-    if (p == nullptr) return kFakeBadHandle;
-    if (!p->lent.empty()) return kFakeStillPlaying;
+    if (p == nullptr) return false;
+    if (!p->lent.empty()) return false;
     notify(lock, handle, kMimClose, 0);
     // No callback may run once close has returned (not to be called from a callback).
     callbacksDone_.wait(lock, [&] { return port(handle)->callbacksRunning == 0; });
     ports_.erase(handle);
     openOrder_.erase(std::remove(openOrder_.begin(), openOrder_.end(), handle), openOrder_.end());
-    return kMidiOk;
+    return true;
 }
 
 inline bool FakeMidiInService::returnBuffer(std::uint32_t notice, const std::uint8_t* bytes,
@@ -336,14 +336,14 @@ inline void FakeMidiInService::setDeviceNames(DeviceNames names) {
     names_ = std::move(names);
 }
 
-inline void FakeMidiInService::failNext(InOp op, int times, int result) {
+inline void FakeMidiInService::failNext(InOp op, int times) {
     std::lock_guard lock(mutex_);
-    failures_.fail(op, result, times);
+    failures_.fail(op, times);
 }
 
-inline void FakeMidiInService::failAlways(InOp op, int result) {
+inline void FakeMidiInService::failAlways(InOp op) {
     std::lock_guard lock(mutex_);
-    failures_.fail(op, result, FailurePlan<InOp>::kForever);
+    failures_.fail(op, FailurePlan<InOp>::kForever);
 }
 
 inline void FakeMidiInService::clearFailures() {

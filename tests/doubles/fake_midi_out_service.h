@@ -37,18 +37,18 @@ class FakeMidiOutService final : public MidiOutService {
 
     int deviceCount() override;
     bool deviceName(int index, std::string& name) override;
-    int open(MidiHandle& handle, std::int32_t deviceIndex) override;
-    int close(MidiHandle handle) override;
-    int prepareHeader(MidiHandle handle, MidiHeader& header) override;
-    int longMessage(MidiHandle handle, MidiHeader& header) override;
-    int waitDone(MidiHandle handle, MidiHeader& header, std::uint32_t timeoutMs) override;
-    int unprepareHeader(MidiHandle handle, MidiHeader& header) override;
-    int reset(MidiHandle handle) override;
+    bool open(MidiHandle& handle, std::int32_t deviceIndex) override;
+    bool close(MidiHandle handle) override;
+    bool prepareHeader(MidiHandle handle, MidiHeader& header) override;
+    bool longMessage(MidiHandle handle, MidiHeader& header) override;
+    bool waitDone(MidiHandle handle, MidiHeader& header, std::uint32_t timeoutMs) override;
+    bool unprepareHeader(MidiHandle handle, MidiHeader& header) override;
+    bool reset(MidiHandle handle) override;
 
     void setDeviceNames(DeviceNames names);
-    // The next `times` calls of `op` fail with `result` without doing anything.
-    void failNext(OutOp op, int times = 1, int result = kMidiError);
-    void failAlways(OutOp op, int result = kMidiError);
+    // The next `times` calls of `op` fail without doing anything.
+    void failNext(OutOp op, int times = 1);
+    void failAlways(OutOp op);
     void clearFailures();
 
     // When true, accepted sends stay in progress until completeNextSend().
@@ -125,95 +125,95 @@ inline void FakeMidiOutService::record(OutCall call) {
     calls_.push_back(std::move(call));
 }
 
-inline int FakeMidiOutService::open(MidiHandle& handle, std::int32_t deviceIndex) {
+inline bool FakeMidiOutService::open(MidiHandle& handle, std::int32_t deviceIndex) {
     std::lock_guard lock(mutex_);
-    if (auto result = failures_.take(OutOp::Open)) {
+    if (failures_.take(OutOp::Open)) {
         record({OutOp::Open, 0, deviceIndex, {}});
-        return *result;
+        return false;
     }
     handle = nextHandle_++;
     open_[handle] = deviceIndex;
     record({OutOp::Open, handle, deviceIndex, {}});
-    return kMidiOk;
+    return true;
 }
 
-inline int FakeMidiOutService::close(MidiHandle handle) {
+inline bool FakeMidiOutService::close(MidiHandle handle) {
     std::lock_guard lock(mutex_);
     reset_.erase(handle);
     record({OutOp::Close, handle, 0, {}});
-    if (auto result = failures_.take(OutOp::Close)) return *result;
-    if (!knownHandle(handle)) return kFakeBadHandle;
+    if (failures_.take(OutOp::Close)) return false;
+    if (!knownHandle(handle)) return false;
     if (std::any_of(pending_.begin(), pending_.end(),
                     [handle](const Pending& p) { return p.handle == handle; })) {
         closedUnderSend_ = true;
     }
     open_.erase(handle);
-    return kMidiOk;
+    return true;
 }
 
-inline int FakeMidiOutService::prepareHeader(MidiHandle handle, MidiHeader& header) {
+inline bool FakeMidiOutService::prepareHeader(MidiHandle handle, MidiHeader& header) {
     std::lock_guard lock(mutex_);
     record({OutOp::Prepare, handle, 0, {}});
-    if (auto result = failures_.take(OutOp::Prepare)) return *result;
-    if (!knownHandle(handle)) return kFakeBadHandle;
+    if (failures_.take(OutOp::Prepare)) return false;
+    if (!knownHandle(handle)) return false;
     prepared_.insert(&header);
-    return kMidiOk;
+    return true;
 }
 
-inline int FakeMidiOutService::longMessage(MidiHandle handle, MidiHeader& header) {
+inline bool FakeMidiOutService::longMessage(MidiHandle handle, MidiHeader& header) {
     std::unique_lock lock(mutex_);
     std::vector<std::uint8_t> bytes;
     if (header.data != nullptr) bytes.assign(header.data, header.data + header.bufferLength);
     record({OutOp::LongMessage, handle, 0, bytes});
-    if (auto result = failures_.take(OutOp::LongMessage)) return *result;
-    if (!knownHandle(handle)) return kFakeBadHandle;
-    if (prepared_.count(&header) == 0) return kFakeUnprepared;
-    if (reset_.count(handle) != 0) return kMidiError;
+    if (failures_.take(OutOp::LongMessage)) return false;
+    if (!knownHandle(handle)) return false;
+    if (prepared_.count(&header) == 0) return false;
+    if (reset_.count(handle) != 0) return false;
     sent_.push_back(std::move(bytes));
     if (completeLater_) {
         pending_.push_back({handle, &header});
         lock.unlock();
         pendingChanged_.notify_all();
-        return kMidiOk;
+        return true;
     }
     header.flags.fetch_or(kHeaderDone, std::memory_order_release);
-    return kMidiOk;
+    return true;
 }
 
-inline int FakeMidiOutService::waitDone(MidiHandle handle, MidiHeader& header,
-                                        std::uint32_t timeoutMs) {
+inline bool FakeMidiOutService::waitDone(MidiHandle handle, MidiHeader& header,
+                                         std::uint32_t timeoutMs) {
     std::unique_lock lock(mutex_);
     record({OutOp::WaitDone, handle, 0, {}});
     lastWaitBound_ = timeoutMs;
-    if (auto result = failures_.take(OutOp::WaitDone)) return *result;
-    if (!knownHandle(handle)) return kFakeBadHandle;
+    if (failures_.take(OutOp::WaitDone)) return false;
+    if (!knownHandle(handle)) return false;
     auto isDone = [&header] { return (header.flags.load() & kHeaderDone) != 0; };
-    if (!isDone() && waitsRunOut_) return kFakeTimedOut;
+    if (!isDone() && waitsRunOut_) return false;
     // Woken by completeNextSend or reset: the test's events, never the passing of time.
     pendingChanged_.wait(lock, isDone);
-    return cutShort_.count(&header) != 0 ? kFakeTimedOut : kMidiOk;
+    return cutShort_.count(&header) == 0;
 }
 
-inline int FakeMidiOutService::unprepareHeader(MidiHandle handle, MidiHeader& header) {
+inline bool FakeMidiOutService::unprepareHeader(MidiHandle handle, MidiHeader& header) {
     std::lock_guard lock(mutex_);
     record({OutOp::Unprepare, handle, 0, {}});
-    if (auto result = failures_.take(OutOp::Unprepare)) return *result;
-    if (!knownHandle(handle)) return kFakeBadHandle;
+    if (failures_.take(OutOp::Unprepare)) return false;
+    if (!knownHandle(handle)) return false;
     if (std::any_of(pending_.begin(), pending_.end(),
                     [&header](const Pending& p) { return p.header == &header; })) {
-        return kFakeStillPlaying;
+        return false;
     }
     prepared_.erase(&header);
     cutShort_.erase(&header);
-    return kMidiOk;
+    return true;
 }
 
-inline int FakeMidiOutService::reset(MidiHandle handle) {
+inline bool FakeMidiOutService::reset(MidiHandle handle) {
     {
         std::lock_guard lock(mutex_);
         record({OutOp::Reset, handle, 0, {}});
-        if (auto result = failures_.take(OutOp::Reset)) return *result;
-        if (!knownHandle(handle)) return kFakeBadHandle;
+        if (failures_.take(OutOp::Reset)) return false;
+        if (!knownHandle(handle)) return false;
         reset_.insert(handle);
         // Every buffer still held is handed back, marked done.
         for (auto it = pending_.begin(); it != pending_.end();) {
@@ -227,7 +227,7 @@ inline int FakeMidiOutService::reset(MidiHandle handle) {
         }
     }
     pendingChanged_.notify_all();
-    return kMidiOk;
+    return true;
 }
 
 inline void FakeMidiOutService::setDeviceNames(DeviceNames names) {
@@ -235,14 +235,14 @@ inline void FakeMidiOutService::setDeviceNames(DeviceNames names) {
     names_ = std::move(names);
 }
 
-inline void FakeMidiOutService::failNext(OutOp op, int times, int result) {
+inline void FakeMidiOutService::failNext(OutOp op, int times) {
     std::lock_guard lock(mutex_);
-    failures_.fail(op, result, times);
+    failures_.fail(op, times);
 }
 
-inline void FakeMidiOutService::failAlways(OutOp op, int result) {
+inline void FakeMidiOutService::failAlways(OutOp op) {
     std::lock_guard lock(mutex_);
-    failures_.fail(op, result, FailurePlan<OutOp>::kForever);
+    failures_.fail(op, FailurePlan<OutOp>::kForever);
 }
 
 inline void FakeMidiOutService::clearFailures() {

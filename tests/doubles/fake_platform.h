@@ -46,20 +46,20 @@ class FakeMidiOut final : public MidiOutService {
 
     int deviceCount() override { return devices.count(); }
     bool deviceName(int index, std::string& name) override { return devices.name(index, name); }
-    int open(MidiHandle& handle, std::int32_t index) override {
-        if (!devices.opens(index)) return kMidiError;
+    bool open(MidiHandle& handle, std::int32_t index) override {
+        if (!devices.opens(index)) return false;
         ++openCount;
         handle = static_cast<MidiHandle>(index) + 1;
         std::lock_guard lock(mutex_);
         cut_ = false;
-        return kMidiOk;
+        return true;
     }
-    int close(MidiHandle) override {
+    bool close(MidiHandle) override {
         ++closeCount;
-        return kMidiOk;
+        return true;
     }
-    int prepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
-    int longMessage(MidiHandle, MidiHeader& header) override {
+    bool prepareHeader(MidiHandle, MidiHeader&) override { return true; }
+    bool longMessage(MidiHandle, MidiHeader& header) override {
         {
             std::lock_guard lock(mutex_);
             ++sends_;
@@ -71,19 +71,19 @@ class FakeMidiOut final : public MidiOutService {
             changed_.notify_all();
             changed_.wait(lock, [this] { return cut_; });
             --stuck_;
-            return kMidiError;
+            return false;
         }
         header.flags.fetch_or(kHeaderDone);
-        return kMidiOk;
+        return true;
     }
-    int waitDone(MidiHandle, MidiHeader&, std::uint32_t) override { return kMidiOk; }
-    int unprepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
-    int reset(MidiHandle) override {
+    bool waitDone(MidiHandle, MidiHeader&, std::uint32_t) override { return true; }
+    bool unprepareHeader(MidiHandle, MidiHeader&) override { return true; }
+    bool reset(MidiHandle) override {
         std::lock_guard lock(mutex_);
         cut_ = true;
         ++resets_;
         changed_.notify_all();
-        return kMidiOk;
+        return true;
     }
 
     // Blocks until `count` sends have reached the platform.
@@ -118,16 +118,16 @@ class FakeMidiIn final : public MidiInService {
 
     int deviceCount() override { return devices.count(); }
     bool deviceName(int index, std::string& name) override { return devices.name(index, name); }
-    int open(MidiHandle& handle, std::int32_t index, MidiInCallback callback,
-             void* instance) override {
-        if (!devices.opens(index)) return kMidiError;
+    bool open(MidiHandle& handle, std::int32_t index, MidiInCallback callback,
+              void* instance) override {
+        if (!devices.opens(index)) return false;
         ++openCount;
         handle = static_cast<MidiHandle>(index) + 1;
         callback_ = callback;
         instance_ = instance;
-        return kMidiOk;
+        return true;
     }
-    int reset(MidiHandle handle) override {
+    bool reset(MidiHandle handle) override {
         if (lent_) {
             MidiHeader* header = lent_;
             lent_ = nullptr;
@@ -135,21 +135,21 @@ class FakeMidiIn final : public MidiInService {
             header->flags.fetch_or(kHeaderDone);
             callback_(handle, kMimLongData, instance_, reinterpret_cast<std::uintptr_t>(header), 0);
         }
-        return kMidiOk;
+        return true;
     }
-    int prepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
-    int addBuffer(MidiHandle, MidiHeader& header) override {
+    bool prepareHeader(MidiHandle, MidiHeader&) override { return true; }
+    bool addBuffer(MidiHandle, MidiHeader& header) override {
         header.flags.store(0);
         lent_ = &header;
-        return kMidiOk;
+        return true;
     }
-    int start(MidiHandle) override { return kMidiOk; }
-    int stop(MidiHandle) override { return kMidiOk; }
-    int unprepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
-    int close(MidiHandle) override {
+    bool start(MidiHandle) override { return true; }
+    bool stop(MidiHandle) override { return true; }
+    bool unprepareHeader(MidiHandle, MidiHeader&) override { return true; }
+    bool close(MidiHandle) override {
         ++closeCount;
         lent_ = nullptr;
-        return kMidiOk;
+        return true;
     }
 
   private:

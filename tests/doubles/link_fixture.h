@@ -14,7 +14,7 @@ namespace pxr9::test {
 // queued by the test itself.
 class LinkFixture {
   public:
-    LinkFixture() { port.open(0); }
+    LinkFixture() { EXPECT_TRUE(port.open(0)); }
 
     // Queues one received message (an exact heap copy, so reads past it are caught).
     void receive(const Bytes& message) { queue.append(message.data(), message.size()); }

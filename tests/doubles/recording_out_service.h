@@ -21,21 +21,21 @@ class RecordingOutService final : public MidiOutService {
         name = "recording";
         return true;
     }
-    int open(MidiHandle& handle, std::int32_t) override {
+    bool open(MidiHandle& handle, std::int32_t) override {
         handle = 1;
-        return kMidiOk;
+        return true;
     }
-    int close(MidiHandle) override { return kMidiOk; }
-    int prepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
-    int waitDone(MidiHandle, MidiHeader&, std::uint32_t) override { return kMidiOk; }
-    int reset(MidiHandle) override { return kMidiOk; }
-    int unprepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
+    bool close(MidiHandle) override { return true; }
+    bool prepareHeader(MidiHandle, MidiHeader&) override { return true; }
+    bool waitDone(MidiHandle, MidiHeader&, std::uint32_t) override { return true; }
+    bool reset(MidiHandle) override { return true; }
+    bool unprepareHeader(MidiHandle, MidiHeader&) override { return true; }
 
-    int longMessage(MidiHandle, MidiHeader& header) override {
+    bool longMessage(MidiHandle, MidiHeader& header) override {
         std::function<void()> hook;
         {
             std::lock_guard lock(mutex_);
-            if (refuse_) return kMidiError;
+            if (refuse_) return false;
             hook.swap(duringNextSend_);
         }
         // Runs while this message is on the port, before its bytes are taken.
@@ -45,7 +45,7 @@ class RecordingOutService final : public MidiOutService {
             sent_.emplace_back(header.data, header.data + header.bufferLength);
         }
         header.flags.fetch_or(kHeaderDone, std::memory_order_release);
-        return kMidiOk;
+        return true;
     }
 
     void refuseSends(bool refuse) {

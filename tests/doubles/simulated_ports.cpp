@@ -42,28 +42,28 @@ MidiHandle PortTable::deviceHandle() const {
     return static_cast<MidiHandle>(deviceIndex_) + 1;
 }
 
-int ForwardingOutput::open(MidiHandle& handle, std::int32_t deviceIndex) {
+bool ForwardingOutput::open(MidiHandle& handle, std::int32_t deviceIndex) {
     const MidiHandle opened = ports_.open(deviceIndex, true);
-    if (opened == 0) return kMidiError;
+    if (opened == 0) return false;
     handle = opened;
-    return kMidiOk;
+    return true;
 }
 
-int ForwardingOutput::longMessage(MidiHandle handle, MidiHeader& header) {
+bool ForwardingOutput::longMessage(MidiHandle handle, MidiHeader& header) {
     onSend_(handle, header.data, header.bufferLength);
     header.flags.fetch_or(kHeaderDone);
-    return kMidiOk;
+    return true;
 }
 
-int LentBufferInput::open(MidiHandle& handle, std::int32_t deviceIndex, MidiInCallback callback,
-                          void* instance) {
+bool LentBufferInput::open(MidiHandle& handle, std::int32_t deviceIndex, MidiInCallback callback,
+                           void* instance) {
     const MidiHandle opened = ports_.open(deviceIndex, false);
-    if (opened == 0) return kMidiError;
+    if (opened == 0) return false;
     std::lock_guard lock(mutex_);
     handle = handle_ = opened;
     callback_ = callback;
     instance_ = instance;
-    return kMidiOk;
+    return true;
 }
 
 void LentBufferInput::handBack(MidiHeader& header) {
@@ -71,7 +71,7 @@ void LentBufferInput::handBack(MidiHeader& header) {
     callback_(handle_, kMimLongData, instance_, reinterpret_cast<std::uintptr_t>(&header), 0);
 }
 
-int LentBufferInput::reset(MidiHandle) {
+bool LentBufferInput::reset(MidiHandle) {
     std::lock_guard lock(mutex_);
     std::deque<MidiHeader*> returned;
     returned.swap(lent_);
@@ -79,35 +79,35 @@ int LentBufferInput::reset(MidiHandle) {
         header->bytesRecorded = 0;
         handBack(*header);
     }
-    return kMidiOk;
+    return true;
 }
 
-int LentBufferInput::addBuffer(MidiHandle, MidiHeader& header) {
+bool LentBufferInput::addBuffer(MidiHandle, MidiHeader& header) {
     std::lock_guard lock(mutex_);
     header.flags.fetch_and(~kHeaderDone);
     lent_.push_back(&header);
-    return kMidiOk;
+    return true;
 }
 
-int LentBufferInput::start(MidiHandle) {
+bool LentBufferInput::start(MidiHandle) {
     std::lock_guard lock(mutex_);
     started_ = true;
-    return kMidiOk;
+    return true;
 }
 
-int LentBufferInput::stop(MidiHandle) {
+bool LentBufferInput::stop(MidiHandle) {
     std::lock_guard lock(mutex_);
     started_ = false;
-    return kMidiOk;
+    return true;
 }
 
-int LentBufferInput::close(MidiHandle) {
+bool LentBufferInput::close(MidiHandle) {
     // Waits out a delivery in progress.
     std::lock_guard lock(mutex_);
     started_ = false;
     handle_ = 0;
     lent_.clear();
-    return kMidiOk;
+    return true;
 }
 
 void LentBufferInput::deliver(const std::vector<std::uint8_t>& bytes) {

@@ -41,14 +41,14 @@ class ForwardingOutput final : public MidiOutService {
 
     int deviceCount() override { return ports_.count(); }
     bool deviceName(int index, std::string& name) override { return ports_.name(index, name); }
-    int open(MidiHandle& handle, std::int32_t deviceIndex) override;
-    int close(MidiHandle) override { return kMidiOk; }
-    int prepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
-    int unprepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
-    int longMessage(MidiHandle handle, MidiHeader& header) override;
+    bool open(MidiHandle& handle, std::int32_t deviceIndex) override;
+    bool close(MidiHandle) override { return true; }
+    bool prepareHeader(MidiHandle, MidiHeader&) override { return true; }
+    bool unprepareHeader(MidiHandle, MidiHeader&) override { return true; }
+    bool longMessage(MidiHandle handle, MidiHeader& header) override;
     // Sends finish inside longMessage: nothing is ever still in progress.
-    int waitDone(MidiHandle, MidiHeader&, std::uint32_t) override { return kMidiOk; }
-    int reset(MidiHandle) override { return kMidiOk; }
+    bool waitDone(MidiHandle, MidiHeader&, std::uint32_t) override { return true; }
+    bool reset(MidiHandle) override { return true; }
 
   private:
     PortTable& ports_;
@@ -64,15 +64,15 @@ class LentBufferInput final : public MidiInService {
 
     int deviceCount() override { return ports_.count(); }
     bool deviceName(int index, std::string& name) override { return ports_.name(index, name); }
-    int open(MidiHandle& handle, std::int32_t deviceIndex, MidiInCallback callback,
-             void* instance) override;
-    int reset(MidiHandle) override;
-    int prepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
-    int unprepareHeader(MidiHandle, MidiHeader&) override { return kMidiOk; }
-    int addBuffer(MidiHandle, MidiHeader& header) override;
-    int start(MidiHandle) override;
-    int stop(MidiHandle) override;
-    int close(MidiHandle) override;
+    bool open(MidiHandle& handle, std::int32_t deviceIndex, MidiInCallback callback,
+              void* instance) override;
+    bool reset(MidiHandle) override;
+    bool prepareHeader(MidiHandle, MidiHeader&) override { return true; }
+    bool unprepareHeader(MidiHandle, MidiHeader&) override { return true; }
+    bool addBuffer(MidiHandle, MidiHeader& header) override;
+    bool start(MidiHandle) override;
+    bool stop(MidiHandle) override;
+    bool close(MidiHandle) override;
 
     // A message leaving the simulated device; dropped unless the device's port is open,
     // started and has a buffer lent.

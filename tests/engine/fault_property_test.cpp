@@ -19,12 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/device_session.h"
 #include "engine/product_profile.h"
 #include "engine/reply_wait.h"
 #include "engine/update_procedure.h"
-#include "protocol/dispatcher.h"
 #include "sim/flash_contents.h"
 #include "sim/flash_layout.h"
+#include "tests/doubles/inline_worker_runner.h"
 #include "tests/doubles/surface_recorder.h"
 #include "tests/doubles/virtual_world.h"
 
@@ -170,21 +171,26 @@ bool runSeed(std::uint64_t seed, VirtualWorld& world, const SmallImages& images,
     bool told = true;
     {
         UpdaterState state(world.platform(), surface, images.lookup());
-        state.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state.link));
-        state.out.open(0);
-        state.in.open(0);
-        state.busy.store(1);
-        updateWorker(state);
+        InlineWorkerRunner worker;
+        DeviceSession session(state, worker);
+        if (session.openPorts(0, 0)) ADD_FAILURE() << "the simulated device's ports do not open";
+        const ProcedureOutcome result = session.run(runUpdate);
 
-        const auto outcome = surface.outcome();
-        const bool errorShown = std::any_of(outcome.begin(), outcome.end(), [](const auto& c) {
-            return c.rfind("error:", 0) == 0;
-        });
+        const auto calls = surface.outcome();
+        std::string lastError;
+        for (const auto& call : calls) {
+            if (call.rfind("error:", 0) == 0) lastError = call.substr(6);
+        }
+        const bool errorShown = !lastError.empty();
         const bool completed = surface.status() == kCompleted;
         const auto flash = world.device().flash();
         if (completed == errorShown) {
             ADD_FAILURE() << "seed " << seed << ": completion " << completed << ", error "
                           << errorShown;
+            told = false;
+        } else if (result != (completed ? ProcedureOutcome::completed()
+                                        : ProcedureOutcome::failed(lastError))) {
+            ADD_FAILURE() << "seed " << seed << ": the caller was told " << result;
             told = false;
         } else if (completed) {
             if (const auto at = firstDifference(flash, map)) {

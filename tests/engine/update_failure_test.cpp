@@ -155,9 +155,12 @@ TEST_P(UpdateFailure, ShowsItsTextThenHandsTheControlsBack) {
     EngineHarness h(config);
     c.arrange(h);
 
-    EXPECT_EQ(updateWorker(h.state), 0);
+    const ProcedureOutcome outcome = h.run(runUpdate);
 
     EXPECT_EQ(h.surface.outcome(), c.outcome);
+    // The caller is told what the user was shown.
+    EXPECT_EQ(outcome, c.outcome == kSuccess ? ProcedureOutcome::completed()
+                                             : ProcedureOutcome::failed(c.outcome[0].substr(6)));
     EXPECT_EQ(h.state.busy.load(), 0);
     const auto sent = h.world.sent();
     if (c.erasesSent >= 0) {
@@ -186,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(Table, UpdateFailure, ::testing::ValuesIn(kCases),
 TEST(UpdateFailureDetail, UpdateStartTimeoutKeepsTheErasingText) {
     EngineHarness h(oldBootDevice());
     faults(h).noAnswer(RequestKind::UpdateStart, Occurrences::every());
-    updateWorker(h.state);
+    h.runWorker(updateWorker);
     EXPECT_EQ(h.surface.status(), "Erasing Flash memory.");
     EXPECT_EQ(h.world.nowMs(), 30000u);
 }
@@ -194,7 +197,7 @@ TEST(UpdateFailureDetail, UpdateStartTimeoutKeepsTheErasingText) {
 TEST(UpdateFailureDetail, AnyReplyToUpdateStartClearsTheStatusFirst) {
     EngineHarness h(oldBootDevice());
     faults(h).refuse(RequestKind::UpdateStart, Occurrences::every(), 11);
-    updateWorker(h.state);
+    h.runWorker(updateWorker);
     EXPECT_EQ(h.surface.status(), "");
     EXPECT_TRUE(sentWithCommand(h.world.sent(), 0x0A).empty());
 }
@@ -202,7 +205,7 @@ TEST(UpdateFailureDetail, AnyReplyToUpdateStartClearsTheStatusFirst) {
 TEST(UpdateFailureDetail, RejectedIdentityIsStoredAndUsedByLaterAnswers) {
     EngineHarness h(oldBootDevice());
     faults(h).reportIdentity(Occurrences::every(), 0x00100042);
-    updateWorker(h.state);
+    h.runWorker(updateWorker);
     EXPECT_EQ(h.state.link.currentIdentity.load(), 0x00100042u);
     EXPECT_EQ(h.state.link.modelId(), 0x42);
     EXPECT_EQ(h.state.link.hostIdentity.load(), 0u);  // only an accepted device is recorded
@@ -218,7 +221,7 @@ TEST(UpdateFailureDetail, ALateBlockAnswerAndARefusalStillWriteEveryBlock) {
     faults(h).late(RequestKind::WriteBlock, Occurrences::only(1), 1500);
     faults(h).refuse(RequestKind::WriteBlock, Occurrences::only(7), 2);
 
-    updateWorker(h.state);
+    EXPECT_EQ(h.run(runUpdate), ProcedureOutcome::completed());
 
     EXPECT_EQ(h.surface.outcome(), kSuccess);
     EXPECT_EQ(firstFlashMismatch(h.world.device().flash(), config, true), "");
@@ -246,7 +249,7 @@ TEST(UpdateFailureDetail, ADeviceThatNeverFallsQuietAfterATimeoutIsNotTrusted) {
             }
         });
 
-    updateWorker(h.state);
+    EXPECT_EQ(h.run(runUpdate), ProcedureOutcome::failed("Time out error(2)"));
 
     EXPECT_EQ(h.surface.outcome(), kTimeout2);
     EXPECT_EQ(sentWithCommand(h.world.sent(), 0x02).size(), 1u);

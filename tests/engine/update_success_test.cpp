@@ -24,7 +24,9 @@ struct TimingCase {
 };
 
 // Test names carry the case name; this keeps ctest from printing the raw bytes.
-void PrintTo(const TimingCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TimingCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FullUpdate : public ::testing::TestWithParam<TimingCase> {};
 
@@ -32,7 +34,7 @@ TEST_P(FullUpdate, WritesTheMemoryMapAndReportsCompletion) {
     const sim::SimConfig config = deviceWithOldBoot(GetParam().timing);
     EngineHarness h(config);
 
-    EXPECT_EQ(updateWorker(h.state), 0);
+    EXPECT_EQ(h.run(runUpdate), ProcedureOutcome::completed());
 
     EXPECT_EQ(h.surface.outcome(), (std::vector<std::string>{"release", "start:0"}));
     EXPECT_EQ(h.surface.status(), "Version update completed.");
@@ -57,9 +59,10 @@ TEST_P(FullUpdate, WritesTheMemoryMapAndReportsCompletion) {
         ++blocks[region];
         if (region == 0x071000) lastSystemBlock = blockLength(m);
     }
-    EXPECT_EQ(blocks, (std::map<std::uint32_t, int>{
-                          {0x000000, 75}, {0x04B000, 38}, {0x071000, 138}, {0x110000, 1},
-                          {0x1CB000, 3637}}));
+    EXPECT_EQ(
+        blocks,
+        (std::map<std::uint32_t, int>{
+            {0x000000, 75}, {0x04B000, 38}, {0x071000, 138}, {0x110000, 1}, {0x1CB000, 3637}}));
     EXPECT_EQ(lastSystemBlock, 336u);
 }
 
@@ -70,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(Timing, FullUpdate,
 
 TEST(FullUpdate, StatusLineShowsTheOffsetOfTheBlockBeingSent) {
     EngineHarness h(deviceWithOldBoot(sim::TimingModel::instant()));
-    updateWorker(h.state);
+    h.runWorker(updateWorker);
     const auto calls = h.surface.calls();
     auto has = [&](const std::string& call) {
         return std::find(calls.begin(), calls.end(), call) != calls.end();
@@ -86,7 +89,7 @@ TEST(FullUpdate, EqualBootStampsSkipTheBootStepsButNotTheirCounter) {
     const sim::SimConfig config;  // the device already holds boot stamp "1.00"
     EngineHarness h(config);
 
-    updateWorker(h.state);
+    EXPECT_EQ(h.run(runUpdate), ProcedureOutcome::completed());
 
     EXPECT_EQ(h.surface.outcome(), (std::vector<std::string>{"release", "start:0"}));
     const auto steps = h.surface.steps();
@@ -103,7 +106,7 @@ TEST(FullUpdate, EqualBootStampsSkipTheBootStepsButNotTheirCounter) {
 TEST(FullUpdate, AcceptedDeviceIdentityGoesIntoTheHostsIdentityReply) {
     EngineHarness h;
     EXPECT_EQ(h.state.link.hostIdentity.load(), 0u);
-    updateWorker(h.state);
+    h.runWorker(updateWorker);
     EXPECT_EQ(h.state.link.hostIdentity.load(), 0x0010006Eu);
     EXPECT_EQ(h.state.link.modelId(), 0x6E);
 }

@@ -53,8 +53,9 @@ TEST_P(VersionReport, ShowsDeviceStampsBesideTheCarriedOnes) {
     const ReportCase& c = GetParam();
     EngineHarness h(c.device, c.lookup);
 
-    EXPECT_EQ(versionCheckWorker(h.state), 0);
+    h.runWorker(versionCheckWorker);
 
+    // The report is shown by the completion's handler, on the dialog's thread.
     EXPECT_EQ(h.surface.outcome(), std::vector<std::string>{"done:0"});
     EXPECT_EQ(buildVersionReport(h.state), c.report);
     EXPECT_FALSE(h.state.out.isOpen());
@@ -84,15 +85,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(VersionCheck, UnansweredPresetReadKeepsTheTextsOfTheLastCheck) {
     EngineHarness h(deviceWith(k110, sim::makeStamp("0.90"), k100));
-    versionCheckWorker(h.state);
+    h.runWorker(versionCheckWorker);
     ASSERT_EQ(h.surface.outcome(), std::vector<std::string>{"done:0"});
 
     // Second check: the PRESET read (the second read of the check) goes unanswered.
     h.world.device().faults().noAnswer(RequestKind::MemoryRead, Occurrences::only(5));
-    h.state.out.open(0);
-    h.state.in.open(0);
+    ASSERT_FALSE(h.session.openPorts(0, 0));
     const std::uint64_t start = h.world.nowMs();
-    versionCheckWorker(h.state);
+    h.runWorker(versionCheckWorker);
 
     EXPECT_EQ(h.surface.outcome(), (std::vector<std::string>{"done:0", "done:0"}));
     // The PRESET wait, then a quiet line before the BOOT read.
@@ -104,7 +104,7 @@ TEST(VersionCheck, UnansweredPresetReadKeepsTheTextsOfTheLastCheck) {
 TEST(VersionCheck, FirstCheckWithUnansweredPresetReadShowsAnEmptyPresetLine) {
     EngineHarness h(deviceWith(k110, k100, k100));
     h.world.device().faults().noAnswer(RequestKind::MemoryRead, Occurrences::only(2));
-    versionCheckWorker(h.state);
+    h.runWorker(versionCheckWorker);
     EXPECT_EQ(h.surface.outcome(), std::vector<std::string>{"done:0"});
     EXPECT_EQ(buildVersionReport(h.state), "SYSTEM:\t\t1.10 -> 1.10\nPRESET:\t\t\nBOOT:\t\t1.00");
 }
@@ -116,7 +116,7 @@ TEST(VersionCheck, ALatePresetAnswerIsNeverReadAsTheBootStamp) {
     EngineHarness h(deviceWith(k110, k100, sim::makeStamp("0.90")));
     h.world.device().faults().late(RequestKind::MemoryRead, Occurrences::only(2), 120500);
 
-    versionCheckWorker(h.state);
+    h.runWorker(versionCheckWorker);
 
     EXPECT_EQ(h.surface.outcome(), std::vector<std::string>{"done:0"});
     EXPECT_EQ(buildVersionReport(h.state),
@@ -139,10 +139,18 @@ class FailedVersionCheck : public ::testing::TestWithParam<FailedCheckCase> {};
 TEST_P(FailedVersionCheck, PostsFailureAndClosesThePorts) {
     EngineHarness h(deviceWith(k110, k100, k100));
     GetParam().arrange(h);
-    versionCheckWorker(h.state);
+    h.runWorker(versionCheckWorker);
     EXPECT_EQ(h.surface.outcome(), GetParam().outcome);
     EXPECT_FALSE(h.state.out.isOpen());
     EXPECT_FALSE(h.state.in.isOpen());
+}
+
+TEST_P(FailedVersionCheck, TellsTheCallerTheBoxItShowedIfAny) {
+    EngineHarness h(deviceWith(k110, k100, k100));
+    GetParam().arrange(h);
+    const std::string& first = GetParam().outcome.front();
+    const std::string shown = first.rfind("error:", 0) == 0 ? first.substr(6) : "";
+    EXPECT_EQ(h.run(runVersionCheck), ProcedureOutcome::failed(shown));
 }
 
 // Whatever fails, the controls come back with the completion message alone, after both ports
@@ -193,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(VersionCheck, DoesNotWriteTheHostsIdentityReply) {
     EngineHarness h;
-    versionCheckWorker(h.state);
+    h.runWorker(versionCheckWorker);
     EXPECT_EQ(h.state.link.currentIdentity.load(), 0x0010006Eu);
     EXPECT_EQ(h.state.link.hostIdentity.load(), 0u);
 }

@@ -87,9 +87,9 @@ TEST_P(WaitTiming, LastsExactlyItsTime) {
     c.arrange(h.world.device().faults());
 
     if (c.worker == Worker::Update) {
-        updateWorker(h.state);
+        h.runWorker(updateWorker);
     } else {
-        versionCheckWorker(h.state);
+        h.runWorker(versionCheckWorker);
     }
 
     const auto sent = h.world.sent();

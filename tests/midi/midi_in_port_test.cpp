@@ -49,7 +49,7 @@ std::vector<InOp> ops(const FakeMidiInService& service) {
 }
 
 class MidiInPortTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { service.setDeviceNames({"Other In", "KEVO PXR-9"}); }
     // The receive buffer the port lent at its last open.
     const MidiHeader* lentHeader() const {
@@ -65,7 +65,7 @@ protected:
 };
 
 TEST_F(MidiInPortTest, OpenLendsOneZeroFilledBufferAndStarts) {
-    ASSERT_EQ(port.open(1), 1);
+    ASSERT_TRUE(port.open(1));
     EXPECT_TRUE(port.isOpen());
     EXPECT_EQ(port.deviceIndex(), 1);
     EXPECT_EQ(ops(service), (std::vector<InOp>{InOp::Open, InOp::Reset, InOp::Prepare,
@@ -87,7 +87,7 @@ TEST_F(MidiInPortTest, OpenFailingAtAnyStepHoldsNothingAndCanBeRetried) {
         MidiInPort subject(fresh);
         fresh.failNext(step);
 
-        EXPECT_EQ(subject.open(0), 0);
+        EXPECT_FALSE(subject.open(0));
         EXPECT_FALSE(subject.isOpen());
         EXPECT_EQ(fresh.openHandles(), 0u);
         EXPECT_EQ(fresh.lentBuffers(), 0u);
@@ -97,7 +97,7 @@ TEST_F(MidiInPortTest, OpenFailingAtAnyStepHoldsNothingAndCanBeRetried) {
             }
         }
 
-        EXPECT_EQ(subject.open(0), 1);
+        EXPECT_TRUE(subject.open(0));
         EXPECT_TRUE(subject.isOpen());
         EXPECT_TRUE(fresh.deliver(kReplyA));
         EXPECT_EQ(drain(subject.queue()), std::vector<Bytes>{kReplyA});
@@ -105,7 +105,7 @@ TEST_F(MidiInPortTest, OpenFailingAtAnyStepHoldsNothingAndCanBeRetried) {
 }
 
 TEST_F(MidiInPortTest, MessagesAreQueuedInArrivalOrderAndTheBufferLentAgain) {
-    ASSERT_EQ(port.open(1), 1);
+    ASSERT_TRUE(port.open(1));
     ASSERT_TRUE(service.deliver(kReplyA));
     ASSERT_TRUE(service.deliver(kReplyB));
 
@@ -136,7 +136,7 @@ TEST_F(MidiInPortTest, ReturnsWithoutAMessageAreNeitherQueuedNorLentAgain) {
         SCOPED_TRACE(c.name);
         FakeMidiInService fresh;
         MidiInPort subject(fresh);
-        ASSERT_EQ(subject.open(0), 1);
+        ASSERT_TRUE(subject.open(0));
         const std::size_t addsAfterOpen = fresh.count(InOp::AddBuffer);
 
         ASSERT_TRUE(c.returnBuffer(fresh));
@@ -150,7 +150,7 @@ TEST_F(MidiInPortTest, ReturnsWithoutAMessageAreNeitherQueuedNorLentAgain) {
 }
 
 TEST_F(MidiInPortTest, ShortMessagesAreNotPassedOn) {
-    ASSERT_EQ(port.open(1), 1);
+    ASSERT_TRUE(port.open(1));
     ASSERT_TRUE(service.sendShort(0x7F3C90));
     EXPECT_TRUE(port.queue().empty());
     // The buffer was never handed back, so SysEx still arrives.
@@ -159,14 +159,14 @@ TEST_F(MidiInPortTest, ShortMessagesAreNotPassedOn) {
 }
 
 TEST_F(MidiInPortTest, AMessageFillingTheWholeBufferIsOneNode) {
-    ASSERT_EQ(port.open(1), 1);
+    ASSERT_TRUE(port.open(1));
     const Bytes full = sysex(MidiInPort::kBufferSize);
     ASSERT_TRUE(service.deliver(full));
     EXPECT_EQ(drain(port.queue()), std::vector<Bytes>{full});
 }
 
 TEST_F(MidiInPortTest, ALongerMessageComesInPiecesThatAreNeverJoined) {
-    ASSERT_EQ(port.open(1), 1);
+    ASSERT_TRUE(port.open(1));
     const Bytes longMessage = sysex(MidiInPort::kBufferSize + 10);
     ASSERT_TRUE(service.deliver(longMessage));
 
@@ -179,7 +179,7 @@ TEST_F(MidiInPortTest, ALongerMessageComesInPiecesThatAreNeverJoined) {
 }
 
 TEST_F(MidiInPortTest, CloseRunsItsChainOnceAndKeepsWhatWasQueued) {
-    ASSERT_EQ(port.open(1), 1);
+    ASSERT_TRUE(port.open(1));
     ASSERT_TRUE(service.deliver(kReplyA));
     service.clearCalls();
 
@@ -194,7 +194,7 @@ TEST_F(MidiInPortTest, CloseRunsItsChainOnceAndKeepsWhatWasQueued) {
 }
 
 TEST_F(MidiInPortTest, ClearQueueClosesAndFreesEveryNode) {
-    ASSERT_EQ(port.open(1), 1);
+    ASSERT_TRUE(port.open(1));
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(service.deliver(kReplyB));
 
     port.clearQueue();
@@ -224,7 +224,7 @@ TEST_F(MidiInPortTest, AFailedCloseChainStopsThereAndKeepsTheBufferAlive) {
         SCOPED_TRACE(static_cast<int>(c.failing));
         FakeMidiInService fresh;
         MidiInPort subject(fresh);
-        ASSERT_EQ(subject.open(0), 1);
+        ASSERT_TRUE(subject.open(0));
         const MidiHeader* header = nullptr;
         for (const auto& call : fresh.calls()) {
             if (call.op == InOp::AddBuffer) header = call.header;
@@ -246,7 +246,7 @@ TEST_F(MidiInPortTest, AFailedCloseChainStopsThereAndKeepsTheBufferAlive) {
         if (fresh.lentBuffers() > 0) {
             const std::size_t adds = fresh.count(InOp::AddBuffer);
             fresh.clearFailures();
-            ASSERT_EQ(fresh.start(fresh.calls().front().handle), kMidiOk);
+            ASSERT_TRUE(fresh.start(fresh.calls().front().handle));
             ASSERT_TRUE(fresh.deliver(kReplyA));
             EXPECT_EQ(drain(subject.queue()), std::vector<Bytes>{kReplyA});
             EXPECT_EQ(fresh.count(InOp::AddBuffer), adds);
@@ -255,7 +255,7 @@ TEST_F(MidiInPortTest, AFailedCloseChainStopsThereAndKeepsTheBufferAlive) {
 }
 
 TEST_F(MidiInPortTest, ClosingWhileMessagesArriveLeavesNothingLent) {
-    ASSERT_EQ(port.open(1), 1);
+    ASSERT_TRUE(port.open(1));
     std::atomic<bool> firstDelivered{false};
     std::thread device([&] {
         // The platform records until the port is stopped.

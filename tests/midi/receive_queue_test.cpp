@@ -29,7 +29,7 @@ TEST(ReceiveQueueTest, KeepsOrderAndContentBetweenOneProducerAndOneConsumer) {
     constexpr int kMessages = 40000;
     test::FakeMidiInService service;
     MidiInPort port(service);
-    ASSERT_EQ(port.open(0), 1);
+    ASSERT_TRUE(port.open(0));
 
     // The platform's thread records messages as fast as the port lends the buffer back.
     std::atomic<bool> producerFailed{false};

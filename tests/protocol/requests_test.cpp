@@ -26,8 +26,8 @@ struct SentCase {
     Bytes expected;
 };
 
-void expectSent(int result) {
-    EXPECT_EQ(result, 0) << "send reported failure";
+void expectSent(bool result) {
+    EXPECT_TRUE(result) << "send reported failure";
 }
 
 const std::vector<SentCase>& sentCases() {
@@ -162,7 +162,7 @@ TEST(SentMessages, WriteBlockLengthsAndFields) {
         LinkFixture f;
         Bytes data(n);
         for (auto& b : data) b = static_cast<std::uint8_t>(random());
-        ASSERT_EQ(sendWriteBlock(f.link, 0x6E, data.data(), 0x7F0000, n), 0);
+        ASSERT_TRUE(sendWriteBlock(f.link, 0x6E, data.data(), 0x7F0000, n));
         const auto sent = f.service.sent();
         ASSERT_EQ(sent.size(), 1u);
         EXPECT_EQ(sent[0].size(), length);
@@ -186,16 +186,16 @@ TEST(SentMessages, WriteBlockRefusesWhatCannotBeALengthField) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         LinkFixture f;
-        EXPECT_EQ(sendWriteBlock(f.link, 0x6E, c.data, 0, c.length), -1);
+        EXPECT_FALSE(sendWriteBlock(f.link, 0x6E, c.data, 0, c.length));
         EXPECT_TRUE(f.service.sent().empty());
     }
 }
 
 // Every send operation reports a message that did not leave.
-TEST(SentMessages, FailedSendsReportMinusOne) {
+TEST(SentMessages, FailedSendsReportFalse) {
     const struct {
         const char* name;
-        std::function<int(DeviceLink&)> send;
+        std::function<bool(DeviceLink&)> send;
     } operations[] = {
         {"identity request", [](DeviceLink& l) { return sendIdentityRequest(l); }},
         {"update start", [](DeviceLink& l) { return sendUpdateStart(l); }},
@@ -213,13 +213,13 @@ TEST(SentMessages, FailedSendsReportMinusOne) {
         {
             LinkFixture closed;
             closed.port.close();
-            EXPECT_EQ(op.send(closed.link), -1) << "closed port";
+            EXPECT_FALSE(op.send(closed.link)) << "closed port";
             EXPECT_TRUE(closed.service.sent().empty());
         }
         {
             LinkFixture refused;
             refused.service.refuseSends(true);
-            EXPECT_EQ(op.send(refused.link), -1) << "platform refused";
+            EXPECT_FALSE(op.send(refused.link)) << "platform refused";
             EXPECT_TRUE(refused.service.sent().empty());
         }
     }

@@ -47,7 +47,7 @@ std::string matches(const std::string& json) {
 
 TEST(SimReport, AfterACompleteUpdateEveryRegionMatches) {
     EngineHarness h(instantDevice());
-    ASSERT_EQ(updateWorker(h.state), 0);
+    ASSERT_EQ(h.run(runUpdate), ProcedureOutcome::completed());
     const std::string json = report(h);
 
     EXPECT_EQ(matches(json), "boot=true preset=true system=true version=true gap=true upper=true ");
@@ -68,7 +68,7 @@ TEST(SimReport, BootRegionMustHoldTheImageWhenTheDeviceStartedWithAnotherBootSta
               "boot=false preset=false system=false version=false gap=true upper=false ");
 
     EngineHarness h(instantDevice(sim::makeStamp("0.90")));
-    ASSERT_EQ(updateWorker(h.state), 0);
+    ASSERT_EQ(h.run(runUpdate), ProcedureOutcome::completed());
     EXPECT_EQ(matches(report(h)),
               "boot=true preset=true system=true version=true gap=true upper=true ");
 }
@@ -76,7 +76,7 @@ TEST(SimReport, BootRegionMustHoldTheImageWhenTheDeviceStartedWithAnotherBootSta
 TEST(SimReport, InterruptedUpdateShowsTheErasedVersionBlockEscaped) {
     EngineHarness h(instantDevice());
     h.world.device().faults().silent(sim::RequestKind::WriteBlock, sim::Occurrences::from(100));
-    ASSERT_EQ(updateWorker(h.state), 0);
+    ASSERT_EQ(h.run(runUpdate), ProcedureOutcome::failed("Time out error(2)"));
     ASSERT_EQ(h.surface.status().rfind("Data transmit", 0), 0u);  // stopped in a write step
     const std::string json = report(h);
 

@@ -1,11 +1,9 @@
 #include "tools/cli/cli_session.h"
 
-#include "engine/message_table.h"
 #include "engine/update_procedure.h"
 #include "engine/version_check.h"
 #include "engine/version_report.h"
 #include "midi/port_selection.h"
-#include "protocol/dispatcher.h"
 #include "tools/cli/port_choice.h"
 #include "tools/cli/port_diagnosis.h"
 
@@ -25,7 +23,7 @@ CliSession::~CliSession() {
         abort();
         worker_.join();
     }
-    closePorts();
+    session_.closePorts();
 }
 
 int CliSession::run(const CliCommand& command) {
@@ -41,13 +39,11 @@ int CliSession::run(const CliCommand& command) {
 }
 
 void CliSession::abort() {
-    std::lock_guard lock(startMutex_);
     aborted_.store(true);
     surface_.silence();
-    state_.requestAbort();
     // A send stuck on a device that stopped taking bytes would hold the worker, and so the
-    // end of the run, for good: closing the output cuts it short.
-    state_.out.close();
+    // end of the run, for good: the session's abort cuts it short.
+    session_.abort();
 }
 
 int CliSession::listPorts(const CliCommand& command) {
@@ -100,40 +96,21 @@ int CliSession::openPorts(const CliCommand& command) {
     }
     // The dialog's order: the output first; an output left open by the input's failure is
     // closed at the end of the run. Without a port of its copy's names, the dialog's error
-    // is followed by the names looked for and the ports that are there. The poll timer runs
-    // until the ports are closed.
-    state_.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state_.link));
-    state_.out.close();
-    if (state_.out.open(out.device) != 0) {
-        surface_.showError(loadMessage(kMsgCantOpenMidiOut));
-        if (!aborted_.load()) err_ << outProblem << std::flush;
-        return kExitFailure;
+    // is followed by the names looked for and the ports that are there.
+    const auto failure = session_.openPorts(out.device, in.device);
+    if (!failure) return kExitSuccess;
+    lastError_ = failure->shown;
+    if (!aborted_.load()) {
+        err_ << (failure->port == PortOpenFailure::Port::Output ? outProblem : inProblem)
+             << std::flush;
     }
-    state_.in.close();
-    if (state_.in.open(in.device) == 0) {
-        surface_.showError(loadMessage(kMsgCantOpenMidiIn));
-        if (!aborted_.load()) err_ << inProblem << std::flush;
-        return kExitFailure;
-    }
-    return kExitSuccess;
+    return kExitFailure;
 }
 
-void CliSession::closePorts() {
-    state_.out.close();
-    state_.in.close();
-    // Nothing more can arrive: what is still queued is dispatched, then the timer rests.
-    state_.timer.drainAndStop();
-}
-
-void CliSession::runWorker(int (*worker)(UpdaterState&)) {
-    {
-        std::lock_guard lock(startMutex_);
-        if (aborted_.load()) return;
-        state_.busy.store(1);
-        state_.link.replyEvent.reset();
-        worker_ = std::thread([this, worker] { worker(state_); });
-    }
-    worker_.join();  // joinable: started above, and joined only here
+ProcedureOutcome CliSession::runWorker(ProcedureOutcome (*procedure)(UpdaterState&)) {
+    ProcedureOutcome outcome = session_.run(procedure);
+    if (!outcome.message.empty()) lastError_ = outcome.message;
+    return outcome;
 }
 
 bool CliSession::stampsMatch() const {
@@ -148,7 +125,7 @@ void CliSession::finish(const std::string& shown) {
     } else if (!portError_.empty()) {
         result_.message = portError_;
     } else {
-        result_.message = surface_.errorShown() ? surface_.lastError() : shown;
+        result_.message = lastError_.empty() ? shown : lastError_;
     }
 }
 
@@ -163,17 +140,16 @@ int CliSession::update(const CliCommand& command) {
     }
     if (aborted_.load()) return kExitFailure;
     if (const int code = openPorts(command); code != kExitSuccess) {
-        closePorts();
+        session_.closePorts();
         finish({});
         return code;
     }
-    runWorker(updateWorker);
+    const ProcedureOutcome outcome = runWorker(runUpdate);
     surface_.endLine();
-    const bool updated = !aborted_.load() && !surface_.errorShown() &&
-                         surface_.status() == loadMessage(kMsgUpdateCompleted);
+    const bool updated = !aborted_.load() && outcome.isCompleted();
     finish(surface_.status());
     if (!updated || !(command.verify || command.json)) {
-        closePorts();
+        session_.closePorts();
         return updated ? kExitSuccess : kExitFailure;
     }
 
@@ -196,13 +172,12 @@ int CliSession::versionCheck(const CliCommand& command) {
 int CliSession::checkVersions(const CliCommand& command, std::optional<StampSet>& read) {
     if (aborted_.load()) return kExitFailure;
     if (const int code = openPorts(command); code != kExitSuccess) {
-        closePorts();
+        session_.closePorts();
         return code;
     }
-    surface_.clearVersionCheckResult();
-    runWorker(versionCheckWorker);
-    closePorts();
-    if (aborted_.load() || surface_.versionCheckResult() != 0) return kExitFailure;
+    const ProcedureOutcome outcome = runWorker(runVersionCheck);
+    session_.closePorts();
+    if (aborted_.load() || !outcome.isCompleted()) return kExitFailure;
     read =
         StampSet{state_.deviceSystemVersion, state_.devicePresetVersion, state_.deviceBootVersion};
     result_.carried = StampSet{state_.carriedSystemVersion, state_.carriedPresetVersion,

@@ -1,11 +1,12 @@
 #pragma once
 
 #include <atomic>
-#include <mutex>
 #include <ostream>
-#include <thread>
 
+#include "engine/device_session.h"
+#include "engine/procedure_outcome.h"
 #include "engine/updater_state.h"
+#include "engine/worker_runner.h"
 #include "tools/cli/cli_options.h"
 #include "tools/cli/console_surface.h"
 #include "tools/cli/run_result.h"
@@ -47,9 +48,8 @@ class CliSession {
     // Records the message the run ends with: a port error of the command line, else the
     // last error box, else `shown`.
     void finish(const std::string& shown);
-    void closePorts();
-    // Starts the worker unless aborted, and waits for it to end.
-    void runWorker(int (*worker)(UpdaterState&));
+    // Runs `procedure` on the worker unless aborted, and returns its outcome once it has ended.
+    ProcedureOutcome runWorker(ProcedureOutcome (*procedure)(UpdaterState&));
     bool stampsMatch() const;
 
     MidiInService& inputs_;
@@ -58,11 +58,12 @@ class CliSession {
     std::ostream& out_;
     std::ostream& err_;
     UpdaterState state_;
-    std::mutex startMutex_;  // orders the start of a worker against an abort
+    ThreadWorkerRunner worker_;
+    DeviceSession session_{state_, worker_};
     std::atomic<bool> aborted_{false};
-    std::thread worker_;
     RunResult result_;
     std::string portError_;  // a port given on the command line that is not there
+    std::string lastError_;  // the text of the last error box, empty while none was shown
 };
 
 }  // namespace pxr9::tools

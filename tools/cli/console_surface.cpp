@@ -112,8 +112,6 @@ void ConsoleSurface::setProgressPosition(std::int32_t position) {
 
 void ConsoleSurface::showError(const std::string& text) {
     std::lock_guard lock(mutex_);
-    errorShown_ = true;
-    lastError_ = text;
     if (silenced_) return;
     endLineLocked();
     err_ << "Error: " << text << '\n' << std::flush;
@@ -130,10 +128,8 @@ void ConsoleSurface::releaseControls() {}
 
 void ConsoleSurface::enableStartButtons(bool) {}
 
-void ConsoleSurface::postVersionCheckDone(std::int32_t result) {
-    std::lock_guard lock(mutex_);
-    versionCheckResult_ = result;
-}
+// The console reads the check's outcome itself.
+void ConsoleSurface::postVersionCheckDone(std::int32_t) {}
 
 void ConsoleSurface::silence() {
     std::lock_guard lock(mutex_);
@@ -149,26 +145,6 @@ void ConsoleSurface::endLine() {
 std::string ConsoleSurface::status() const {
     std::lock_guard lock(mutex_);
     return status_;
-}
-
-bool ConsoleSurface::errorShown() const {
-    std::lock_guard lock(mutex_);
-    return errorShown_;
-}
-
-std::string ConsoleSurface::lastError() const {
-    std::lock_guard lock(mutex_);
-    return lastError_;
-}
-
-std::optional<std::int32_t> ConsoleSurface::versionCheckResult() const {
-    std::lock_guard lock(mutex_);
-    return versionCheckResult_;
-}
-
-void ConsoleSurface::clearVersionCheckResult() {
-    std::lock_guard lock(mutex_);
-    versionCheckResult_.reset();
 }
 
 }  // namespace pxr9::tools

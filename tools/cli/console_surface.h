@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <mutex>
-#include <optional>
 #include <ostream>
 #include <string>
 
@@ -35,11 +34,6 @@ class ConsoleSurface final : public DialogSurface {
     void endLine();
 
     std::string status() const;
-    bool errorShown() const;
-    std::string lastError() const;
-    // The result the version check posted, if it has.
-    std::optional<std::int32_t> versionCheckResult() const;
-    void clearVersionCheckResult();
 
   private:
     void redraw();
@@ -64,9 +58,6 @@ class ConsoleSurface final : public DialogSurface {
     // The next status is printed even if only its numbers changed: it is the first of a new
     // range or after a new tenth, so a log shows what was being sent when a run stopped.
     bool statusDue_ = false;
-    bool errorShown_ = false;
-    std::string lastError_;
-    std::optional<std::int32_t> versionCheckResult_;
 };
 
 }  // namespace pxr9::tools

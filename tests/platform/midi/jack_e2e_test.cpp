@@ -124,14 +124,14 @@ TEST(JackEndToEnd, MessagesSentThroughOurOutputArriveWholeThroughOurInput) {
     const int inCount = services.in().deviceCount();
 
     MidiOutPort out(services.out());
-    ASSERT_EQ(out.open(outIndex), kMidiOk);
+    ASSERT_TRUE(out.open(outIndex));
     ReturnLog log;
     log.service = &services.in();
     MidiHandle in = 0;
-    ASSERT_EQ(services.in().open(in, inIndex, &ReturnLog::onInput, &log), kMidiOk);
-    ASSERT_EQ(services.in().prepareHeader(in, log.header()), kMidiOk);
-    ASSERT_EQ(services.in().addBuffer(in, log.header()), kMidiOk);
-    ASSERT_EQ(services.in().start(in), kMidiOk);
+    ASSERT_TRUE(services.in().open(in, inIndex, &ReturnLog::onInput, &log));
+    ASSERT_TRUE(services.in().prepareHeader(in, log.header()));
+    ASSERT_TRUE(services.in().addBuffer(in, log.header()));
+    ASSERT_TRUE(services.in().start(in));
 
     // Our own open ports are not offered as devices, so no number has moved.
     EXPECT_EQ(services.out().deviceCount(), outCount);
@@ -140,7 +140,7 @@ TEST(JackEndToEnd, MessagesSentThroughOurOutputArriveWholeThroughOurInput) {
     EXPECT_EQ(findDevice(services.in(), "KEVO PXR-9"), inIndex);
 
     const Bytes message = sysex(4700, 1);
-    ASSERT_EQ(sendSysEx(out, message.data(), static_cast<std::int32_t>(message.size())), 0);
+    ASSERT_TRUE(sendSysEx(out, message.data(), static_cast<std::int32_t>(message.size())));
     ASSERT_TRUE(log.waitFor(1));
     EXPECT_EQ(log.messages(), std::vector<Bytes>{message});
 
@@ -148,20 +148,20 @@ TEST(JackEndToEnd, MessagesSentThroughOurOutputArriveWholeThroughOurInput) {
     std::vector<Bytes> sent{message};
     for (std::uint8_t seed = 2; seed < 22; ++seed) {
         sent.push_back(sysex(seed % 2 ? 7 : 4700, seed));
-        ASSERT_EQ(sendSysEx(out, sent.back().data(), static_cast<std::int32_t>(sent.back().size())),
-                  0);
+        ASSERT_TRUE(
+            sendSysEx(out, sent.back().data(), static_cast<std::int32_t>(sent.back().size())));
     }
     ASSERT_TRUE(log.waitFor(sent.size()));
     EXPECT_EQ(log.messages(), sent);
 
     // Longer than any message the updater sends: refused, not cut into pieces.
     const Bytes longer = sysex(JackMidiOut::kLargestMessage + 1, 2);
-    EXPECT_NE(sendSysEx(out, longer.data(), static_cast<std::int32_t>(longer.size())), 0);
+    EXPECT_FALSE(sendSysEx(out, longer.data(), static_cast<std::int32_t>(longer.size())));
 
-    ASSERT_EQ(services.in().stop(in), kMidiOk);
-    ASSERT_EQ(services.in().reset(in), kMidiOk);
-    EXPECT_EQ(services.in().unprepareHeader(in, log.header()), kMidiOk);
-    EXPECT_EQ(services.in().close(in), kMidiOk);
+    ASSERT_TRUE(services.in().stop(in));
+    ASSERT_TRUE(services.in().reset(in));
+    EXPECT_TRUE(services.in().unprepareHeader(in, log.header()));
+    EXPECT_TRUE(services.in().close(in));
     out.close();
 }
 
@@ -229,7 +229,7 @@ TEST(JackEndToEnd, APortThatWentAwayFailsToOpen) {
         ASSERT_GE(index, 0);
     }
     MidiOutPort out(services.out());
-    EXPECT_NE(out.open(index), kMidiOk);
+    EXPECT_FALSE(out.open(index));
 }
 
 // Without a server the JACK side lists nothing, and says nothing about it.
@@ -248,7 +248,7 @@ TEST(JackWithoutServer, ContributesNoDevicesAndPrintsNothing) {
 
     int inCount = -1;
     int outCount = -1;
-    int opened = kMidiOk;
+    bool opened = true;
     {
         SystemMidiServices services;
         inCount = services.in().deviceCount();
@@ -271,7 +271,7 @@ TEST(JackWithoutServer, ContributesNoDevicesAndPrintsNothing) {
 
     EXPECT_EQ(inCount, static_cast<int>(RawMidiInputBackend().ports().size()));
     EXPECT_EQ(outCount, static_cast<int>(RawMidiOutputBackend().ports().size()));
-    EXPECT_NE(opened, kMidiOk);
+    EXPECT_FALSE(opened);
     EXPECT_EQ(printed, 0) << "something was printed on stderr";
 }
 

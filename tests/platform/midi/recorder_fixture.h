@@ -60,7 +60,7 @@ class ReturnLog {
             self.service->prepareHeader(handle, header);
             self.service->addBuffer(handle, header);
         } else if (self.recorder != nullptr) {
-            self.recorder->lend(header);
+            EXPECT_TRUE(self.recorder->lend(header));
         }
     }
 

@@ -78,11 +78,11 @@ TEST_F(SystemMidiOutTest, NumbersHardwareFirstThenSoftwarePorts) {
         EXPECT_TRUE(service.deviceName(c.index, name));
         EXPECT_EQ(name, c.name) << c.index;
         MidiHandle handle = 0;
-        ASSERT_EQ(service.open(handle, c.index), kMidiOk) << c.index;
+        ASSERT_TRUE(service.open(handle, c.index)) << c.index;
         EXPECT_NE(handle, 0u);
         ASSERT_FALSE(c.backend->opened.empty());
         EXPECT_EQ(c.backend->opened.back(), c.address);
-        EXPECT_EQ(service.close(handle), kMidiOk);
+        EXPECT_TRUE(service.close(handle));
     }
     EXPECT_EQ(hardware.opened.size() + software.opened.size(), 3u);
 }
@@ -91,7 +91,7 @@ TEST_F(SystemMidiOutTest, NumbersWithoutAPortFailToOpen) {
     service.deviceCount();
     for (const std::int32_t index : {-1, 3, 1000}) {
         MidiHandle handle = 99;
-        EXPECT_EQ(service.open(handle, index), kMidiError) << index;
+        EXPECT_FALSE(service.open(handle, index)) << index;
         EXPECT_EQ(handle, 99u) << index;
         std::string name;
         EXPECT_FALSE(service.deviceName(index, name)) << index;
@@ -105,7 +105,7 @@ TEST_F(SystemMidiOutTest, AChosenNumberOpensThePortTheListShowed) {
     // A hardware port goes away after the list was shown: number 2 is still the software port.
     hardware.list.pop_back();
     MidiHandle handle = 0;
-    ASSERT_EQ(service.open(handle, 2), kMidiOk);
+    ASSERT_TRUE(service.open(handle, 2));
     EXPECT_EQ(software.opened, std::vector<std::string>{"sim:KEVO PXR-9"});
     // The next count takes the new list.
     EXPECT_EQ(service.deviceCount(), 2);
@@ -115,33 +115,33 @@ TEST_F(SystemMidiOutTest, AChosenNumberOpensThePortTheListShowed) {
 TEST_F(SystemMidiOutTest, SendThroughTheOutputPortMarksDoneOnlyAfterTheBytesWentOut) {
     MidiOutPort port(service);
     service.deviceCount();
-    ASSERT_EQ(port.open(2), kMidiOk);
+    ASSERT_TRUE(port.open(2));
     const Bytes message = sysex(4700);
-    EXPECT_EQ(sendSysEx(port, message.data(), static_cast<std::int32_t>(message.size())), 0);
+    EXPECT_TRUE(sendSysEx(port, message.data(), static_cast<std::int32_t>(message.size())));
     EXPECT_EQ(software.sent, std::vector<Bytes>{message});
 
     software.accepts = false;  // a refused send is a failure, never a hang on the done flag
     port.close();
-    ASSERT_EQ(port.open(2), kMidiOk);
-    EXPECT_EQ(sendSysEx(port, message.data(), static_cast<std::int32_t>(message.size())), -1);
+    ASSERT_TRUE(port.open(2));
+    EXPECT_FALSE(sendSysEx(port, message.data(), static_cast<std::int32_t>(message.size())));
     port.close();
-    EXPECT_EQ(sendSysEx(port, message.data(), static_cast<std::int32_t>(message.size())), -1);
+    EXPECT_FALSE(sendSysEx(port, message.data(), static_cast<std::int32_t>(message.size())));
 }
 
 TEST_F(SystemMidiOutTest, HandlesThatAreClosedOrUnknownAreRefused) {
     service.deviceCount();
     MidiHandle handle = 0;
-    ASSERT_EQ(service.open(handle, 0), kMidiOk);
-    ASSERT_EQ(service.close(handle), kMidiOk);
+    ASSERT_TRUE(service.open(handle, 0));
+    ASSERT_TRUE(service.close(handle));
     Bytes message = sysex(10);
     MidiHeader header;
     header.data = message.data();
     header.bufferLength = static_cast<std::uint32_t>(message.size());
     for (const MidiHandle stale : {handle, MidiHandle{0}, MidiHandle{12345}}) {
-        EXPECT_EQ(service.prepareHeader(stale, header), kMidiError);
-        EXPECT_EQ(service.longMessage(stale, header), kMidiError);
-        EXPECT_EQ(service.unprepareHeader(stale, header), kMidiError);
-        EXPECT_EQ(service.close(stale), kMidiError);
+        EXPECT_FALSE(service.prepareHeader(stale, header));
+        EXPECT_FALSE(service.longMessage(stale, header));
+        EXPECT_FALSE(service.unprepareHeader(stale, header));
+        EXPECT_FALSE(service.close(stale));
     }
     EXPECT_EQ(header.flags.load() & kHeaderDone, 0u);
     EXPECT_TRUE(hardware.sent.empty());
@@ -201,8 +201,8 @@ TEST(SystemMidiIn, InputPortReceivesWholeMessagesAndClosesCleanly) {
     SystemMidiIn service({&hardware, &software});
     ASSERT_EQ(service.deviceCount(), 2);
     MidiInPort port(service);
-    EXPECT_EQ(port.open(0), 0);  // a port the backend cannot open
-    ASSERT_EQ(port.open(1), 1);
+    EXPECT_FALSE(port.open(0));  // a port the backend cannot open
+    ASSERT_TRUE(port.open(1));
 
     const Bytes a = sysex(4700, 1);
     const Bytes b = sysex(10000, 2);
@@ -223,7 +223,7 @@ TEST(SystemMidiIn, InputPortReceivesWholeMessagesAndClosesCleanly) {
     EXPECT_TRUE(port.queue().empty());
     ::close(software.writeEnd);
 
-    ASSERT_EQ(port.open(1), 1);  // and the device opens again
+    ASSERT_TRUE(port.open(1));  // and the device opens again
     EXPECT_EQ(software.opens, 2);
     port.close();
     ::close(software.writeEnd);
@@ -234,25 +234,25 @@ TEST(SystemMidiIn, ALentBufferCannotBeUnpreparedAndStaleHandlesAreRefused) {
     SystemMidiIn service({&software});
     ReturnLog log;
     MidiHandle handle = 0;
-    EXPECT_EQ(service.open(handle, 0, nullptr, &log), kMidiError);  // no callback, no port
-    ASSERT_EQ(service.open(handle, 0, &ReturnLog::onInput, &log), kMidiOk);
+    EXPECT_FALSE(service.open(handle, 0, nullptr, &log));  // no callback, no port
+    ASSERT_TRUE(service.open(handle, 0, &ReturnLog::onInput, &log));
     log.relend = false;
-    ASSERT_EQ(service.prepareHeader(handle, log.header()), kMidiOk);
-    ASSERT_EQ(service.addBuffer(handle, log.header()), kMidiOk);
-    EXPECT_EQ(service.unprepareHeader(handle, log.header()), kMidiError);
-    ASSERT_EQ(service.reset(handle), kMidiOk);
+    ASSERT_TRUE(service.prepareHeader(handle, log.header()));
+    ASSERT_TRUE(service.addBuffer(handle, log.header()));
+    EXPECT_FALSE(service.unprepareHeader(handle, log.header()));
+    ASSERT_TRUE(service.reset(handle));
     ASSERT_EQ(log.returns().size(), 1u);
     EXPECT_EQ(log.returns()[0].handle, handle);
-    EXPECT_EQ(service.unprepareHeader(handle, log.header()), kMidiOk);
-    ASSERT_EQ(service.close(handle), kMidiOk);
+    EXPECT_TRUE(service.unprepareHeader(handle, log.header()));
+    ASSERT_TRUE(service.close(handle));
     ::close(software.writeEnd);
 
     for (const MidiHandle stale : {handle, MidiHandle{0}, MidiHandle{777}}) {
-        EXPECT_EQ(service.reset(stale), kMidiError);
-        EXPECT_EQ(service.addBuffer(stale, log.header()), kMidiError);
-        EXPECT_EQ(service.start(stale), kMidiError);
-        EXPECT_EQ(service.stop(stale), kMidiError);
-        EXPECT_EQ(service.close(stale), kMidiError);
+        EXPECT_FALSE(service.reset(stale));
+        EXPECT_FALSE(service.addBuffer(stale, log.header()));
+        EXPECT_FALSE(service.start(stale));
+        EXPECT_FALSE(service.stop(stale));
+        EXPECT_FALSE(service.close(stale));
     }
 }
 

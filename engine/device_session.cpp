@@ -1,0 +1,65 @@
+#include "engine/device_session.h"
+
+#include "engine/message_table.h"
+#include "protocol/dispatcher.h"
+
+namespace pxr9 {
+
+DeviceSession::DeviceSession(UpdaterState& state, WorkerRunner& runner)
+    : state_(state), runner_(runner) {}
+
+std::optional<PortOpenFailure> DeviceSession::openPorts(std::int32_t outDevice,
+                                                        std::int32_t inDevice) {
+    state_.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state_.link));
+    state_.out.close();
+    if (!state_.out.open(outDevice)) {
+        return failedToOpen(PortOpenFailure::Port::Output, kMsgCantOpenMidiOut);
+    }
+    state_.in.close();
+    if (!state_.in.open(inDevice)) {
+        return failedToOpen(PortOpenFailure::Port::Input, kMsgCantOpenMidiIn);
+    }
+    return std::nullopt;
+}
+
+PortOpenFailure DeviceSession::failedToOpen(PortOpenFailure::Port port, std::uint32_t messageId) {
+    stopDispatchWithoutInput();
+    PortOpenFailure failure{port, loadMessage(messageId)};
+    state_.surface.showError(failure.shown);
+    return failure;
+}
+
+bool DeviceSession::begin(std::function<void()> work) {
+    std::lock_guard lock(startMutex_);
+    if (state_.abortRequested.load()) return false;
+    state_.busy.store(1);
+    state_.link.replyEvent.reset();
+    runner_.start(std::move(work));
+    return true;
+}
+
+ProcedureOutcome DeviceSession::run(ProcedureOutcome (*procedure)(UpdaterState&)) {
+    ProcedureOutcome outcome = ProcedureOutcome::aborted();
+    // The worker's outcome is read only after the join, which orders it.
+    if (begin([this, procedure, &outcome] { outcome = procedure(state_); })) runner_.join();
+    return outcome;
+}
+
+void DeviceSession::abort() {
+    std::lock_guard lock(startMutex_);
+    state_.requestAbort();
+    state_.out.close();
+}
+
+void DeviceSession::closePorts() {
+    state_.out.close();
+    state_.in.close();
+    // Nothing more can arrive: what is still queued is dispatched, then the timer rests.
+    state_.timer.drainAndStop();
+}
+
+void DeviceSession::stopDispatchWithoutInput() {
+    if (!state_.in.isOpen()) state_.timer.drainAndStop();
+}
+
+}  // namespace pxr9

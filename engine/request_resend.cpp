@@ -1,0 +1,28 @@
+#include "engine/request_resend.h"
+
+#include "engine/failure_report.h"
+#include "engine/reply_wait.h"
+
+namespace pxr9 {
+
+ProcedureOutcome sendWithResends(UpdaterState& state, int resends, std::uint32_t pauseMs,
+                                 const std::function<AttemptResult()>& attempt) {
+    for (int resent = 0;; ++resent) {
+        const AttemptResult result = attempt();
+        if (result.kind == AttemptResult::Kind::Settled) return result.outcome;
+        if (resent == resends) return reportFailure(state, result.failureMessage);
+        if (result.kind == AttemptResult::Kind::TimedOut) {
+            switch (settleAfterTimeout(state)) {
+                case SettleResult::Aborted:
+                    return ProcedureOutcome::aborted();
+                case SettleResult::Noisy:
+                    return reportFailure(state, result.failureMessage);
+                case SettleResult::Quiet:
+                    break;
+            }
+        }
+        state.clock.sleep(pauseMs);
+    }
+}
+
+}  // namespace pxr9
