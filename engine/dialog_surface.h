@@ -8,7 +8,7 @@ namespace pxr9 {
 // What the workers report through. Every call has taken effect before it returns; a modal
 // box returns when the user has dismissed it.
 class DialogSurface {
-public:
+  public:
     virtual ~DialogSurface() = default;
     virtual void setStatusText(const std::string& text) = 0;
     virtual void setStepText(const std::string& text) = 0;

@@ -8,19 +8,19 @@
 namespace pxr9 {
 
 class RealReplyEvent final : public ReplyEvent {
-public:
+  public:
     void set() override;
     void reset() override;
     bool wait(std::uint32_t timeoutMs) override;
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool signalled_ = false;
 };
 
 class RealClock final : public Clock {
-public:
+  public:
     void sleep(std::uint32_t ms) override;
 };
 

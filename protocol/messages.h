@@ -55,6 +55,8 @@ std::size_t buildMemoryRead(const MemoryReadTemplate& form, std::uint8_t modelId
                             std::span<std::uint8_t> out);
 
 // Write Block size for n data bytes: header 12, packed data, CRC 5, end 1.
-constexpr std::size_t writeBlockMessageLength(std::size_t n) { return n + (n + 6) / 7 + 18; }
+constexpr std::size_t writeBlockMessageLength(std::size_t n) {
+    return n + (n + 6) / 7 + 18;
+}
 
 }  // namespace pxr9

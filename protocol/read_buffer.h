@@ -12,7 +12,7 @@ namespace pxr9 {
 // on the timer thread while a worker resets it before a Memory Read and reads the word after
 // its wait; the lock keeps a stray reply arriving at that moment from racing the reader.
 class ReadBuffer {
-public:
+  public:
     static constexpr std::size_t kCapacity = 5'824'512;
 
     enum class Append { Accepted, BadCrc, NoRoom };
@@ -30,7 +30,7 @@ public:
     // Copies data bytes [offset, offset + n) out; for checks of what a reply wrote.
     void copyData(std::size_t offset, std::size_t n, std::uint8_t* out) const;
 
-private:
+  private:
     struct FreeDeleter {
         void operator()(std::uint8_t* p) const { std::free(p); }
     };

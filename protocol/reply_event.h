@@ -7,7 +7,7 @@ namespace pxr9 {
 // Auto-reset event that orders the hand-over of a reply from the dispatcher to the waiting
 // worker: everything written before set() is visible after a wait() that returned true.
 class ReplyEvent {
-public:
+  public:
     virtual ~ReplyEvent() = default;
     virtual void set() = 0;
     virtual void reset() = 0;
@@ -17,7 +17,7 @@ public:
 
 // The workers' notion of time passing.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual void sleep(std::uint32_t ms) = 0;
 };

@@ -59,7 +59,7 @@ class JackMidiOut final : public JackMidiPort {
 
     // One message at a time. A plain mutex: whoever holds it waits no longer than the bound.
     std::mutex sendMutex_;
-    std::size_t written_ = 0;     // senders' own count (under sendMutex_)
+    std::size_t written_ = 0;  // senders' own count (under sendMutex_)
 
     // The callback's own: its count, and room to assemble one event.
     std::size_t read_ = 0;

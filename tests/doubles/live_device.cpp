@@ -18,8 +18,12 @@ LiveDevice::~LiveDevice() {
     delivery_.join();
 }
 
-MidiOutService& LiveDevice::output() { return out_; }
-MidiInService& LiveDevice::input() { return in_; }
+MidiOutService& LiveDevice::output() {
+    return out_;
+}
+MidiInService& LiveDevice::input() {
+    return in_;
+}
 
 void LiveDevice::withDevice(const std::function<void(sim::SimDevice&)>& fn) {
     std::lock_guard lock(mutex_);

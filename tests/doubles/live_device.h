@@ -21,7 +21,7 @@ namespace pxr9::testing {
 // at the real time their virtual time stands for (time 0 = construction). For benchmarks and
 // dialog tests that need the threads of the real program.
 class LiveDevice {
-public:
+  public:
     explicit LiveDevice(sim::SimConfig config = {});
     ~LiveDevice();
     LiveDevice(const LiveDevice&) = delete;
@@ -35,7 +35,7 @@ public:
     void onHostSend(std::function<void(const std::uint8_t*, std::size_t)> observer);
     void setPorts(std::vector<std::string> names, int deviceIndex);
 
-private:
+  private:
     std::uint64_t elapsedMs() const;
     void hostSent(MidiHandle handle, const std::uint8_t* bytes, std::size_t size);
     void deliveryLoop();

@@ -2,7 +2,9 @@
 
 namespace pxr9::testing {
 
-void SurfaceRecorder::add(std::string call) { calls_.push_back(std::move(call)); }
+void SurfaceRecorder::add(std::string call) {
+    calls_.push_back(std::move(call));
+}
 
 void SurfaceRecorder::setStatusText(const std::string& text) {
     std::lock_guard lock(mutex_);

@@ -12,7 +12,7 @@ namespace pxr9::testing {
 // "pos:1", "error:...", "report:...", "release", "start:0", "done:-1"), and keeps the latest
 // value of each field. Boxes return at once, as if dismissed.
 class SurfaceRecorder final : public DialogSurface {
-public:
+  public:
     void setStatusText(const std::string& text) override;
     void setStepText(const std::string& text) override;
     void setProgressRange(std::int32_t lower, std::int32_t upper) override;
@@ -32,7 +32,7 @@ public:
     std::int32_t position() const;
     std::int32_t rangeUpper() const;
 
-private:
+  private:
     void add(std::string call);
 
     mutable std::mutex mutex_;

@@ -13,7 +13,7 @@ constexpr auto kHeldWaitGuard = std::chrono::seconds(60);
 
 // The poll timer: it ticks when the world delivers something, never on its own.
 class VirtualWorld::Timer final : public TimerPlatform {
-public:
+  public:
     explicit Timer(VirtualWorld& world) : world_(world) {}
 
     int getDevCaps(TimerCaps& caps) override {
@@ -41,14 +41,14 @@ public:
         if (callback_ != nullptr) callback_(1, 0, userData_, 0, 0);
     }
 
-private:
+  private:
     VirtualWorld& world_;
     TimerCallback callback_ = nullptr;
     std::uintptr_t userData_ = 0;
 };
 
 class VirtualWorld::Event final : public ReplyEvent {
-public:
+  public:
     explicit Event(VirtualWorld& world) : world_(world) {}
 
     void set() override {
@@ -75,7 +75,7 @@ public:
         return true;
     }
 
-private:
+  private:
     VirtualWorld& world_;
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -83,11 +83,11 @@ private:
 };
 
 class VirtualWorld::VirtualClock final : public Clock {
-public:
+  public:
     explicit VirtualClock(VirtualWorld& world) : world_(world) {}
     void sleep(std::uint32_t ms) override { world_.sleepFor(ms); }
 
-private:
+  private:
     VirtualWorld& world_;
 };
 
@@ -125,7 +125,9 @@ void VirtualWorld::setPorts(std::vector<std::string> names, int deviceIndex) {
     ports_.set(std::move(names), deviceIndex);
 }
 
-void VirtualWorld::failOpens(bool output, bool input) { ports_.failOpens(output, input); }
+void VirtualWorld::failOpens(bool output, bool input) {
+    ports_.failOpens(output, input);
+}
 
 void VirtualWorld::holdTimeouts(bool hold) {
     std::lock_guard lock(mutex_);

@@ -30,7 +30,7 @@ struct SentMessage {
 // times, a dispatcher tick after each) and, when nothing comes before its deadline, returns
 // a timeout with virtual time at the deadline. A 120 s timeout costs microseconds.
 class VirtualWorld {
-public:
+  public:
     explicit VirtualWorld(sim::SimConfig config = {});
     ~VirtualWorld();
     VirtualWorld(const VirtualWorld&) = delete;
@@ -60,7 +60,7 @@ public:
     class Event;
     class VirtualClock;
 
-private:
+  private:
     friend class Timer;
     friend class Event;
     friend class VirtualClock;

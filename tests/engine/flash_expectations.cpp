@@ -19,8 +19,8 @@ std::string hex(std::uint32_t v) {
 
 std::string mismatchAt(const char* what, std::uint32_t address, std::uint8_t expected,
                        std::uint8_t actual) {
-    return std::string(what) + " at " + hex(address) + ": expected " +
-           std::to_string(expected) + ", found " + std::to_string(actual);
+    return std::string(what) + " at " + hex(address) + ": expected " + std::to_string(expected) +
+           ", found " + std::to_string(actual);
 }
 
 std::string compareImage(std::span<const std::uint8_t> flash, std::uint32_t address,
@@ -57,9 +57,8 @@ std::string firstChangeIn(std::span<const std::uint8_t> flash, const sim::SimCon
 
 std::string firstFlashMismatch(std::span<const std::uint8_t> flash, const sim::SimConfig& config,
                                bool bootWritten) {
-    std::string result =
-        bootWritten ? compareImage(flash, 0x000000, kBootImageId)
-                    : firstChangeIn(flash, config, 0x000000, 0x04B000);
+    std::string result = bootWritten ? compareImage(flash, 0x000000, kBootImageId)
+                                     : firstChangeIn(flash, config, 0x000000, 0x04B000);
     if (result.empty()) result = compareImage(flash, 0x04B000, kPresetImageId);
     if (result.empty()) result = compareImage(flash, 0x071000, kSystemImageId);
     if (result.empty()) result = compareErased(flash, 0x071000 + 561488, 0x110000);
@@ -90,8 +89,12 @@ Match command(std::uint8_t cmd) {
     };
 }
 
-std::uint32_t blockAddress(const SentMessage& m) { return readSevenBitField(&m.bytes[5], 5); }
+std::uint32_t blockAddress(const SentMessage& m) {
+    return readSevenBitField(&m.bytes[5], 5);
+}
 
-std::uint32_t blockLength(const SentMessage& m) { return readSevenBitField(&m.bytes[10], 2); }
+std::uint32_t blockLength(const SentMessage& m) {
+    return readSevenBitField(&m.bytes[10], 2);
+}
 
 }  // namespace pxr9::testing
