@@ -7,7 +7,7 @@ PXR9_PACKAGES=(
     qt6-base-dev qt6-qpa-plugins
     libasound2-dev libjack-jackd2-dev jackd2
     xvfb xauth x11-utils stress-ng
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format-14
     dpkg-dev debhelper fakeroot lintian desktop-file-utils appstream file python3
     qemu-system-x86 busybox-static cpio kmod alsa-utils
 )
