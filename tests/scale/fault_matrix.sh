@@ -125,6 +125,10 @@ for i in "${!cases[@]}"; do
     [ "$got_code" = "$code" ] || fail "$name" "exit $got_code, expected $code"
     [ "$(cat "$work/twinrun$i.rc")" = "$code" ] ||
         fail "$name" "twin: exit $(cat "$work/twinrun$i.rc"), expected $code"
+    # The twin's flash is judged below: its run must have failed for the case's own reason, not
+    # for a port that did not open.
+    twin_text=$(one_line "$work/twinrun$i.err")
+    [ "$twin_text" = "$text" ] || fail "$name" "twin: stderr \"$twin_text\", expected \"$text\""
     [ "$got_flash" = "$flash" ] || fail "$name" "flash after: $got_flash, expected $flash"
 
     rerun_code=$(cat "$work/rerun$i.rc")
