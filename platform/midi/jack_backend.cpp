@@ -1,11 +1,13 @@
 #include "platform/midi/jack_backend.h"
 
 #include <chrono>
+#include <string>
 
 #include "platform/midi/jack_client.h"
 #include "platform/midi/jack_midi_in.h"
 #include "platform/midi/jack_midi_out.h"
 #include "platform/midi/jack_session.h"
+#include "platform/midi/port_notes.h"
 
 namespace pxr9 {
 
@@ -38,6 +40,48 @@ class JackInput : public InputConnection {
     const std::unique_ptr<JackMidiIn> port_;
 };
 
+// Why a connect that did not carry failed, after "cannot be opened: ".
+std::string linkCause(JackMidiPort::Link link) {
+    switch (link) {
+        case JackMidiPort::Link::carried:
+            break;
+        case JackMidiPort::Link::refused:
+            return "the JACK server refused the connection";
+        case JackMidiPort::Link::notCarried:
+            return "the JACK server accepted the connection but did not carry it within " +
+                   std::to_string(kConnectBound.count()) + " s";
+        case JackMidiPort::Link::serverGone:
+            return "the JACK server shut down";
+    }
+    return {};
+}
+
+// Registers a port of ours with `make` and connects it with `port`; null when any step
+// fails, with the step's cause noted so the front ends can say more than that it failed.
+template <class Make>
+auto openLinked(JackSession& session, const PortEntry& port, bool output, PortNotes* notes,
+                Make make) -> decltype(make(session.client(), std::string())) {
+    const auto failed = [&](const std::string& cause) {
+        if (notes) {
+            notes->note(output,
+                        std::string(output ? "MIDI Out" : "MIDI In") + " \"" + port.name + "\" (" +
+                            port.address + ") cannot be opened: " + cause + ".",
+                        true);
+        }
+        return nullptr;
+    };
+    std::string why;
+    const std::shared_ptr<JackClient> client = session.client(&why);
+    if (!client) return failed(why);
+    const std::string ours = session.portName(output ? "out" : "in");
+    auto midi = make(client, ours);
+    if (!midi) return failed("the JACK server did not register our port \"" + ours + "\"");
+    const JackMidiPort::Link link = midi->connect(port.address, kConnectBound);
+    if (link != JackMidiPort::Link::carried) return failed(linkCause(link));
+    if (notes) notes->clear(output);
+    return midi;
+}
+
 }  // namespace
 
 std::vector<PortEntry> JackOutputBackend::ports() {
@@ -45,10 +89,11 @@ std::vector<PortEntry> JackOutputBackend::ports() {
 }
 
 std::unique_ptr<OutputConnection> JackOutputBackend::open(const PortEntry& port) {
-    const std::shared_ptr<JackClient> client = session_.client();
-    if (!client) return nullptr;
-    std::unique_ptr<JackMidiOut> midi = JackMidiOut::open(client, session_.portName("out"));
-    if (!midi || !midi->connect(port.address, kConnectBound)) return nullptr;
+    std::unique_ptr<JackMidiOut> midi =
+        openLinked(session_, port, true, notes_, [](auto client, const std::string& name) {
+            return JackMidiOut::open(std::move(client), name);
+        });
+    if (!midi) return nullptr;
     return std::make_unique<JackOutput>(std::move(midi));
 }
 
@@ -58,12 +103,14 @@ std::vector<PortEntry> JackInputBackend::ports() {
 
 std::unique_ptr<InputConnection> JackInputBackend::open(const PortEntry& port,
                                                         SysexRecorder& recorder) {
-    const std::shared_ptr<JackClient> client = session_.client();
-    if (!client) return nullptr;
-    std::unique_ptr<JackMidiIn> midi = JackMidiIn::open(
-        client, session_.portName("in"),
-        [&recorder](const std::uint8_t* bytes, std::size_t count) { recorder.feed(bytes, count); });
-    if (!midi || !midi->connect(port.address, kConnectBound)) return nullptr;
+    std::unique_ptr<JackMidiIn> midi = openLinked(
+        session_, port, false, notes_, [&recorder](auto client, const std::string& name) {
+            return JackMidiIn::open(std::move(client), name,
+                                    [&recorder](const std::uint8_t* bytes, std::size_t count) {
+                                        recorder.feed(bytes, count);
+                                    });
+        });
+    if (!midi) return nullptr;
     return std::make_unique<JackInput>(std::move(midi));
 }
 

@@ -4,6 +4,7 @@
 #include <jack/midiport.h>
 
 #include <cerrno>
+#include <cstdio>
 
 namespace pxr9 {
 
@@ -24,8 +25,11 @@ std::shared_ptr<JackClient> JackClient::open(const std::string& name, std::strin
     jack_status_t status{};
     jack_client_t* raw = jack_client_open(name.c_str(), JackNoStartServer, &status);
     if (raw == nullptr) {
-        why = (status & JackServerFailed) != 0 ? "no JACK server is running"
-                                               : "the JACK server refused a client";
+        char flags[16];
+        std::snprintf(flags, sizeof flags, "0x%x", static_cast<unsigned>(status));
+        why = (status & JackServerFailed) != 0
+                  ? "no JACK server is running"
+                  : std::string("the JACK server refused a client (status ") + flags + ")";
         return nullptr;
     }
     std::shared_ptr<JackClient> client(new JackClient(raw));

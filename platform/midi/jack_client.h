@@ -50,7 +50,7 @@ class JackClient {
     void unregisterPort(_jack_port* port);
     // Asks the server to connect `ours` with the port of that full name, in the direction of
     // `ours`. The server takes the connection into the graph it runs at a later cycle: see
-    // JackMidiPort::awaitLinked.
+    // JackMidiPort::connect.
     bool connect(_jack_port* ours, const std::string& theirs);
 
     // From now on `endpoint` is served every cycle; false when the client serves too many.

@@ -30,15 +30,19 @@ void JackMidiPort::noteLink() noexcept {
     linkWake_.post();
 }
 
-bool JackMidiPort::connect(const std::string& theirs, std::chrono::milliseconds bound) {
-    if (port_ == nullptr || !client_->connect(port_, theirs)) return false;
+JackMidiPort::Link JackMidiPort::connect(const std::string& theirs,
+                                         std::chrono::milliseconds bound) {
+    if (serverGone()) return Link::serverGone;
+    if (port_ == nullptr || !client_->connect(port_, theirs)) {
+        return serverGone() ? Link::serverGone : Link::refused;
+    }
     const auto deadline = std::chrono::steady_clock::now() + bound;
     while (!linked_.load(std::memory_order_acquire)) {
-        if (serverGone() || !linkWake_.waitUntil(deadline)) {
-            return linked_.load(std::memory_order_acquire) && !serverGone();
-        }
+        if (serverGone()) return Link::serverGone;
+        if (!linkWake_.waitUntil(deadline)) break;
     }
-    return !serverGone();
+    if (serverGone()) return Link::serverGone;
+    return linked_.load(std::memory_order_acquire) ? Link::carried : Link::notCarried;
 }
 
 }  // namespace pxr9

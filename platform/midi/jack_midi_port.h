@@ -17,15 +17,19 @@ class JackMidiPort : public JackEndpoint {
   public:
     using Deadline = std::chrono::steady_clock::time_point;
 
+    // How a connect ended.
+    enum class Link { carried, refused, notCarried, serverGone };
+
     JackMidiPort(const JackMidiPort&) = delete;
     JackMidiPort& operator=(const JackMidiPort&) = delete;
 
-    // Connects this port with the port of that full name and returns once data sent from now
-    // on travels the connection; false when the server refuses, or when its running graph has
-    // not taken the connection within `bound` of the server accepting it. The server answers
+    // Connects this port with the port of that full name and returns `carried` once data sent
+    // from now on travels the connection; `refused` when the server refuses, `notCarried` when
+    // its running graph has not taken the connection within `bound` of the server accepting
+    // it, `serverGone` when the server shut the client down. The server answers
     // the requests of all its clients one at a time, and on a busy machine with many clients
     // the answer alone can take longer than any sensible bound; the bound is for the graph.
-    bool connect(const std::string& theirs, std::chrono::milliseconds bound);
+    Link connect(const std::string& theirs, std::chrono::milliseconds bound);
 
   protected:
     explicit JackMidiPort(std::shared_ptr<JackClient> client) : client_(std::move(client)) {}

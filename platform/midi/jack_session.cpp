@@ -8,20 +8,21 @@ namespace pxr9 {
 JackSession::JackSession() = default;
 JackSession::~JackSession() = default;
 
-std::shared_ptr<JackClient> JackSession::connect() {
+std::shared_ptr<JackClient> JackSession::connect(std::string* why) {
     // A client the server shut down stays with the ports still open on it; a new one serves
     // what is opened from now on.
     if (client_ && client_->lost()) client_.reset();
     if (!client_) {
-        std::string why;
-        client_ = JackClient::open(std::string(kOwnJackClientName), why);
+        std::string failure;
+        client_ = JackClient::open(std::string(kOwnJackClientName), failure);
+        if (why) *why = failure;
     }
     return client_;
 }
 
-std::shared_ptr<JackClient> JackSession::client() {
+std::shared_ptr<JackClient> JackSession::client(std::string* why) {
     std::lock_guard lock(mutex_);
-    return connect();
+    return connect(why);
 }
 
 bool JackSession::serverRunning() {

@@ -25,13 +25,13 @@ class JackSession {
     std::vector<PortEntry> ports(bool sinks);
     // Whether a server answers now.
     bool serverRunning();
-    // The client; null without a server.
-    std::shared_ptr<JackClient> client();
+    // The client; null without a server, with the reason in `why` when given.
+    std::shared_ptr<JackClient> client(std::string* why = nullptr);
     // A name for a new port of the client ("out 1", "in 2", ...).
     std::string portName(const char* kind);
 
   private:
-    std::shared_ptr<JackClient> connect();
+    std::shared_ptr<JackClient> connect(std::string* why);
 
     std::mutex mutex_;
     std::shared_ptr<JackClient> client_;

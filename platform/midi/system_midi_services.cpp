@@ -15,8 +15,8 @@ struct SystemMidiServices::Parts {
     JackSession jack;
     RawMidiInputBackend rawIn{&notes};
     RawMidiOutputBackend rawOut{&notes};
-    JackInputBackend jackIn{jack};
-    JackOutputBackend jackOut{jack};
+    JackInputBackend jackIn{jack, &notes};
+    JackOutputBackend jackOut{jack, &notes};
     SystemMidiIn in{{&rawIn, &jackIn}};
     SystemMidiOut out{{&rawOut, &jackOut}};
 };

@@ -164,7 +164,10 @@ echo
 
 if [ ${#failures[@]} -gt 0 ]; then
     printf 'FAILED: %s\n' "${failures[@]}" >&2
-    for f in "$work"/*.err "$work"/sim*.out; do echo "--- $f" >&2; tail -5 "$f" >&2; done
+    for f in "$work"/*.err "$work"/sim*.out "$work"/jackd-*.log; do
+        echo "--- $f" >&2
+        tail -5 "$f" >&2
+    done
     exit 1
 fi
 echo "passed: fault matrix"

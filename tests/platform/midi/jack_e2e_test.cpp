@@ -17,6 +17,7 @@
 #include "platform/midi/jack_midi_in.h"
 #include "platform/midi/jack_midi_out.h"
 #include "platform/midi/jack_session.h"
+#include "platform/midi/port_notes.h"
 #include "platform/midi/rawmidi_backend.h"
 #include "platform/midi/system_midi_services.h"
 #include "recorder_fixture.h"
@@ -230,6 +231,12 @@ TEST(JackEndToEnd, APortThatWentAwayFailsToOpen) {
     }
     MidiOutPort out(services.out());
     EXPECT_FALSE(out.open(index));
+    // The cause is named for the front ends to show.
+    const std::string cause = services.portNotes().takeFailure(true);
+    EXPECT_NE(cause.find("MIDI Out \"KEVO PXR-9 (2)\""), std::string::npos) << cause;
+    EXPECT_NE(cause.find("cannot be opened: the JACK server refused the connection."),
+              std::string::npos)
+        << cause;
 }
 
 // Without a server the JACK side lists nothing, and says nothing about it.
