@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
 
 #include "platform/midi/jack_client.h"
 #include "platform/midi/jack_midi_in.h"
@@ -56,11 +57,11 @@ std::string linkCause(JackMidiPort::Link link) {
     return {};
 }
 
-// Registers a port of ours with `make` and connects it with `port`; null when any step
-// fails, with the step's cause noted so the front ends can say more than that it failed.
+// Makes a port of ours with `make` and connects it with `port`; null when any step fails,
+// with the step's cause noted so the front ends can say more than that it failed.
 template <class Make>
 auto openLinked(JackSession& session, const PortEntry& port, bool output, PortNotes* notes,
-                Make make) -> decltype(make(session.client(), std::string())) {
+                Make make) -> decltype(make(session.client(), std::declval<std::string&>())) {
     const auto failed = [&](const std::string& cause) {
         if (notes) {
             notes->note(output,
@@ -71,11 +72,10 @@ auto openLinked(JackSession& session, const PortEntry& port, bool output, PortNo
         return nullptr;
     };
     std::string why;
-    const std::shared_ptr<JackClient> client = session.client(&why);
+    std::shared_ptr<JackClient> client = session.client(&why);
     if (!client) return failed(why);
-    const std::string ours = session.portName(output ? "out" : "in");
-    auto midi = make(client, ours);
-    if (!midi) return failed("the JACK server did not register our port \"" + ours + "\"");
+    auto midi = make(std::move(client), why);
+    if (!midi) return failed(why);
     const JackMidiPort::Link link = midi->connect(port.address, kConnectBound);
     if (link != JackMidiPort::Link::carried) return failed(linkCause(link));
     if (notes) notes->clear(output);
@@ -89,9 +89,9 @@ std::vector<PortEntry> JackOutputBackend::ports() {
 }
 
 std::unique_ptr<OutputConnection> JackOutputBackend::open(const PortEntry& port) {
-    std::unique_ptr<JackMidiOut> midi =
-        openLinked(session_, port, true, notes_, [](auto client, const std::string& name) {
-            return JackMidiOut::open(std::move(client), name);
+    std::unique_ptr<JackMidiOut> midi = openLinked(
+        session_, port, true, notes_, [](std::shared_ptr<JackClient> client, std::string& why) {
+            return JackMidiOut::open(std::move(client), why);
         });
     if (!midi) return nullptr;
     return std::make_unique<JackOutput>(std::move(midi));
@@ -103,13 +103,16 @@ std::vector<PortEntry> JackInputBackend::ports() {
 
 std::unique_ptr<InputConnection> JackInputBackend::open(const PortEntry& port,
                                                         SysexRecorder& recorder) {
-    std::unique_ptr<JackMidiIn> midi = openLinked(
-        session_, port, false, notes_, [&recorder](auto client, const std::string& name) {
-            return JackMidiIn::open(std::move(client), name,
-                                    [&recorder](const std::uint8_t* bytes, std::size_t count) {
-                                        recorder.feed(bytes, count);
-                                    });
-        });
+    std::unique_ptr<JackMidiIn> midi =
+        openLinked(session_, port, false, notes_,
+                   [&recorder](std::shared_ptr<JackClient> client, std::string& why) {
+                       return JackMidiIn::open(
+                           std::move(client),
+                           [&recorder](const std::uint8_t* bytes, std::size_t count) {
+                               recorder.feed(bytes, count);
+                           },
+                           why);
+                   });
     if (!midi) return nullptr;
     return std::make_unique<JackInput>(std::move(midi));
 }

@@ -35,9 +35,21 @@ std::shared_ptr<JackClient> JackClient::open(const std::string& name, std::strin
     std::shared_ptr<JackClient> client(new JackClient(raw));
     jack_set_process_callback(raw, onProcess, client.get());
     jack_on_shutdown(raw, onShutdown, client.get());
-    if (jack_activate(raw) != 0) {
+    return client;
+}
+
+std::shared_ptr<JackClient> JackClient::openWithPort(const std::string& name,
+                                                     const std::string& shortName, bool output,
+                                                     std::string& why) {
+    std::shared_ptr<JackClient> client = open(name, why);
+    if (!client) return nullptr;
+    if (!client->registerPort(shortName, output)) {
+        why = "the JACK server did not register the port \"" + shortName + "\"";
+        return nullptr;
+    }
+    if (!client->activate()) {
         why = "the JACK server did not activate the client";
-        return nullptr;  // the destructor closes it
+        return nullptr;
     }
     return client;
 }
@@ -46,7 +58,8 @@ JackClient::JackClient(jack_client_t* client) : client_(client) {}
 
 JackClient::~JackClient() {
     // After jack_deactivate no process callback runs; after jack_client_close no callback
-    // at all. Only then are the members the callbacks use destroyed.
+    // at all. Only then are the members the callbacks use destroyed. Closing also removes
+    // the ports.
     jack_deactivate(client_);
     jack_client_close(client_);
 }
@@ -84,14 +97,43 @@ std::vector<std::string> JackClient::midiPorts(bool sinks) {
     return names;
 }
 
-jack_port_t* JackClient::registerPort(const std::string& shortName, bool output) {
-    if (lost()) return nullptr;
-    return jack_port_register(client_, shortName.c_str(), JACK_DEFAULT_MIDI_TYPE,
-                              output ? JackPortIsOutput : JackPortIsInput, 0);
+bool JackClient::registerPort(const std::string& shortName, bool output) {
+    std::lock_guard lock(changeMutex_);
+    if (lost() || active_) return false;
+    jack_port_t* port = jack_port_register(client_, shortName.c_str(), JACK_DEFAULT_MIDI_TYPE,
+                                           output ? JackPortIsOutput : JackPortIsInput, 0);
+    if (port == nullptr) return false;
+    ports_.push_back({port, output, false});
+    return true;
 }
 
-void JackClient::unregisterPort(jack_port_t* port) {
-    if (port != nullptr) jack_port_unregister(client_, port);
+bool JackClient::activate() {
+    std::lock_guard lock(changeMutex_);
+    if (lost()) return false;
+    active_ = active_ || jack_activate(client_) == 0;
+    return active_;
+}
+
+jack_port_t* JackClient::claim(bool output) {
+    std::lock_guard lock(changeMutex_);
+    for (Port& port : ports_) {
+        if (port.output == output && !port.claimed) {
+            port.claimed = true;
+            return port.port;
+        }
+    }
+    return nullptr;
+}
+
+void JackClient::disconnect(jack_port_t* port) {
+    if (!lost()) jack_port_disconnect(client_, port);
+}
+
+void JackClient::release(jack_port_t* port) {
+    std::lock_guard lock(changeMutex_);
+    for (Port& mine : ports_) {
+        if (mine.port == port) mine.claimed = false;
+    }
 }
 
 bool JackClient::connect(jack_port_t* ours, const std::string& theirs) {

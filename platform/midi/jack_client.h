@@ -15,25 +15,40 @@ struct _jack_port;
 
 namespace pxr9 {
 
-// Something the process callback of a JackClient serves, on JACK's real-time thread.
+// Something the callbacks of a JackClient serve.
 class JackEndpoint {
   public:
     virtual ~JackEndpoint() = default;
-    // Once per cycle while attached. Real-time: allocates nothing, takes no lock.
+    // Once per cycle while attached, on JACK's real-time thread. Allocates nothing, takes
+    // no lock.
     virtual void process(std::uint32_t frames) noexcept = 0;
     // The server has gone away: whoever waits on this endpoint must wake and fail.
     virtual void serverLost() noexcept = 0;
 };
 
-// One activated JACK client and the endpoints its process callback serves. Nothing the
-// callback uses is freed while it can run: an endpoint is detached (which returns only once
-// no callback is inside it) before it is freed, and the client is deactivated before it is
-// closed. Endpoints keep the client alive through their shared_ptr.
+// One JACK client, its MIDI ports, and the endpoints its callbacks serve.
+//
+// Two faults of libjack shape it. A client's list of ports is unguarded, and the client's
+// notification thread walks it whenever the server recomputes latencies, which it does for
+// every active client each time any client's graph changes: registering or unregistering a
+// port on an active client can crash the process. So the ports are registered before the
+// client is activated, are never unregistered, and are reused: an open claims one and
+// connects it, a close disconnects it and gives it back. And closing a client cancels its
+// notification thread wherever it is, even holding a lock that the rest of libjack then waits
+// for: so a program closes as few clients as it can, in practice one, at its end.
+//
+// Nothing a callback uses is freed while it can run: an endpoint is detached (which returns
+// only once no callback is inside it) before it is freed, and the client is deactivated
+// before it is closed. Endpoints keep the client alive through their shared_ptr.
 class JackClient {
   public:
-    // Opens and activates a client named `name` (the server may add a number); null when no
+    // Opens a client named `name` (the server may add a number), not yet active; null when no
     // server answers, with the reason in `why`.
     static std::shared_ptr<JackClient> open(const std::string& name, std::string& why);
+    // An active client with one port: for a program that keeps its ports for its whole run.
+    static std::shared_ptr<JackClient> openWithPort(const std::string& name,
+                                                    const std::string& shortName, bool output,
+                                                    std::string& why);
     ~JackClient();
     JackClient(const JackClient&) = delete;
     JackClient& operator=(const JackClient&) = delete;
@@ -45,9 +60,18 @@ class JackClient {
     // the server's order.
     std::vector<std::string> midiPorts(bool sinks);
 
-    // A MIDI port of this client; null when the server refuses it.
-    _jack_port* registerPort(const std::string& shortName, bool output);
-    void unregisterPort(_jack_port* port);
+    // Registers a MIDI port; false when the server refuses it or the client is active.
+    bool registerPort(const std::string& shortName, bool output);
+    // Starts the process callback; false when the server refuses.
+    bool activate();
+
+    // A registered port of that direction that no one uses, now taken; null when there is
+    // none. Given back with release(), once disconnected and no longer served.
+    _jack_port* claim(bool output);
+    void release(_jack_port* port);
+    // Breaks every connection of the port.
+    void disconnect(_jack_port* port);
+
     // Asks the server to connect `ours` with the port of that full name, in the direction of
     // `ours`. The server takes the connection into the graph it runs at a later cycle: see
     // JackMidiPort::connect.
@@ -55,8 +79,8 @@ class JackClient {
 
     // From now on `endpoint` is served every cycle; false when the client serves too many.
     bool attach(JackEndpoint& endpoint);
-    // Returns once no process callback runs in `endpoint` and none will again. The callback
-    // never blocks, so this wait always ends.
+    // Returns once no callback runs in `endpoint` and none will again. The callbacks never
+    // block, so this wait always ends.
     void detach(JackEndpoint& endpoint);
 
   private:
@@ -69,12 +93,21 @@ class JackClient {
     template <class Visit>
     void forEachEndpoint(Visit visit) noexcept;
 
-    static constexpr std::size_t kMaxEndpoints = 16;
+    static constexpr std::size_t kMaxEndpoints = 4;
+
+    struct Port {
+        _jack_port* port;
+        bool output;
+        bool claimed;
+    };
 
     _jack_client* const client_;
     std::atomic<bool> lost_{false};
 
-    std::mutex changeMutex_;  // attach and detach, one at a time
+    std::mutex changeMutex_;  // what follows, and attach and detach one at a time
+    bool active_ = false;
+    std::vector<Port> ports_;
+
     std::array<std::atomic<JackEndpoint*>, kMaxEndpoints> endpoints_{};
     std::atomic<int> inside_{0};
     std::atomic<bool> detaching_{false};

@@ -16,18 +16,20 @@ constexpr std::size_t kChunk = 8192;
 
 }  // namespace
 
-std::unique_ptr<JackMidiIn> JackMidiIn::open(std::shared_ptr<JackClient> client,
-                                             const std::string& shortName, Sink sink) {
-    auto port = std::make_unique<JackMidiIn>(std::move(client), std::move(sink));
-    if (port->ring_ == nullptr) return nullptr;
+std::unique_ptr<JackMidiIn> JackMidiIn::open(std::shared_ptr<JackClient> client, Sink sink,
+                                             std::string& why) {
+    auto port = std::make_unique<JackMidiIn>(std::move(sink));
+    if (port->ring_ == nullptr) {
+        why = "no memory for the port's ring";
+        return nullptr;
+    }
     port->thread_ = std::thread([p = port.get()] { p->deliver(); });
-    if (!port->JackMidiPort::open(shortName, false)) return nullptr;
+    if (!port->JackMidiPort::open(std::move(client), false, why)) return nullptr;
     return port;
 }
 
-JackMidiIn::JackMidiIn(std::shared_ptr<JackClient> client, Sink sink)
-    : JackMidiPort(std::move(client)),
-      sink_(std::move(sink)),
+JackMidiIn::JackMidiIn(Sink sink)
+    : sink_(std::move(sink)),
       ring_(jack_ringbuffer_create(kRingBytes)),
       capacity_(ring_ != nullptr ? jack_ringbuffer_write_space(ring_) : 0) {}
 

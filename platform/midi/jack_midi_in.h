@@ -22,10 +22,11 @@ class JackMidiIn final : public JackMidiPort {
   public:
     using Sink = std::function<void(const std::uint8_t* bytes, std::size_t count)>;
 
-    // Null when the port cannot be registered.
-    static std::unique_ptr<JackMidiIn> open(std::shared_ptr<JackClient> client,
-                                            const std::string& shortName, Sink sink);
-    JackMidiIn(std::shared_ptr<JackClient> client, Sink sink);
+    // An input port of `client`, claimed until this ends; null when there is none free, with
+    // the reason in `why`.
+    static std::unique_ptr<JackMidiIn> open(std::shared_ptr<JackClient> client, Sink sink,
+                                            std::string& why);
+    explicit JackMidiIn(Sink sink);
     // After it returns, the sink is called no more.
     ~JackMidiIn() override;
 

@@ -14,17 +14,19 @@ constexpr std::size_t kRingBytes = 2 * (sizeof(Length) + JackMidiOut::kLargestMe
 
 }  // namespace
 
-std::unique_ptr<JackMidiOut> JackMidiOut::open(std::shared_ptr<JackClient> client,
-                                               const std::string& shortName,
+std::unique_ptr<JackMidiOut> JackMidiOut::open(std::shared_ptr<JackClient> client, std::string& why,
                                                std::chrono::milliseconds bound) {
-    auto port = std::make_unique<JackMidiOut>(std::move(client), bound);
-    if (port->ring_ == nullptr || !port->JackMidiPort::open(shortName, true)) return nullptr;
+    auto port = std::make_unique<JackMidiOut>(bound);
+    if (port->ring_ == nullptr) {
+        why = "no memory for the port's ring";
+        return nullptr;
+    }
+    if (!port->JackMidiPort::open(std::move(client), true, why)) return nullptr;
     return port;
 }
 
-JackMidiOut::JackMidiOut(std::shared_ptr<JackClient> client, std::chrono::milliseconds bound)
-    : JackMidiPort(std::move(client)),
-      bound_(bound),
+JackMidiOut::JackMidiOut(std::chrono::milliseconds bound)
+    : bound_(bound),
       ring_(jack_ringbuffer_create(kRingBytes)),
       capacity_(ring_ != nullptr ? jack_ringbuffer_write_space(ring_) : 0),
       event_(sizeof(Length) + kLargestMessage) {}

@@ -23,11 +23,11 @@ class JackMidiOut final : public JackMidiPort {
     // The longest message a send takes (a Write Block is about 4,700 bytes).
     static constexpr std::size_t kLargestMessage = 8192;
 
-    // Null when the port cannot be registered. `bound`: how long a send may wait.
-    static std::unique_ptr<JackMidiOut> open(std::shared_ptr<JackClient> client,
-                                             const std::string& shortName,
+    // An output port of `client`, claimed until this ends; null when there is none free, with
+    // the reason in `why`. `bound`: how long a send may wait.
+    static std::unique_ptr<JackMidiOut> open(std::shared_ptr<JackClient> client, std::string& why,
                                              std::chrono::milliseconds bound = kSendBound);
-    JackMidiOut(std::shared_ptr<JackClient> client, std::chrono::milliseconds bound);
+    explicit JackMidiOut(std::chrono::milliseconds bound);
     ~JackMidiOut() override;
 
     // True once the message went out whole in one event; false for an empty or too long

@@ -8,24 +8,36 @@ JackMidiPort::~JackMidiPort() {
     close();
 }
 
-bool JackMidiPort::open(const std::string& shortName, bool output) {
-    port_ = client_->registerPort(shortName, output);
-    if (port_ == nullptr) return false;
+bool JackMidiPort::open(std::shared_ptr<JackClient> client, bool output, std::string& why) {
+    client_ = std::move(client);
+    port_ = client_->claim(output);
+    if (port_ == nullptr) {
+        why = std::string("the program's JACK ") + (output ? "output" : "input") + " is in use";
+        return false;
+    }
     attached_ = client_->attach(*this);
+    if (!attached_) why = "the JACK client serves too many ports";
     return attached_;
 }
 
 void JackMidiPort::close() noexcept {
+    if (port_ == nullptr) return;
+    // Disconnected first: a port no callback serves any more keeps its last cycle's events.
+    client_->disconnect(port_);
     if (attached_) client_->detach(*this);
     attached_ = false;
-    client_->unregisterPort(port_);
+    client_->release(port_);
     port_ = nullptr;
 }
 
 void JackMidiPort::noteLink() noexcept {
-    // Read on the thread that moves the data: jack_port_connected here sees the graph of
-    // this very cycle, so every later cycle carries the connection too.
-    if (linked_.load(std::memory_order_relaxed) || jack_port_connected(port_) <= 0) return;
+    // Read on the thread that moves the data: a connection seen here is in the graph of
+    // this very cycle, so every later cycle carries it too. The port asked for, not any:
+    // a connection of the port's last user may still be in the graph that runs.
+    if (linked_.load(std::memory_order_relaxed) || !wanted_.load(std::memory_order_acquire) ||
+        jack_port_connected_to(port_, target_.c_str()) <= 0) {
+        return;
+    }
     linked_.store(true, std::memory_order_release);
     linkWake_.post();
 }
@@ -33,7 +45,10 @@ void JackMidiPort::noteLink() noexcept {
 JackMidiPort::Link JackMidiPort::connect(const std::string& theirs,
                                          std::chrono::milliseconds bound) {
     if (serverGone()) return Link::serverGone;
-    if (port_ == nullptr || !client_->connect(port_, theirs)) {
+    if (port_ == nullptr || wanted_.load()) return Link::refused;  // one connection per open
+    target_ = theirs;
+    wanted_.store(true, std::memory_order_release);
+    if (!client_->connect(port_, theirs)) {
         return serverGone() ? Link::serverGone : Link::refused;
     }
     const auto deadline = std::chrono::steady_clock::now() + bound;

@@ -10,9 +10,10 @@
 
 namespace pxr9 {
 
-// What the MIDI ports of a JackClient share: the port's registration, the wait until a new
-// connection carries data, and the teardown order (detached from the process callback, then
-// unregistered, then freed).
+// What the JACK MIDI ports share: a port claimed on a JackClient (registered there before the
+// client was activated), the wait until a new connection carries data, and the teardown
+// order (disconnected and detached from the callbacks, then freed; the port itself stays
+// with the client for the next open).
 class JackMidiPort : public JackEndpoint {
   public:
     using Deadline = std::chrono::steady_clock::time_point;
@@ -23,34 +24,41 @@ class JackMidiPort : public JackEndpoint {
     JackMidiPort(const JackMidiPort&) = delete;
     JackMidiPort& operator=(const JackMidiPort&) = delete;
 
-    // Connects this port with the port of that full name and returns `carried` once data sent
-    // from now on travels the connection; `refused` when the server refuses, `notCarried` when
-    // its running graph has not taken the connection within `bound` of the server accepting
-    // it, `serverGone` when the server shut the client down. The server answers
-    // the requests of all its clients one at a time, and on a busy machine with many clients
-    // the answer alone can take longer than any sensible bound; the bound is for the graph.
+    // Connects this port, once, with the port of that full name and returns `carried` once
+    // data sent from now on travels the connection; `refused` when the server refuses,
+    // `notCarried` when its running graph has not taken the connection within `bound` of the
+    // server accepting it, `serverGone` when the server shut the client down. The server
+    // answers the requests of all its clients one at a time, and on a busy machine with many
+    // clients the answer alone can take longer than any sensible bound; the bound is for the
+    // graph.
     Link connect(const std::string& theirs, std::chrono::milliseconds bound);
 
+    // Whether the server has shut the port's client down.
+    bool serverGone() const { return client_ && client_->lost(); }
+
   protected:
-    explicit JackMidiPort(std::shared_ptr<JackClient> client) : client_(std::move(client)) {}
+    JackMidiPort() = default;
     ~JackMidiPort() override;
 
-    // Registers the port and has the process callback serve it; false when either fails.
-    bool open(const std::string& shortName, bool output);
-    // Ends the serving and unregisters the port. A derived class calls it first in its
-    // destructor, while everything its process() uses still exists.
+    // Claims a port of that direction on `client` and has the callbacks serve it; false when
+    // either fails, with the reason in `why`.
+    bool open(std::shared_ptr<JackClient> client, bool output, std::string& why);
+    // Ends the connections and the serving. A derived class calls it first in its destructor,
+    // while everything its callbacks use still exists.
     void close() noexcept;
 
     _jack_port* port() const { return port_; }
-    bool serverGone() const { return client_->lost(); }
     // In process(), every cycle: notes when the graph that runs connects the port.
     void noteLink() noexcept;
     void serverLost() noexcept override { linkWake_.post(); }
 
   private:
-    const std::shared_ptr<JackClient> client_;
+    std::shared_ptr<JackClient> client_;
     _jack_port* port_ = nullptr;
     bool attached_ = false;
+    // The port connect() waits for, written before `wanted_` is set.
+    std::string target_;
+    std::atomic<bool> wanted_{false};
     std::atomic<bool> linked_{false};
     JackWake linkWake_;
 };

@@ -15,6 +15,11 @@ std::shared_ptr<JackClient> JackSession::connect(std::string* why) {
     if (!client_) {
         std::string failure;
         client_ = JackClient::open(std::string(kOwnJackClientName), failure);
+        if (client_ && !(client_->registerPort("out", true) && client_->registerPort("in", false) &&
+                         client_->activate())) {
+            client_.reset();
+            failure = "the JACK server did not take the program's ports";
+        }
         if (why) *why = failure;
     }
     return client_;
@@ -27,11 +32,6 @@ std::shared_ptr<JackClient> JackSession::client(std::string* why) {
 
 bool JackSession::serverRunning() {
     return client() != nullptr;
-}
-
-std::string JackSession::portName(const char* kind) {
-    std::lock_guard lock(mutex_);
-    return std::string(kind) + " " + std::to_string(++portsMade_);
 }
 
 std::vector<PortEntry> JackSession::ports(bool sinks) {

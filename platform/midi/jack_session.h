@@ -11,9 +11,10 @@ namespace pxr9 {
 
 class JackClient;
 
-// The program's one JACK client: it lists the MIDI ports and carries the ports the program
-// opens. Opened on first use and again after the server went away; opening costs tens of
-// milliseconds, too much for every count that a scan asks for.
+// The program's one JACK client: it lists the MIDI ports and carries the program's two ports,
+// "out" and "in", which every open reuses (see JackClient for why they are never
+// unregistered). Opened on first use and again after the server went away; opening costs tens
+// of milliseconds, too much for every count that a scan asks for.
 class JackSession {
   public:
     JackSession();
@@ -27,15 +28,12 @@ class JackSession {
     bool serverRunning();
     // The client; null without a server, with the reason in `why` when given.
     std::shared_ptr<JackClient> client(std::string* why = nullptr);
-    // A name for a new port of the client ("out 1", "in 2", ...).
-    std::string portName(const char* kind);
 
   private:
     std::shared_ptr<JackClient> connect(std::string* why);
 
     std::mutex mutex_;
     std::shared_ptr<JackClient> client_;
-    unsigned portsMade_ = 0;
 };
 
 }  // namespace pxr9

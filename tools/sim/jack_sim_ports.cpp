@@ -16,15 +16,15 @@ JackSimPorts::~JackSimPorts() {
 bool JackSimPorts::open(std::string& error) {
     const std::string client = "pxr9-sim-" + portName_;
     std::string why;
-    const std::shared_ptr<JackClient> out = JackClient::open(client + " out", why);
-    const std::shared_ptr<JackClient> in = out ? JackClient::open(client + " in", why) : nullptr;
+    if (auto out = JackClient::openWithPort(client + " out", portName_, true, why)) {
+        output_ = JackMidiOut::open(std::move(out), why);
+    }
+    auto in = output_ ? JackClient::openWithPort(client + " in", portName_, false, why) : nullptr;
     if (in) {
-        output_ = JackMidiOut::open(out, portName_);
-        input_ =
-            JackMidiIn::open(in, portName_, [this](const std::uint8_t* bytes, std::size_t count) {
-                server_.deliver(bytes, count);
-            });
-        if (!output_ || !input_) why = "the server refused a port of that name";
+        input_ = JackMidiIn::open(
+            std::move(in),
+            [this](const std::uint8_t* bytes, std::size_t count) { server_.deliver(bytes, count); },
+            why);
     }
     if (output_ && input_ && !server_.start([this](const std::vector<std::uint8_t>& answer) {
             output_->send(answer.data(), answer.size());

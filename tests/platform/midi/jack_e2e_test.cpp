@@ -31,15 +31,9 @@ using test::sysex;
 
 // The private server ctest started for these tests (JACK_DEFAULT_SERVER names it). Without it
 // the tests fail: they never pass by skipping.
-std::shared_ptr<JackClient> openClient(const std::string& name) {
-    std::string why;
-    std::shared_ptr<JackClient> client = JackClient::open(name, why);
-    EXPECT_NE(client, nullptr) << "JACK server \""
-                               << (std::getenv("JACK_DEFAULT_SERVER")
-                                       ? std::getenv("JACK_DEFAULT_SERVER")
-                                       : "")
-                               << "\": " << why;
-    return client;
+std::string serverNamed() {
+    const char* name = std::getenv("JACK_DEFAULT_SERVER");
+    return std::string("JACK server \"") + (name ? name : "") + "\": ";
 }
 
 // A stand-in device: an input and an output port named like the device's (on two clients, as
@@ -47,18 +41,24 @@ std::shared_ptr<JackClient> openClient(const std::string& name) {
 class EchoDevice {
   public:
     explicit EchoDevice(const std::string& portName) {
-        auto inClient = openClient("pxr9-test-device in");
-        auto outClient = openClient("pxr9-test-device out");
-        if (!inClient || !outClient) return;
-        out_ = JackMidiOut::open(outClient, portName);
-        in_ = JackMidiIn::open(inClient, portName,
-                               [this](const std::uint8_t* bytes, std::size_t count) {
-                                   {
-                                       std::lock_guard lock(mutex_);
-                                       received_.insert(received_.end(), bytes, bytes + count);
-                                   }
-                                   changed_.notify_one();
-                               });
+        std::string why;
+        if (auto client = JackClient::openWithPort("pxr9-test-device out", portName, true, why)) {
+            out_ = JackMidiOut::open(std::move(client), why);
+        }
+        auto client = JackClient::openWithPort("pxr9-test-device in", portName, false, why);
+        if (client) {
+            in_ = JackMidiIn::open(
+                std::move(client),
+                [this](const std::uint8_t* bytes, std::size_t count) {
+                    {
+                        std::lock_guard lock(mutex_);
+                        received_.insert(received_.end(), bytes, bytes + count);
+                    }
+                    changed_.notify_one();
+                },
+                why);
+        }
+        EXPECT_TRUE(out_ && in_) << serverNamed() << why;
         thread_ = std::thread([this] { echo(); });
     }
     ~EchoDevice() {
@@ -182,26 +182,36 @@ std::vector<std::string> connectionsOf(jack_client_t* client, const char* patter
 // Other programs open and close ports all the time (twenty updaters starting at once): a port
 // opened by name is connected to that port and no neighbour, however the list shifts meanwhile.
 TEST(JackEndToEnd, APortOpenedByNameIsConnectedToItWhileOtherPortsComeAndGo) {
-    jack_client_t* other = jack_client_open("pxr9-test-churn", JackNoStartServer, nullptr);
-    ASSERT_NE(other, nullptr) << "no JACK server";
-    jack_port_t* coming =
-        jack_port_register(other, "a", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    ASSERT_NE(jack_port_register(other, "target", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0),
-              nullptr);
-    ASSERT_NE(jack_port_register(other, "next", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0),
+    jack_client_t* other = jack_client_open("pxr9-test-target", JackNoStartServer, nullptr);
+    ASSERT_NE(other, nullptr) << serverNamed() << "no client";
+    for (const char* name : {"target", "next"}) {
+        ASSERT_NE(jack_port_register(other, name, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0),
+                  nullptr);
+    }
+    ASSERT_NE(jack_port_register(other, "feed", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0),
               nullptr);
     ASSERT_EQ(jack_activate(other), 0);
+    const std::string own = std::string(jack_get_client_name(other));
+    // Ports come and go, and connections are made and broken, which has the server recompute
+    // latencies on every active client, ours among them. The ports come and go on a client
+    // that is never activated, as libjack needs (see JackClient).
+    jack_client_t* coming = jack_client_open("pxr9-test-churn", JackNoStartServer, nullptr);
+    ASSERT_NE(coming, nullptr) << serverNamed() << "no client";
     std::atomic<bool> stop{false};
     std::thread churn([&] {
+        const std::string feed = own + ":feed";
+        const std::string next = own + ":next";
         while (!stop.load()) {
-            jack_port_unregister(other, coming);
-            coming = jack_port_register(other, "a", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+            jack_port_t* port =
+                jack_port_register(coming, "a", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+            jack_connect(other, feed.c_str(), next.c_str());
+            if (port != nullptr) jack_port_unregister(coming, port);
+            jack_disconnect(other, feed.c_str(), next.c_str());
         }
     });
 
     JackSession session;
     JackOutputBackend backend(session);
-    const std::string own = std::string(jack_get_client_name(other));
     int opened = 0;
     std::vector<std::string> wrong;
     for (int i = 0; i < 50; ++i) {
@@ -214,6 +224,7 @@ TEST(JackEndToEnd, APortOpenedByNameIsConnectedToItWhileOtherPortsComeAndGo) {
     }
     stop.store(true);
     churn.join();
+    jack_client_close(coming);
     jack_deactivate(other);
     jack_client_close(other);
     EXPECT_EQ(opened, 50);

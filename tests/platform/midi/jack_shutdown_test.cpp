@@ -31,10 +31,12 @@ TEST(JackServerGone, PendingAndLaterSendsFailAfterCancelOrShutdown) {
     std::string why;
     const std::shared_ptr<JackClient> client = JackClient::open("pxr9-test-doomed", why);
     ASSERT_NE(client, nullptr) << why;
+    ASSERT_TRUE(client->registerPort("cancelled", true) && client->registerPort("orphaned", true) &&
+                client->activate());
     constexpr std::chrono::hours kForEver{1};
-    auto cancelled = JackMidiOut::open(client, "cancelled", kForEver);
-    auto orphaned = JackMidiOut::open(client, "orphaned", kForEver);
-    ASSERT_TRUE(cancelled && orphaned);
+    auto cancelled = JackMidiOut::open(client, why, kForEver);
+    auto orphaned = JackMidiOut::open(client, why, kForEver);
+    ASSERT_TRUE(cancelled && orphaned) << why;
     const std::uint8_t message[] = {0xF0, 0x01, 0x02, 0xF7};
     ASSERT_TRUE(cancelled->send(message, sizeof message));  // the server takes data
 
