@@ -38,14 +38,16 @@ std::shared_ptr<JackClient> JackClient::open(const std::string& name, std::strin
     return client;
 }
 
-std::shared_ptr<JackClient> JackClient::openWithPort(const std::string& name,
-                                                     const std::string& shortName, bool output,
-                                                     std::string& why) {
+std::shared_ptr<JackClient> JackClient::openWithPorts(const std::string& name,
+                                                      const std::vector<PortSpec>& ports,
+                                                      std::string& why) {
     std::shared_ptr<JackClient> client = open(name, why);
     if (!client) return nullptr;
-    if (!client->registerPort(shortName, output)) {
-        why = "the JACK server did not register the port \"" + shortName + "\"";
-        return nullptr;
+    for (const PortSpec& port : ports) {
+        if (!client->registerPort(port.shortName, port.output)) {
+            why = "the JACK server did not register the port \"" + port.shortName + "\"";
+            return nullptr;
+        }
     }
     if (!client->activate()) {
         why = "the JACK server did not activate the client";

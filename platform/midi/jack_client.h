@@ -45,10 +45,21 @@ class JackClient {
     // Opens a client named `name` (the server may add a number), not yet active; null when no
     // server answers, with the reason in `why`.
     static std::shared_ptr<JackClient> open(const std::string& name, std::string& why);
-    // An active client with one port: for a program that keeps its ports for its whole run.
+    struct PortSpec {
+        std::string shortName;
+        bool output;
+    };
+    // An active client with these ports, registered before it was activated; null with the
+    // reason in `why` when a step fails.
+    static std::shared_ptr<JackClient> openWithPorts(const std::string& name,
+                                                     const std::vector<PortSpec>& ports,
+                                                     std::string& why);
+    // The same with one port: for a program that keeps its ports for its whole run.
     static std::shared_ptr<JackClient> openWithPort(const std::string& name,
                                                     const std::string& shortName, bool output,
-                                                    std::string& why);
+                                                    std::string& why) {
+        return openWithPorts(name, {{shortName, output}}, why);
+    }
     ~JackClient();
     JackClient(const JackClient&) = delete;
     JackClient& operator=(const JackClient&) = delete;

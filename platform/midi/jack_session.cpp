@@ -14,12 +14,8 @@ std::shared_ptr<JackClient> JackSession::connect(std::string* why) {
     if (client_ && client_->lost()) client_.reset();
     if (!client_) {
         std::string failure;
-        client_ = JackClient::open(std::string(kOwnJackClientName), failure);
-        if (client_ && !(client_->registerPort("out", true) && client_->registerPort("in", false) &&
-                         client_->activate())) {
-            client_.reset();
-            failure = "the JACK server did not take the program's ports";
-        }
+        client_ = JackClient::openWithPorts(std::string(kOwnJackClientName),
+                                            {{"out", true}, {"in", false}}, failure);
         if (why) *why = failure;
     }
     return client_;

@@ -29,10 +29,9 @@ TEST(JackServerGone, PendingAndLaterSendsFailAfterCancelOrShutdown) {
     const pid_t server = serverPid();
     ASSERT_GT(server, 0) << "no pid of the test's JACK server";
     std::string why;
-    const std::shared_ptr<JackClient> client = JackClient::open("pxr9-test-doomed", why);
+    const std::shared_ptr<JackClient> client = JackClient::openWithPorts(
+        "pxr9-test-doomed", {{"cancelled", true}, {"orphaned", true}}, why);
     ASSERT_NE(client, nullptr) << why;
-    ASSERT_TRUE(client->registerPort("cancelled", true) && client->registerPort("orphaned", true) &&
-                client->activate());
     constexpr std::chrono::hours kForEver{1};
     auto cancelled = JackMidiOut::open(client, why, kForEver);
     auto orphaned = JackMidiOut::open(client, why, kForEver);
