@@ -114,9 +114,15 @@ void MidiInPort::clearQueue() {
 
 void MidiInPort::onInput(MidiHandle, std::uint32_t notice, void* instance, std::uintptr_t param1,
                          std::uintptr_t) {
+    if (instance == nullptr) return;
+    // The device went away: the dispatcher learns it after whatever came before.
+    if (notice == kMimInputEnded) {
+        static_cast<MidiInPort*>(instance)->queue_.markEnded();
+        return;
+    }
     // Short messages and every other notice (open, close, errors) are not passed on, and a
     // buffer handed back with an error notice is not lent again.
-    if (notice != kMimLongData || instance == nullptr || param1 == 0) return;
+    if (notice != kMimLongData || param1 == 0) return;
     static_cast<MidiInPort*>(instance)->receive(*reinterpret_cast<MidiHeader*>(param1));
 }
 

@@ -32,6 +32,11 @@ bool MidiOutPort::isOpen() const {
     return handle_ != 0;
 }
 
+bool MidiOutPort::deviceGone() const {
+    std::shared_lock lock(gate_);
+    return handle_ != 0 && service_.deviceGone(handle_);
+}
+
 bool MidiOutPort::sendLongMessage(MidiHeader& header) {
     std::shared_lock lock(gate_);
     if (handle_ == 0) return false;

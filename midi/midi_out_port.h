@@ -27,6 +27,8 @@ class MidiOutPort {
     // True when sent; false also when it could not finish within kSendBoundMs.
     [[nodiscard]] bool sendLongMessage(MidiHeader& header);
     bool isOpen() const;
+    // True when the device behind the open port is gone: no send will ever reach it.
+    bool deviceGone() const;
 
   private:
     MidiOutService& service_;

@@ -13,6 +13,9 @@ inline constexpr std::uint32_t kMimClose = 0x3C2;
 inline constexpr std::uint32_t kMimData = 0x3C3;
 inline constexpr std::uint32_t kMimLongData = 0x3C4;
 inline constexpr std::uint32_t kMimLongError = 0x3C6;
+// The input ended by itself: the device went away. Delivered at most once per open, never
+// after close has begun; nothing more arrives on that handle.
+inline constexpr std::uint32_t kMimInputEnded = 0x3CF;
 
 // Enumeration shared by both directions: devices are numbered 0..count-1 in a stable order.
 class MidiDeviceList {
@@ -41,6 +44,9 @@ class MidiOutService : public MidiDeviceList {
     // back, no longer used by the platform), and every later send on it fails at once until
     // the handle is closed. A device that stops taking bytes can then never hold a close.
     [[nodiscard]] virtual bool reset(MidiHandle handle) = 0;
+    // True once the platform has said that the device behind the handle is gone (unplugged):
+    // every send on it fails for good. A refusal or a send that ran out of time is not that.
+    virtual bool deviceGone(MidiHandle) { return false; }
 };
 
 // Input callback: handle, notice, the instance datum given at open, and two parameters

@@ -20,6 +20,7 @@ bool ReceiveQueue::append(const std::uint8_t* bytes, std::size_t n) {
     node->size = n;
     {
         std::lock_guard lock(mutex_);
+        node->arrival = ++arrivals_;
         if (tail_ == nullptr) {
             head_ = node;
         } else {
@@ -27,9 +28,31 @@ bool ReceiveQueue::append(const std::uint8_t* bytes, std::size_t n) {
         }
         tail_ = node;
     }
+    tellListener();
+    return true;
+}
+
+void ReceiveQueue::tellListener() {
     std::lock_guard lock(listenerMutex_);
     if (listener_ != nullptr) listener_->messageQueued();
-    return true;
+}
+
+std::uint64_t ReceiveQueue::arrivals() const {
+    std::lock_guard lock(mutex_);
+    return arrivals_;
+}
+
+void ReceiveQueue::markEnded() {
+    {
+        std::lock_guard lock(mutex_);
+        ended_ = true;
+    }
+    tellListener();
+}
+
+bool ReceiveQueue::ended() const {
+    std::lock_guard lock(mutex_);
+    return ended_;
 }
 
 void ReceiveQueue::setListener(ArrivalListener* listener) {
@@ -60,6 +83,7 @@ void ReceiveQueue::clear() {
         std::lock_guard lock(mutex_);
         node = head_;
         head_ = tail_ = nullptr;
+        ended_ = false;
     }
     while (node != nullptr) {
         QueueNode* next = node->next;

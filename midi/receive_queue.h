@@ -12,6 +12,9 @@ namespace pxr9 {
 struct QueueNode {
     std::unique_ptr<std::uint8_t[]> data;
     std::size_t size = 0;
+    // 1 for the first message queued, then one more for each: the order of arrival, which
+    // tells whether a message came before or after a request left.
+    std::uint64_t arrival = 0;
     QueueNode* next = nullptr;
 };
 
@@ -47,17 +50,30 @@ class ReceiveQueue {
     const QueueNode* head() const;
     // Consumer side: unlinks and frees the oldest node.
     void popHead();
-    // Frees every node (only when no consumer runs any more).
+    // Frees every node and forgets an end (only when no consumer runs any more).
     void clear();
     bool empty() const { return head() == nullptr; }
+
+    // How many messages have been queued so far: a message queued from now on has a higher
+    // arrival number.
+    std::uint64_t arrivals() const;
+    // Producer side: the input ended by itself (the device went away); tells the listener.
+    // Whatever was queued before stays queued, ahead of the end.
+    void markEnded();
+    // True once the input ended; cleared by clear().
+    bool ended() const;
 
   private:
     mutable std::mutex mutex_;
     QueueNode* head_ = nullptr;
     QueueNode* tail_ = nullptr;
+    std::uint64_t arrivals_ = 0;
+    bool ended_ = false;
     // Apart from the queue's lock, so that the consumer's unlink never waits for a wake-up.
     std::mutex listenerMutex_;
     ArrivalListener* listener_ = nullptr;
+
+    void tellListener();
 };
 
 }  // namespace pxr9

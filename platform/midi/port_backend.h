@@ -31,9 +31,12 @@ class OutputConnection {
     // From any thread: a send in progress returns false soon, and every later send fails
     // at once. Closing a port never waits on a stuck device.
     virtual void cancel() = 0;
+    // True once the system said the device is gone (unplugged): no send will reach it again.
+    virtual bool deviceGone() const { return false; }
 };
 
 // An open input feeding a recorder. Destroying it ends every delivery into the recorder.
+// When the device goes away it tells the recorder (SysexRecorder::inputEnded).
 class InputConnection {
   public:
     virtual ~InputConnection() = default;

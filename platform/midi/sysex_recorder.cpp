@@ -31,6 +31,7 @@ bool SysexRecorder::isLent(const MidiHeader& header) {
 void SysexRecorder::start() {
     std::lock_guard lock(mutex_);
     running_ = true;
+    endTold_ = false;
     parse_ = Parse::Idle;
     recorded_ = 0;
 }
@@ -61,6 +62,21 @@ void SysexRecorder::feed(const std::uint8_t* bytes, std::size_t count) {
     feeding_ = true;
     feeder_ = std::this_thread::get_id();
     for (std::size_t i = 0; i < count && running_; ++i) record(lock, bytes[i]);
+    feeding_ = false;
+    feeder_ = {};
+    lock.unlock();
+    feedDone_.notify_all();
+}
+
+void SysexRecorder::inputEnded() {
+    std::unique_lock lock(mutex_);
+    if (!running_ || feeding_ || endTold_) return;
+    endTold_ = true;
+    feeding_ = true;
+    feeder_ = std::this_thread::get_id();
+    lock.unlock();
+    callback_(handle_, kMimInputEnded, instance_, 0, 0);
+    lock.lock();
     feeding_ = false;
     feeder_ = {};
     lock.unlock();

@@ -34,6 +34,9 @@ class SysexRecorder {
     void reset();
 
     void feed(const std::uint8_t* bytes, std::size_t count);
+    // From the reading thread: the input ended by itself (the device went away). Tells the
+    // port once (kMimInputEnded) while running; stop() waits for that call as for a feed.
+    void inputEnded();
 
   private:
     enum class Parse { Idle, Recording, Dropping };
@@ -53,6 +56,7 @@ class SysexRecorder {
     std::deque<MidiHeader*> lent_;
     bool running_ = false;
     bool feeding_ = false;
+    bool endTold_ = false;
     std::thread::id feeder_;
     Parse parse_ = Parse::Idle;
     std::uint32_t recorded_ = 0;  // bytes of the current message in lent_.front()

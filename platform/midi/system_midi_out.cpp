@@ -65,6 +65,11 @@ bool SystemMidiOut::reset(MidiHandle handle) {
     return true;
 }
 
+bool SystemMidiOut::deviceGone(MidiHandle handle) {
+    const std::shared_ptr<OutputConnection> output = connection(handle);
+    return output && output->deviceGone();
+}
+
 bool SystemMidiOut::unprepareHeader(MidiHandle handle, MidiHeader&) {
     return connection(handle) != nullptr;
 }

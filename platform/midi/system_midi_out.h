@@ -25,6 +25,7 @@ class SystemMidiOut : public MidiOutService {
     bool waitDone(MidiHandle handle, MidiHeader& header, std::uint32_t timeoutMs) override;
     bool unprepareHeader(MidiHandle handle, MidiHeader& header) override;
     bool reset(MidiHandle handle) override;
+    bool deviceGone(MidiHandle handle) override;
 
   private:
     std::shared_ptr<OutputConnection> connection(MidiHandle handle);
