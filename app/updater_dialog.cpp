@@ -259,9 +259,11 @@ void UpdaterDialog::setProgressPosition(std::int32_t position) {
     });
 }
 
-void UpdaterDialog::showError(const std::string& text) {
-    host_.call([this, text] {
-        boxes_.show(this, fromText(text), fromText(loadMessage(kMsgErrorCaption)), BoxIcon::Error);
+void UpdaterDialog::showError(const std::string& text, const std::string& cause) {
+    // The cause, when known, is the box's second line.
+    const std::string shown = cause.empty() ? text : text + "\n" + cause;
+    host_.call([this, shown] {
+        boxes_.show(this, fromText(shown), fromText(loadMessage(kMsgErrorCaption)), BoxIcon::Error);
     });
 }
 

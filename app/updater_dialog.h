@@ -76,7 +76,8 @@ class UpdaterDialog : public QDialog, public DialogSurface {
     void setStepText(const std::string& text) override;
     void setProgressRange(std::int32_t lower, std::int32_t upper) override;
     void setProgressPosition(std::int32_t position) override;
-    void showError(const std::string& text) override;
+    using DialogSurface::showError;
+    void showError(const std::string& text, const std::string& cause) override;
     void showVersionReport(const std::string& text) override;
     void releaseControls() override;
     void enableStartButtons(bool enable) override;

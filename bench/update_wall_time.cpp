@@ -30,7 +30,9 @@ class TimingSurface final : public pxr9::DialogSurface {
     void setProgressPosition(std::int32_t) override {
         if (writing) accepted.push_back(Clock::now());
     }
-    void showError(const std::string& text) override { status = "error: " + text; }
+    void showError(const std::string& text, const std::string&) override {
+        status = "error: " + text;
+    }
     void showVersionReport(const std::string&) override {}
     void releaseControls() override {}
     void enableStartButtons(bool) override {}

@@ -16,6 +16,10 @@ std::optional<PortOpenFailure> DeviceSession::openPorts(std::int32_t outDevice,
         return failedToOpen(PortOpenFailure::Port::Output, kMsgCantOpenMidiOut);
     }
     state_.in.close();
+    // Each run starts on a quiet line: what an earlier run left unread (late answers after
+    // its timeout) can no longer end a wait, and its results and a device that went away are
+    // forgotten. An answer still on its way is the identity check's to drop.
+    state_.link.clearReplies();
     if (!state_.in.open(inDevice)) {
         return failedToOpen(PortOpenFailure::Port::Input, kMsgCantOpenMidiIn);
     }

@@ -14,8 +14,10 @@ class DialogSurface {
     virtual void setStepText(const std::string& text) = 0;
     virtual void setProgressRange(std::int32_t lower, std::int32_t upper) = 0;
     virtual void setProgressPosition(std::int32_t position) = 0;
-    // Modal box with caption "Error" and the error icon.
-    virtual void showError(const std::string& text) = 0;
+    // Modal box with caption "Error" and the error icon; `cause`, when not empty, is what the
+    // updater knows of why, shown under the text.
+    virtual void showError(const std::string& text, const std::string& cause) = 0;
+    void showError(const std::string& text) { showError(text, {}); }
     // Modal box with caption "Version Information" and the information icon.
     virtual void showVersionReport(const std::string& text) = 0;
     // Enables the port lists, "Version Check", "Execute", "Exit" and "Rescan Device".

@@ -4,16 +4,20 @@
 
 namespace pxr9 {
 
-ProcedureOutcome showErrorMessage(UpdaterState& state, std::uint32_t messageId) {
+ProcedureOutcome showErrorMessage(UpdaterState& state, std::uint32_t messageId, std::string cause) {
     std::string text = loadMessage(messageId);
-    state.surface.showError(text);
-    return ProcedureOutcome::failed(std::move(text));
+    state.surface.showError(text, cause);
+    return ProcedureOutcome::failed(std::move(text), std::move(cause));
 }
 
-ProcedureOutcome reportFailure(UpdaterState& state, std::uint32_t messageId) {
-    ProcedureOutcome shown = showErrorMessage(state, messageId);
+ProcedureOutcome reportFailure(UpdaterState& state, std::uint32_t messageId, std::string cause) {
+    ProcedureOutcome shown = showErrorMessage(state, messageId, std::move(cause));
     releaseControls(state);
     return shown;
+}
+
+ProcedureOutcome reportDeviceGone(UpdaterState& state, std::uint32_t messageId) {
+    return reportFailure(state, messageId, kDeviceGoneCause);
 }
 
 void releaseControls(UpdaterState& state) {

@@ -1,16 +1,25 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "engine/procedure_outcome.h"
 #include "engine/updater_state.h"
 
 namespace pxr9 {
 
-// Error box with a text of the message table; returns the failure that carries that text.
-ProcedureOutcome showErrorMessage(UpdaterState& state, std::uint32_t messageId);
+// Shown under a step's text when the device went away during it.
+inline constexpr const char* kDeviceGoneCause = "The device was disconnected.";
+
+// Error box with a text of the message table and, under it, the cause when there is one;
+// returns the failure that carries them.
+ProcedureOutcome showErrorMessage(UpdaterState& state, std::uint32_t messageId,
+                                  std::string cause = {});
 // Error box, then the controls come back: the order every reported failure follows.
-ProcedureOutcome reportFailure(UpdaterState& state, std::uint32_t messageId);
+ProcedureOutcome reportFailure(UpdaterState& state, std::uint32_t messageId,
+                               std::string cause = {});
+// The step's own text, with the device's disconnection as its cause.
+ProcedureOutcome reportDeviceGone(UpdaterState& state, std::uint32_t messageId);
 // Enables the controls through the surface, then clears busy.
 void releaseControls(UpdaterState& state);
 

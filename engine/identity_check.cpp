@@ -12,26 +12,41 @@ namespace pxr9 {
 
 namespace {
 
-constexpr std::uint32_t kIdentityTimeoutMs = 30000;
+constexpr std::uint32_t kIdentityTimeoutMs = kLatestAnswerMs;
 
 }  // namespace
 
 ProcedureOutcome checkIdentity(UpdaterState& state, ControlsAfterFailure controls) {
-    auto fail = [&](std::uint32_t messageId) {
-        ProcedureOutcome shown = showErrorMessage(state, messageId);
+    auto fail = [&](std::uint32_t messageId, std::string cause = {}) {
+        ProcedureOutcome shown = showErrorMessage(state, messageId, std::move(cause));
         if (controls == ControlsAfterFailure::Release) releaseControls(state);
         return shown;
     };
-    if (!sendIdentityRequest(state.link)) return fail(kMsgCantOpenMidiOut);
-    switch (awaitReply(state, kIdentityTimeoutMs)) {
+    // With an answer to an earlier request still owed (a run that ended on a timeout), this
+    // exchange is the barrier that settles the line: what comes before the Identity Reply is
+    // dropped. On a settled line, the first answer is the device's own, whatever it is.
+    const bool lateAnswersPossible = state.link.answerOutstanding.load();
+    if (!sendIdentityRequest(state.link)) {
+        return state.link.deviceGone.load() ? fail(kMsgCantOpenMidiOut, kDeviceGoneCause)
+                                            : fail(kMsgCantOpenMidiOut);
+    }
+    const WaitResult result = lateAnswersPossible ? awaitIdentityReply(state, kIdentityTimeoutMs)
+                                                  : awaitReply(state, kIdentityTimeoutMs);
+    switch (result) {
         case WaitResult::Abort:
             return ProcedureOutcome::aborted();
+        case WaitResult::Gone:
+            return fail(kMsgTimeout1, kDeviceGoneCause);
         case WaitResult::Timeout:
             return fail(kMsgTimeout1);
         case WaitResult::Reply:
             break;
     }
-    if (state.link.replyCode.load() != 0) return fail(kMsgIllegalDevice);
+    // Only an Identity Reply of this exchange identifies the device; any other answer (a
+    // status, even 0, or a Read Data) says nothing of what it is, and must not let a word
+    // left by an earlier check pass. Its own reply may still come.
+    if (state.link.replyKind.load() != ReplyKind::Identity) return fail(kMsgIllegalDevice);
+    state.link.answerOutstanding.store(false);
     // Stored before the comparison: a rejected device's word is kept as well.
     const std::uint32_t identity = state.link.deviceIdentity.load();
     state.link.currentIdentity.store(identity);

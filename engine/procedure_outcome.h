@@ -15,22 +15,27 @@ struct ProcedureOutcome {
     Kind kind = Kind::Completed;
     // For Failed: the text of the error box that was shown; empty when the failure showed none.
     std::string message;
+    // For Failed: what the updater knows of why, shown under the text; empty when nothing.
+    std::string cause;
 
-    static ProcedureOutcome completed() { return {Kind::Completed, {}}; }
-    static ProcedureOutcome failed(std::string shown) { return {Kind::Failed, std::move(shown)}; }
-    static ProcedureOutcome aborted() { return {Kind::Aborted, {}}; }
+    static ProcedureOutcome completed() { return {Kind::Completed, {}, {}}; }
+    static ProcedureOutcome failed(std::string shown, std::string why = {}) {
+        return {Kind::Failed, std::move(shown), std::move(why)};
+    }
+    static ProcedureOutcome aborted() { return {Kind::Aborted, {}, {}}; }
 
     bool isCompleted() const { return kind == Kind::Completed; }
     bool operator==(const ProcedureOutcome&) const = default;
 };
 
-// For test failures: "completed", "failed: <text>", "aborted".
+// For test failures: "completed", "failed: <text> (<cause>)", "aborted".
 inline std::ostream& operator<<(std::ostream& os, const ProcedureOutcome& outcome) {
     switch (outcome.kind) {
         case ProcedureOutcome::Kind::Completed:
             return os << "completed";
         case ProcedureOutcome::Kind::Failed:
-            return os << "failed: " << outcome.message;
+            os << "failed: " << outcome.message;
+            return outcome.cause.empty() ? os : os << " (" << outcome.cause << ")";
         case ProcedureOutcome::Kind::Aborted:
             return os << "aborted";
     }

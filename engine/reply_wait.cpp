@@ -1,27 +1,78 @@
 #include "engine/reply_wait.h"
 
+#include "protocol/requests.h"
+
 namespace pxr9 {
 
+namespace {
+
+ExchangeResult asExchange(WaitResult result) {
+    switch (result) {
+        case WaitResult::Reply:
+            return ExchangeResult::Reply;
+        case WaitResult::Timeout:
+            return ExchangeResult::Timeout;
+        case WaitResult::Abort:
+            return ExchangeResult::Abort;
+        case WaitResult::Gone:
+            break;
+    }
+    return ExchangeResult::Gone;
+}
+
+// The barrier: see exchange() in the header.
+WaitResult settleLine(UpdaterState& state) {
+    sendIdentityRequest(state.link);
+    const WaitResult settled = awaitIdentityReply(state, kLatestAnswerMs);
+    if (settled == WaitResult::Reply) state.link.answerOutstanding.store(false);
+    return settled;
+}
+
+}  // namespace
+
 WaitResult awaitReply(UpdaterState& state, std::uint32_t timeoutMs) {
-    if (state.abortRequested.load()) return WaitResult::Abort;
+    auto ended = [&state] {
+        if (state.abortRequested.load()) return WaitResult::Abort;
+        if (state.link.deviceGone.load()) return WaitResult::Gone;
+        return WaitResult::Reply;
+    };
+    if (const WaitResult before = ended(); before != WaitResult::Reply) return before;
     const bool signalled = state.link.replyEvent.wait(timeoutMs);
-    if (state.abortRequested.load()) return WaitResult::Abort;
+    if (const WaitResult after = ended(); after != WaitResult::Reply) return after;
     if (!signalled) return WaitResult::Timeout;
     return state.link.replyCode.load() == kAbortReplyCode ? WaitResult::Abort : WaitResult::Reply;
 }
 
-SettleResult settleAfterTimeout(UpdaterState& state) {
-    for (int strays = 0; strays <= kMaxStrayAnswers; ++strays) {
-        switch (awaitReply(state, kSettleMs)) {
-            case WaitResult::Timeout:
-                return SettleResult::Quiet;
-            case WaitResult::Abort:
-                return SettleResult::Aborted;
+WaitResult awaitIdentityReply(UpdaterState& state, std::uint32_t timeoutMs) {
+    const std::uint64_t deadline = state.clock.nowMs() + timeoutMs;
+    for (std::uint64_t now = state.clock.nowMs(); now < deadline; now = state.clock.nowMs()) {
+        const WaitResult result = awaitReply(state, static_cast<std::uint32_t>(deadline - now));
+        if (result != WaitResult::Reply) return result;
+        if (state.link.replyKind.load() == ReplyKind::Identity) return WaitResult::Reply;
+    }
+    return WaitResult::Timeout;
+}
+
+ExchangeResult exchange(UpdaterState& state, const std::function<void()>& send,
+                        std::uint32_t timeoutMs) {
+    if (state.link.answerOutstanding.load()) {
+        switch (settleLine(state)) {
             case WaitResult::Reply:
-                break;  // a late answer to the request that timed out
+                break;
+            case WaitResult::Timeout:
+                return ExchangeResult::Unsettled;
+            case WaitResult::Abort:
+                return ExchangeResult::Abort;
+            case WaitResult::Gone:
+                return ExchangeResult::Gone;
         }
     }
-    return SettleResult::Noisy;
+    // The send's result is not examined: a request that did not leave ends in the wait's
+    // timeout, or at once when the device is gone.
+    send();
+    const WaitResult result = awaitReply(state, timeoutMs);
+    if (result == WaitResult::Reply) state.link.answerOutstanding.store(false);
+    return asExchange(result);
 }
 
 }  // namespace pxr9

@@ -1,34 +1,51 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "engine/updater_state.h"
 
 namespace pxr9 {
 
-enum class WaitResult { Reply, Timeout, Abort };
+enum class WaitResult {
+    Reply,    // a message ended the wait: replyCode and replyKind say what it was
+    Timeout,  // nothing came in time
+    Abort,    // the dialog is going away
+    Gone,     // the device went away
+};
 
 // Waits for the reply event. A signal with the abort value, or an abort requested by the
-// dialog, ends the wait as Abort; replyCode may then be read only for a Reply.
+// dialog, ends the wait as Abort; a device that went away ends it as Gone. replyCode may be
+// read only for a Reply.
 WaitResult awaitReply(UpdaterState& state, std::uint32_t timeoutMs);
 
+// The latest a device answers any request, and the wait for an Identity Reply.
+inline constexpr std::uint32_t kLatestAnswerMs = 30000;
+
+// Waits up to timeoutMs for an Identity Reply; every other message that arrives meanwhile
+// is dropped as a late answer to an earlier request.
+WaitResult awaitIdentityReply(UpdaterState& state, std::uint32_t timeoutMs);
+
 // The protocol carries no sequence number: nothing in an answer tells which request it
-// belongs to. Two rules keep an answer to the request it belongs to:
-// - every request resets the reply event right before it leaves (protocol/requests.h), so an
-//   answer that came before cannot end its wait;
-// - after a wait ran out, the answer to that request may still be on its way. Before the
-//   next request leaves, the line must have been quiet for kSettleMs: every answer that
-//   arrives meanwhile is dropped and starts the quiet period again.
-// So as long as the device answers within a request's wait plus kSettleMs, or not at all, no
-// late answer is ever taken for a later request. Nothing of this runs while every answer
-// comes in time: it costs nothing then.
-inline constexpr std::uint32_t kSettleMs = 2000;
-// A device that keeps talking past this many dropped answers is not trusted any further.
-inline constexpr int kMaxStrayAnswers = 16;
-
-enum class SettleResult { Quiet, Noisy, Aborted };
-
-// Drops stray answers after a timed-out wait until the line has been quiet for kSettleMs.
-SettleResult settleAfterTimeout(UpdaterState& state);
+// belongs to. What keeps every answer with its own request is this rule:
+//
+//   The device answers every request once and in order, within kLatestAnswerMs or never.
+//   A request leaves only when no answer to an earlier one can still be on its way.
+//
+// While every answer comes within its wait, that holds by itself, at no cost. After a wait
+// ran out (or ended without its answer), the answer may still come. Then, before the next
+// request leaves, an Identity Request goes out as a barrier: the device answers it after
+// everything it owes, within kLatestAnswerMs, with a reply nothing else resembles. Every
+// message before that Identity Reply is dropped; once it is in, nothing is owed any more.
+// A message that came before a request left never ends that request's wait either (the
+// requests and the dispatcher see to that), so a stray answer between two requests is
+// dropped too.
+//
+// Sends one request through `send` and waits up to timeoutMs for what ends its wait; first
+// settles the line when an earlier answer is outstanding. Returns Unsettled, without sending,
+// when the barrier was not answered: the device is not answering at all.
+enum class ExchangeResult { Reply, Timeout, Abort, Gone, Unsettled };
+ExchangeResult exchange(UpdaterState& state, const std::function<void()>& send,
+                        std::uint32_t timeoutMs);
 
 }  // namespace pxr9

@@ -1,7 +1,6 @@
 #include "engine/request_resend.h"
 
 #include "engine/failure_report.h"
-#include "engine/reply_wait.h"
 
 namespace pxr9 {
 
@@ -11,16 +10,6 @@ ProcedureOutcome sendWithResends(UpdaterState& state, int resends, std::uint32_t
         const AttemptResult result = attempt();
         if (result.kind == AttemptResult::Kind::Settled) return result.outcome;
         if (resent == resends) return reportFailure(state, result.failureMessage);
-        if (result.kind == AttemptResult::Kind::TimedOut) {
-            switch (settleAfterTimeout(state)) {
-                case SettleResult::Aborted:
-                    return ProcedureOutcome::aborted();
-                case SettleResult::Noisy:
-                    return reportFailure(state, result.failureMessage);
-                case SettleResult::Quiet:
-                    break;
-            }
-        }
         state.clock.sleep(pauseMs);
     }
 }

@@ -32,8 +32,9 @@ struct AttemptResult {
 
 // Makes `attempt` (send the request, wait for its answer) until one is settled, resending at
 // most `resends` times, `pauseMs` after the attempt before. The last attempt's failure is
-// reported when none is left. A resend after a timed-out attempt first waits for a quiet line,
-// so the late answer to that attempt is never taken for the resend's.
+// reported when none is left. A resend after a timed-out attempt goes through exchange(),
+// which settles the line first, so the late answer to that attempt is never taken for the
+// resend's.
 ProcedureOutcome sendWithResends(UpdaterState& state, int resends, std::uint32_t pauseMs,
                                  const std::function<AttemptResult()>& attempt);
 

@@ -26,13 +26,18 @@ constexpr std::uint32_t kBlockLength = 4096;
 }  // namespace
 
 ReadResult readWord(UpdaterState& state, std::uint32_t address, std::uint32_t& word) {
-    sendMemoryRead(state.link, kProductProfile.memoryReadTemplate, address, 4);
-    switch (awaitReply(state, kReadTimeoutMs)) {
-        case WaitResult::Abort:
+    const auto send = [&state, address] {
+        sendMemoryRead(state.link, kProductProfile.memoryReadTemplate, address, 4);
+    };
+    switch (exchange(state, send, kReadTimeoutMs)) {
+        case ExchangeResult::Abort:
             return ReadResult::Aborted;
-        case WaitResult::Timeout:
+        case ExchangeResult::Gone:
+            return ReadResult::DeviceGone;
+        case ExchangeResult::Timeout:
+        case ExchangeResult::Unsettled:
             return ReadResult::TimedOut;
-        case WaitResult::Reply:
+        case ExchangeResult::Reply:
             break;
     }
     // A reply that ends the wait without carrying the four bytes (a wrong byte 5 keeps the
@@ -63,16 +68,21 @@ void showErasing(UpdaterState& state) {
 
 ProcedureOutcome eraseRegion(UpdaterState& state, std::uint32_t address, std::uint32_t size) {
     state.surface.setProgressRange(0, 10);
-    return sendWithResends(state, kEraseResends, kResendPauseMs, [&] {
+    const auto send = [&state, address, size] {
         sendFlashErase(state.link, address, size);
         showErasing(state);
-        switch (awaitReply(state, kEraseTimeoutMs)) {
-            case WaitResult::Abort:
+    };
+    return sendWithResends(state, kEraseResends, kResendPauseMs, [&] {
+        switch (exchange(state, send, kEraseTimeoutMs)) {
+            case ExchangeResult::Abort:
                 return AttemptResult::settled(ProcedureOutcome::aborted());
+            case ExchangeResult::Gone:
+                return AttemptResult::settled(reportDeviceGone(state, kMsgTimeout3));
             // A timeout is never retried; only a refusing reply is.
-            case WaitResult::Timeout:
+            case ExchangeResult::Timeout:
+            case ExchangeResult::Unsettled:
                 return AttemptResult::settled(reportFailure(state, kMsgTimeout3));
-            case WaitResult::Reply:
+            case ExchangeResult::Reply:
                 break;
         }
         if (state.link.replyCode.load() != 0) return AttemptResult::refused(kMsgTransferError);
@@ -97,17 +107,24 @@ ProcedureOutcome writeImage(UpdaterState& state, std::uint32_t address, std::uin
     while (offset < total) {
         const std::uint32_t length = std::min(kBlockLength, total - offset);
         // Timeouts and refusals share one count: one block goes out at most 32 times.
-        ProcedureOutcome block = sendWithResends(state, kBlockResends, kResendPauseMs, [&] {
+        const auto send = [&] {
             sendWriteBlock(state.link, state.link.modelId(), state.imageBytes + offset,
                            address + offset, length);
             state.surface.setStatusText(
                 formatCounts(transmitFormat, static_cast<int>(offset), static_cast<int>(total)));
-            switch (awaitReply(state, kWriteTimeoutMs)) {
-                case WaitResult::Abort:
+        };
+        ProcedureOutcome block = sendWithResends(state, kBlockResends, kResendPauseMs, [&] {
+            switch (exchange(state, send, kWriteTimeoutMs)) {
+                case ExchangeResult::Abort:
                     return AttemptResult::settled(ProcedureOutcome::aborted());
-                case WaitResult::Timeout:
+                case ExchangeResult::Gone:
+                    return AttemptResult::settled(reportDeviceGone(state, kMsgTimeout2));
+                case ExchangeResult::Timeout:
                     return AttemptResult::timedOut(kMsgTimeout2);
-                case WaitResult::Reply:
+                // The device did not answer the barrier either: no resend would be answered.
+                case ExchangeResult::Unsettled:
+                    return AttemptResult::settled(reportFailure(state, kMsgTimeout2));
+                case ExchangeResult::Reply:
                     break;
             }
             if (state.link.replyCode.load() != 0) return AttemptResult::refused(kMsgTransferError);
@@ -130,6 +147,8 @@ ProcedureOutcome runUpdatePlan(UpdaterState& state) {
         switch (readWord(state, kBootStampAddress, deviceStamp)) {
             case ReadResult::Aborted:
                 return ProcedureOutcome::aborted();
+            case ReadResult::DeviceGone:
+                return reportDeviceGone(state, kMsgTransferError);
             case ReadResult::Failed:
             case ReadResult::TimedOut:
                 // Nothing has been erased yet; say so and hand the dialog back.

@@ -16,9 +16,9 @@ ProcedureOutcome eraseRegion(UpdaterState& state, std::uint32_t address, std::ui
 ProcedureOutcome writeImage(UpdaterState& state, std::uint32_t address, std::uint32_t size,
                             std::uint32_t resourceId);
 
-enum class ReadResult { Ok, Failed, TimedOut, Aborted };
-// The four bytes at `address` (first byte lowest); tells a read that got no answer (whose
-// answer may still come) from one whose answer was refused and from an abort. Shows nothing.
+enum class ReadResult { Ok, Failed, TimedOut, Aborted, DeviceGone };
+// The four bytes at `address` (first byte lowest); tells a read that got no answer from one
+// whose answer was refused, from an abort and from a device that went away. Shows nothing.
 ReadResult readWord(UpdaterState& state, std::uint32_t address, std::uint32_t& word);
 
 }  // namespace pxr9

@@ -28,14 +28,21 @@ ProcedureOutcome runUpdate(UpdaterState& state) {
     }
     state.link.hostIdentity.store(state.link.currentIdentity.load());
 
-    sendUpdateStart(state.link);
-    state.surface.setStatusText(loadMessage(kMsgErasing));
-    switch (awaitReply(state, kUpdateStartTimeoutMs)) {
-        case WaitResult::Abort:
+    switch (exchange(
+        state,
+        [&state] {
+            sendUpdateStart(state.link);
+            state.surface.setStatusText(loadMessage(kMsgErasing));
+        },
+        kUpdateStartTimeoutMs)) {
+        case ExchangeResult::Abort:
             return ProcedureOutcome::aborted();
-        case WaitResult::Timeout:
+        case ExchangeResult::Gone:
+            return reportDeviceGone(state, kMsgTimeout1);
+        case ExchangeResult::Timeout:
+        case ExchangeResult::Unsettled:
             return reportFailure(state, kMsgTimeout1);
-        case WaitResult::Reply:
+        case ExchangeResult::Reply:
             break;
     }
     state.surface.setStatusText("");
@@ -46,15 +53,18 @@ ProcedureOutcome runUpdate(UpdaterState& state) {
     state.clock.sleep(kPauseBeforePlanMs);
     if (ProcedureOutcome plan = runUpdatePlan(state); !plan.isCompleted()) return plan;
 
-    sendUpdateEnd(state.link);
-    switch (awaitReply(state, kUpdateEndTimeoutMs)) {
-        case WaitResult::Abort:
+    switch (exchange(
+        state, [&state] { sendUpdateEnd(state.link); }, kUpdateEndTimeoutMs)) {
+        case ExchangeResult::Abort:
             return ProcedureOutcome::aborted();
-        case WaitResult::Timeout:
+        case ExchangeResult::Gone:
+            return reportDeviceGone(state, kMsgTransferError);
+        case ExchangeResult::Timeout:
+        case ExchangeResult::Unsettled:
             return reportFailure(state, kMsgTransferError);
         // Any answer completes the update, whatever its status: what the device means by
         // a status here is not known, and every region has been written and accepted.
-        case WaitResult::Reply:
+        case ExchangeResult::Reply:
             break;
     }
     state.surface.setStatusText(loadMessage(kMsgUpdateCompleted));

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/failure_report.h"
 #include "engine/identity_check.h"
 #include "engine/product_profile.h"
 #include "engine/reply_wait.h"
@@ -20,10 +21,21 @@ std::string carriedVersionText(const UpdaterState& state, std::uint32_t id, std:
     return std::string(stamp, strnlen(stamp, 4));
 }
 
-// A read that failed shows nothing; one that was aborted ends the check silently as well.
-ProcedureOutcome readFailure(ReadResult result) {
-    return result == ReadResult::Aborted ? ProcedureOutcome::aborted()
-                                         : ProcedureOutcome::failed({});
+// A read that failed shows nothing, one that was aborted ends the check silently as well;
+// a device that went away is named, since nothing else would tell the user why.
+ProcedureOutcome readFailure(UpdaterState& state, ReadResult result) {
+    switch (result) {
+        case ReadResult::Aborted:
+            return ProcedureOutcome::aborted();
+        case ReadResult::DeviceGone:
+            state.surface.showError(kDeviceGoneCause);
+            return ProcedureOutcome::failed(kDeviceGoneCause);
+        case ReadResult::Ok:
+        case ReadResult::Failed:
+        case ReadResult::TimedOut:
+            break;
+    }
+    return ProcedureOutcome::failed({});
 }
 
 }  // namespace
@@ -36,35 +48,27 @@ ProcedureOutcome runVersionCheck(UpdaterState& state) {
     std::uint32_t word = 0;
     if (const ReadResult system = readWord(state, kSystemStampAddress, word);
         system != ReadResult::Ok) {
-        return readFailure(system);
+        return readFailure(state, system);
     }
     state.deviceSystemVersion = deviceVersionText(word);
     state.carriedSystemVersion =
         carriedVersionText(state, kVersionBlockImageId, kSystemStampOffset);
 
     // A failed PRESET read is passed over, but an abort ends the check: the dialog is going
-    // away and must not wait for one more read. A PRESET answer still on its way must not be
-    // read as the BOOT stamp.
+    // away and must not wait for one more read; so does a device that went away. A PRESET
+    // answer still on its way is never read as the BOOT stamp: the BOOT read settles the line
+    // first.
     const ReadResult preset = readWord(state, kPresetStampAddress, word);
     if (preset == ReadResult::Ok) {
         state.devicePresetVersion = deviceVersionText(word);
         state.carriedPresetVersion = carriedVersionText(state, kPresetImageId, kPresetStampOffset);
     }
-    if (preset == ReadResult::Aborted) return ProcedureOutcome::aborted();
-    if (preset == ReadResult::TimedOut) {
-        switch (settleAfterTimeout(state)) {
-            case SettleResult::Aborted:
-                return ProcedureOutcome::aborted();
-            case SettleResult::Noisy:
-                return ProcedureOutcome::failed({});
-            case SettleResult::Quiet:
-                break;
-        }
+    if (preset == ReadResult::Aborted || preset == ReadResult::DeviceGone) {
+        return readFailure(state, preset);
     }
-    if (state.abortRequested.load()) return ProcedureOutcome::aborted();
 
     if (const ReadResult boot = readWord(state, kBootStampAddress, word); boot != ReadResult::Ok) {
-        return readFailure(boot);
+        return readFailure(state, boot);
     }
     state.deviceBootVersion = deviceVersionText(word);
     state.carriedBootVersion = carriedVersionText(state, kBootImageId, kBootStampOffset);

@@ -89,6 +89,8 @@ void MidiInPort::close() {
     const bool closed = service_.stop(handle) && service_.reset(handle) &&
                         service_.unprepareHeader(handle, header) && service_.close(handle);
     retireBuffer(closed);
+    // What ended is closed now; queued messages stay for the dispatcher.
+    queue_.forgetEnd();
     isOpen_.store(false);
 }
 

@@ -50,6 +50,11 @@ void ReceiveQueue::markEnded() {
     tellListener();
 }
 
+void ReceiveQueue::forgetEnd() {
+    std::lock_guard lock(mutex_);
+    ended_ = false;
+}
+
 bool ReceiveQueue::ended() const {
     std::lock_guard lock(mutex_);
     return ended_;

@@ -60,8 +60,10 @@ class ReceiveQueue {
     // Producer side: the input ended by itself (the device went away); tells the listener.
     // Whatever was queued before stays queued, ahead of the end.
     void markEnded();
-    // True once the input ended; cleared by clear().
+    // True once the input ended; cleared by clear() and forgetEnd().
     bool ended() const;
+    // The input that ended is closed; a new one may begin.
+    void forgetEnd();
 
   private:
     mutable std::mutex mutex_;

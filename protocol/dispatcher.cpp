@@ -9,59 +9,91 @@ namespace pxr9 {
 
 namespace {
 
-void signalWith(DeviceLink& link, std::int32_t code) {
-    link.replyCode.store(code);
-    link.replyEvent.set();
-}
+// A message that ends the waiting worker's wait. It counts only when it arrived after the
+// current request left; one queued before belongs to an earlier exchange and is dropped
+// without writing anything the worker reads. The exchange lock orders this against the
+// start of the next request.
+class HandOver {
+  public:
+    HandOver(DeviceLink& link, std::uint64_t arrival)
+        : link_(link), lock_(link.exchangeMutex), current_(arrival >= link.answersFrom) {}
+    HandOver(const HandOver&) = delete;
+    HandOver& operator=(const HandOver&) = delete;
+
+    bool current() const { return current_; }
+    void signal(ReplyKind kind) {
+        link_.replyKind.store(kind);
+        link_.replyEvent.set();
+    }
+    void signal(ReplyKind kind, std::int32_t code) {
+        link_.replyCode.store(code);
+        signal(kind);
+    }
+
+  private:
+    DeviceLink& link_;
+    std::lock_guard<std::mutex> lock_;
+    const bool current_;
+};
 
 // Read Data: F0 52 .. .. 60 04 30 .. .. n(2) packed(p) crc(5) F7.
-void interpretReadData(DeviceLink& link, const std::uint8_t* m, std::size_t size) {
+void interpretReadData(DeviceLink& link, const std::uint8_t* m, std::size_t size,
+                       std::uint64_t arrival) {
+    HandOver reply(link, arrival);
+    if (!reply.current()) return;
     if (size < 6) {
         // Too short to tell what it is: rejected, so no stale success is read as data.
-        signalWith(link, 1);
+        reply.signal(ReplyKind::ReadData, 1);
         return;
     }
     if (m[5] != kSubReadData) {
-        link.replyEvent.set();  // ends the wait with the code left by an earlier message
+        reply.signal(
+            ReplyKind::ReadData);  // ends the wait with the code left by an earlier message
         return;
     }
     link.replyCode.store(1);
     if (size < 11 || m[6] != kSubReadRequest) {
-        link.replyEvent.set();
+        reply.signal(ReplyKind::ReadData);
         return;
     }
     const std::size_t n = m[9] | (static_cast<std::size_t>(m[10]) << 7);
     const std::size_t p = packedLength(n);
     if (size < 16 + p) {
-        link.replyEvent.set();
+        reply.signal(ReplyKind::ReadData);
         return;
     }
     const std::uint32_t crc = readSevenBitField(&m[11 + p], kCrcFieldLength);
     if (link.readBuffer.appendPacked(&m[11], n, crc) == ReadBuffer::Append::Accepted) {
         link.replyCode.store(0);
     }
-    link.replyEvent.set();
+    reply.signal(ReplyKind::ReadData);
 }
 
-void interpretMakerSpecific(DeviceLink& link, const std::uint8_t* m, std::size_t size) {
+void interpretMakerSpecific(DeviceLink& link, const std::uint8_t* m, std::size_t size,
+                            std::uint64_t arrival) {
     if (size < 5) return;
     const std::uint8_t command = m[4];
     switch (command) {
         case kCmdStatus:
-            if (size >= 6) signalWith(link, m[5]);
+            if (size >= 6) {
+                HandOver reply(link, arrival);
+                if (reply.current()) reply.signal(ReplyKind::Status, m[5]);
+            }
             return;
-        case 0x01:
-        case 0x04:
+        case kCmdUpdateStart:
+        case kCmdUpdateEnd:
         case 0x05:
             sendStatus(link, 0x00);
             return;
-        case kCmdWriteBlock:
-            signalWith(link, 0);
+        case kCmdWriteBlock: {
+            HandOver reply(link, arrival);
+            if (reply.current()) reply.signal(ReplyKind::Accepted, 0);
             return;
+        }
         case 0x03:
             return;
         case kCmdMemory:
-            interpretReadData(link, m, size);
+            interpretReadData(link, m, size, arrival);
             return;
         default:
             sendStatus(link, 0x01);
@@ -69,18 +101,22 @@ void interpretMakerSpecific(DeviceLink& link, const std::uint8_t* m, std::size_t
     }
 }
 
-void interpretUniversal(DeviceLink& link, const std::uint8_t* m, std::size_t size) {
+void interpretUniversal(DeviceLink& link, const std::uint8_t* m, std::size_t size,
+                        std::uint64_t arrival) {
     if (size < 5 || m[3] != kGeneralInformation) return;
     switch (m[4]) {
         case 0x01:
             sendIdentityReply(link);
             return;
-        case 0x02:
+        case 0x02: {
             if (size < 10) return;
+            HandOver reply(link, arrival);
+            if (!reply.current()) return;
             link.deviceIdentity.store(m[6] | (m[7] << 8) | (m[8] << 16) |
                                       (static_cast<std::uint32_t>(m[9]) << 24));
-            signalWith(link, 0);
+            reply.signal(ReplyKind::Identity, 0);
             return;
+        }
         default:
             sendStatus(link, 0x01);
             return;
@@ -89,12 +125,13 @@ void interpretUniversal(DeviceLink& link, const std::uint8_t* m, std::size_t siz
 
 }  // namespace
 
-void interpretMessage(DeviceLink& link, const std::uint8_t* m, std::size_t size) {
+void interpretMessage(DeviceLink& link, const std::uint8_t* m, std::size_t size,
+                      std::uint64_t arrival) {
     if (size < 2 || m[0] != kSysexStart) return;
     if (m[1] == kMakerId) {
-        interpretMakerSpecific(link, m, size);
+        interpretMakerSpecific(link, m, size, arrival);
     } else if (m[1] == kUniversalNonRealTime) {
-        interpretUniversal(link, m, size);
+        interpretUniversal(link, m, size, arrival);
     }
 }
 
@@ -102,9 +139,11 @@ void dispatchReplies(DeviceLink& link) {
     for (const QueueNode* node = link.queue.head(); node != nullptr; node = link.queue.head()) {
         // A node without bytes stays at the head until the next call.
         if (node->size == 0) return;
-        interpretMessage(link, node->data.get(), node->size);
+        interpretMessage(link, node->data.get(), node->size, node->arrival);
         link.queue.popHead();
     }
+    // The input ended and everything it delivered before has been handled.
+    if (link.queue.ended() && !link.deviceGone.load()) link.markDeviceGone();
 }
 
 void onPollTimer(std::uint32_t, std::uint32_t, std::uintptr_t userData, std::uintptr_t,

@@ -4,24 +4,40 @@ namespace pxr9 {
 
 namespace {
 
-// A request is about to leave: a signal given before now belongs to an earlier exchange and
-// must not end the wait for this one.
-void startExchange(DeviceLink& link) {
+enum class ReadStart { Keep, Reset };
+
+// A request is about to leave: whatever arrived before now belongs to an earlier exchange,
+// whether the dispatcher has handed it over already (the signal is reset) or not yet (its
+// arrival number is below answersFrom). Under the lock the dispatcher holds for a hand-over,
+// so no message falls between the two.
+void startExchange(DeviceLink& link, ReadStart read = ReadStart::Keep) {
+    std::lock_guard lock(link.exchangeMutex);
+    link.answersFrom = link.queue.arrivals() + 1;
+    if (read == ReadStart::Reset) link.readBuffer.reset();
     link.replyEvent.reset();
+    link.answerOutstanding.store(true);
 }
 
-bool sendBuilt(DeviceLink& link, std::size_t length) {
+// A send that failed because the device is gone ends the wait at once; any other failed
+// send leaves the wait to run out, as for a device that does not answer.
+bool sent(DeviceLink& link, bool ok) {
+    if (!ok && link.out.deviceGone()) link.markDeviceGone();
+    return ok;
+}
+
+bool sendBuilt(DeviceLink& link, std::size_t length, ReadStart read = ReadStart::Keep) {
     if (length == 0) return false;
-    startExchange(link);
-    return sendSysEx(link.out, link.sendBuffer.data(), static_cast<std::int32_t>(length));
+    startExchange(link, read);
+    return sent(link,
+                sendSysEx(link.out, link.sendBuffer.data(), static_cast<std::int32_t>(length)));
 }
 
 }  // namespace
 
 bool sendIdentityRequest(DeviceLink& link) {
     startExchange(link);
-    return sendSysEx(link.out, kIdentityRequest.data(),
-                     static_cast<std::int32_t>(kIdentityRequest.size()));
+    return sent(link, sendSysEx(link.out, kIdentityRequest.data(),
+                                static_cast<std::int32_t>(kIdentityRequest.size())));
 }
 
 bool sendUpdateStart(DeviceLink& link) {
@@ -43,8 +59,8 @@ bool sendUpdateEnd(DeviceLink& link) {
 
 bool sendMemoryRead(DeviceLink& link, const MemoryReadTemplate& form, std::uint32_t address,
                     std::uint32_t length) {
-    link.readBuffer.reset();
-    return sendBuilt(link, buildMemoryRead(form, link.modelId(), address, length, link.sendBuffer));
+    return sendBuilt(link, buildMemoryRead(form, link.modelId(), address, length, link.sendBuffer),
+                     ReadStart::Reset);
 }
 
 bool sendIdentityReply(DeviceLink& link) {

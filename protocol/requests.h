@@ -8,10 +8,12 @@
 namespace pxr9 {
 
 // One operation per outgoing message: build it and send it. Each returns true when the message
-// left; none waits for a reply or retries. Each request resets the reply event right before it
-// leaves (a Memory Read the ReadBuffer too), so an answer that came before can never end the
-// wait for this request or add to what it reads. A worker may pass over a request that did not
-// leave: its wait then runs out as for a device that does not answer.
+// left; none waits for a reply or retries. Right before a request leaves, everything received
+// until then is marked as belonging to earlier exchanges (a Memory Read resets the ReadBuffer
+// too), so a message that came before can never end the wait for this request or add to what
+// it reads; and the link notes that an answer is outstanding. A worker may pass over a request
+// that did not leave: its wait then runs out as for a device that does not answer, or ends at
+// once when the send failed because the device is gone.
 bool sendIdentityRequest(DeviceLink& link);
 bool sendUpdateStart(DeviceLink& link);
 bool sendFlashErase(DeviceLink& link, std::uint32_t address, std::uint32_t size);

@@ -30,9 +30,9 @@ void SurfaceRecorder::setProgressPosition(std::int32_t position) {
     add("pos:" + std::to_string(position));
 }
 
-void SurfaceRecorder::showError(const std::string& text) {
+void SurfaceRecorder::showError(const std::string& text, const std::string& cause) {
     std::lock_guard lock(mutex_);
-    add("error:" + text);
+    add("error:" + (cause.empty() ? text : text + "\n" + cause));
 }
 
 void SurfaceRecorder::showVersionReport(const std::string& text) {

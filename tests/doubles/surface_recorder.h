@@ -17,7 +17,9 @@ class SurfaceRecorder final : public DialogSurface {
     void setStepText(const std::string& text) override;
     void setProgressRange(std::int32_t lower, std::int32_t upper) override;
     void setProgressPosition(std::int32_t position) override;
-    void showError(const std::string& text) override;
+    using DialogSurface::showError;
+    // Recorded as the box shows it: the text, and the cause as its second line.
+    void showError(const std::string& text, const std::string& cause) override;
     void showVersionReport(const std::string& text) override;
     void releaseControls() override;
     void enableStartButtons(bool enable) override;

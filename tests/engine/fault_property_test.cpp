@@ -128,7 +128,7 @@ std::string drawFaults(std::uint64_t seed, sim::SimDevice& device) {
                 faults.noAnswer(plan.kind, when);
                 told << sim::requestKindName(plan.kind) << " " << i << ": no answer; ";
             } else if (what == 1) {
-                const std::uint32_t ms = between(1, plan.waitMs + kSettleMs - 10);
+                const std::uint32_t ms = between(1, plan.waitMs + 2000 - 10);
                 faults.late(plan.kind, when, ms);
                 told << sim::requestKindName(plan.kind) << " " << i << ": " << ms << " ms late; ";
             } else {

@@ -56,10 +56,9 @@ const TimingCase kCases[] = {
      command(kCmdFlashErase), 1, 100},
     {"BlockWaitOfTheLastSend", Worker::Update,
      lose(RequestKind::WriteBlock, Occurrences::range(1, 32)), command(kCmdWriteBlock), 32, 1000},
-    // The block wait, a quiet line for any late answer, then the resend pause.
+    // The block wait and the resend pause; then the barrier's Identity Request leaves.
     {"BlockResendAfterATimeout", Worker::Update,
-     lose(RequestKind::WriteBlock, Occurrences::only(1)), command(kCmdWriteBlock), 1,
-     1000 + kSettleMs + 100},
+     lose(RequestKind::WriteBlock, Occurrences::only(1)), command(kCmdWriteBlock), 1, 1000 + 100},
     {"BlockResendPause", Worker::Update, refuseOnce(RequestKind::WriteBlock),
      command(kCmdWriteBlock), 1, 100},
     {"UpdateEndWait", Worker::Update, lose(RequestKind::UpdateEnd, Occurrences::every()),
@@ -68,10 +67,9 @@ const TimingCase kCases[] = {
      lose(RequestKind::IdentityRequest, Occurrences::every()), kIdentity, 1, 30000},
     {"CheckSystemReadWait", Worker::VersionCheck,
      lose(RequestKind::MemoryRead, Occurrences::only(1)), command(kCmdMemory), 1, 120000},
-    // Passed over, after a quiet line for its late answer.
+    // Passed over; the barrier for its late answer leaves right after.
     {"CheckPresetReadWait", Worker::VersionCheck,
-     lose(RequestKind::MemoryRead, Occurrences::only(2)), command(kCmdMemory), 2,
-     120000 + kSettleMs},
+     lose(RequestKind::MemoryRead, Occurrences::only(2)), command(kCmdMemory), 2, 120000},
     {"CheckBootReadWait", Worker::VersionCheck, lose(RequestKind::MemoryRead, Occurrences::only(3)),
      command(kCmdMemory), 3, 120000},
 };

@@ -110,11 +110,13 @@ void ConsoleSurface::setProgressPosition(std::int32_t position) {
     }
 }
 
-void ConsoleSurface::showError(const std::string& text) {
+void ConsoleSurface::showError(const std::string& text, const std::string& cause) {
     std::lock_guard lock(mutex_);
     if (silenced_) return;
     endLineLocked();
-    err_ << "Error: " << text << '\n' << std::flush;
+    err_ << "Error: " << text << '\n';
+    if (!cause.empty()) err_ << "pxr9-cli: " << cause << '\n';
+    err_ << std::flush;
 }
 
 void ConsoleSurface::showVersionReport(const std::string& text) {
