@@ -25,14 +25,13 @@ ProcedureOutcome checkIdentity(UpdaterState& state, ControlsAfterFailure control
     // With an answer to an earlier request still owed (a run that ended on a timeout), this
     // exchange is the barrier that settles the line: what comes before the Identity Reply is
     // dropped. On a settled line, the first answer is the device's own, whatever it is.
-    const bool lateAnswersPossible = state.link.answerOutstanding.load();
-    if (!sendIdentityRequest(state.link)) {
+    const Expect expect =
+        state.link.answerOutstanding.load() ? Expect::IdentityReply : Expect::AnyAnswer;
+    if (!sendIdentityRequest(state.link, expect)) {
         return state.link.deviceGone.load() ? fail(kMsgCantOpenMidiOut, kDeviceGoneCause)
                                             : fail(kMsgCantOpenMidiOut);
     }
-    const WaitResult result = lateAnswersPossible ? awaitIdentityReply(state, kIdentityTimeoutMs)
-                                                  : awaitReply(state, kIdentityTimeoutMs);
-    switch (result) {
+    switch (awaitReply(state, kIdentityTimeoutMs)) {
         case WaitResult::Abort:
             return ProcedureOutcome::aborted();
         case WaitResult::Gone:

@@ -22,8 +22,8 @@ ExchangeResult asExchange(WaitResult result) {
 
 // The barrier: see exchange() in the header.
 WaitResult settleLine(UpdaterState& state) {
-    sendIdentityRequest(state.link);
-    const WaitResult settled = awaitIdentityReply(state, kLatestAnswerMs);
+    sendIdentityRequest(state.link, Expect::IdentityReply);
+    const WaitResult settled = awaitReply(state, kLatestAnswerMs);
     if (settled == WaitResult::Reply) state.link.answerOutstanding.store(false);
     return settled;
 }
@@ -41,16 +41,6 @@ WaitResult awaitReply(UpdaterState& state, std::uint32_t timeoutMs) {
     if (const WaitResult after = ended(); after != WaitResult::Reply) return after;
     if (!signalled) return WaitResult::Timeout;
     return state.link.replyCode.load() == kAbortReplyCode ? WaitResult::Abort : WaitResult::Reply;
-}
-
-WaitResult awaitIdentityReply(UpdaterState& state, std::uint32_t timeoutMs) {
-    const std::uint64_t deadline = state.clock.nowMs() + timeoutMs;
-    for (std::uint64_t now = state.clock.nowMs(); now < deadline; now = state.clock.nowMs()) {
-        const WaitResult result = awaitReply(state, static_cast<std::uint32_t>(deadline - now));
-        if (result != WaitResult::Reply) return result;
-        if (state.link.replyKind.load() == ReplyKind::Identity) return WaitResult::Reply;
-    }
-    return WaitResult::Timeout;
 }
 
 ExchangeResult exchange(UpdaterState& state, const std::function<void()>& send,

@@ -22,10 +22,6 @@ WaitResult awaitReply(UpdaterState& state, std::uint32_t timeoutMs);
 // The latest a device answers any request, and the wait for an Identity Reply.
 inline constexpr std::uint32_t kLatestAnswerMs = 30000;
 
-// Waits up to timeoutMs for an Identity Reply; every other message that arrives meanwhile
-// is dropped as a late answer to an earlier request.
-WaitResult awaitIdentityReply(UpdaterState& state, std::uint32_t timeoutMs);
-
 // The protocol carries no sequence number: nothing in an answer tells which request it
 // belongs to. What keeps every answer with its own request is this rule:
 //
@@ -37,9 +33,9 @@ WaitResult awaitIdentityReply(UpdaterState& state, std::uint32_t timeoutMs);
 // request leaves, an Identity Request goes out as a barrier: the device answers it after
 // everything it owes, within kLatestAnswerMs, with a reply nothing else resembles. Every
 // message before that Identity Reply is dropped; once it is in, nothing is owed any more.
-// A message that came before a request left never ends that request's wait either (the
-// requests and the dispatcher see to that), so a stray answer between two requests is
-// dropped too.
+// The requests and the dispatcher add the rest: a message that came before a request left
+// never ends that request's wait, and a request takes the first answer only, so a stray
+// message between two requests is dropped too.
 //
 // Sends one request through `send` and waits up to timeoutMs for what ends its wait; first
 // settles the line when an earlier answer is outstanding. Returns Unsettled, without sending,

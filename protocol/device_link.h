@@ -26,6 +26,12 @@ enum class ReplyKind : std::uint8_t {
     Identity,  // an Identity Reply: deviceIdentity holds its word, code 0
 };
 
+// Which messages may answer the current request.
+enum class Expect : std::uint8_t {
+    AnyAnswer,      // the first message that ends a wait
+    IdentityReply,  // an Identity Reply only: everything before it is a late answer
+};
+
 // The arrival number of a message that is taken as arrived after every request.
 inline constexpr std::uint64_t kArrivedNow = std::numeric_limits<std::uint64_t>::max();
 
@@ -63,10 +69,14 @@ struct DeviceLink {
     std::atomic<bool> deviceGone{false};
 
     // Orders the start of an exchange against the dispatcher's hand-over of a reply: a
-    // message queued before the request left never ends its wait nor writes what it reads.
+    // message queued before the request left never ends its wait nor writes what it reads,
+    // and a request takes one answer only. Guards the three fields below.
     std::mutex exchangeMutex;
     // Arrival number from which a queued message may answer the current request.
     std::uint64_t answersFrom = 0;
+    Expect expected = Expect::AnyAnswer;
+    // The current request has had its answer: whatever follows it is not its answer.
+    bool answered = false;
 
     ReadBuffer readBuffer;
     // Requests of the one running worker are assembled here; automatic answers never are.
@@ -78,6 +88,7 @@ struct DeviceLink {
     void clearReplies() {
         std::lock_guard lock(exchangeMutex);
         answersFrom = queue.arrivals() + 1;
+        answered = false;
         replyEvent.reset();
         replyCode.store(0);
         replyKind.store(ReplyKind::Status);

@@ -9,64 +9,72 @@ namespace pxr9 {
 
 namespace {
 
-// A message that ends the waiting worker's wait. It counts only when it arrived after the
-// current request left; one queued before belongs to an earlier exchange and is dropped
-// without writing anything the worker reads. The exchange lock orders this against the
-// start of the next request.
+// A message that ends the waiting worker's wait. It counts only as the first answer of
+// the kind the current request expects, arrived after that request left: one queued before
+// belongs to an earlier exchange, one behind the answer is not the answer (the device answers
+// each request once). Anything else is dropped without writing what the worker reads. The
+// exchange lock orders this against the start of the next request.
 class HandOver {
   public:
-    HandOver(DeviceLink& link, std::uint64_t arrival)
-        : link_(link), lock_(link.exchangeMutex), current_(arrival >= link.answersFrom) {}
+    HandOver(DeviceLink& link, std::uint64_t arrival, ReplyKind kind)
+        : link_(link),
+          lock_(link.exchangeMutex),
+          kind_(kind),
+          current_(arrival >= link.answersFrom && !link.answered &&
+                   (link.expected == Expect::AnyAnswer || kind == ReplyKind::Identity)) {
+        if (current_) link.answered = true;
+    }
     HandOver(const HandOver&) = delete;
     HandOver& operator=(const HandOver&) = delete;
 
     bool current() const { return current_; }
-    void signal(ReplyKind kind) {
-        link_.replyKind.store(kind);
+    void signal() {
+        link_.replyKind.store(kind_);
         link_.replyEvent.set();
     }
-    void signal(ReplyKind kind, std::int32_t code) {
+    void signal(std::int32_t code) {
         link_.replyCode.store(code);
-        signal(kind);
+        signal();
     }
 
   private:
     DeviceLink& link_;
     std::lock_guard<std::mutex> lock_;
+    const ReplyKind kind_;
     const bool current_;
 };
 
 // Read Data: F0 52 .. .. 60 04 30 .. .. n(2) packed(p) crc(5) F7.
 void interpretReadData(DeviceLink& link, const std::uint8_t* m, std::size_t size,
                        std::uint64_t arrival) {
-    HandOver reply(link, arrival);
+    HandOver reply(link, arrival, ReplyKind::ReadData);
     if (!reply.current()) return;
     if (size < 6) {
         // Too short to tell what it is: rejected, so no stale success is read as data.
-        reply.signal(ReplyKind::ReadData, 1);
+        reply.signal(1);
         return;
     }
     if (m[5] != kSubReadData) {
-        reply.signal(
-            ReplyKind::ReadData);  // ends the wait with the code left by an earlier message
+        // Ends the wait with the code left by an earlier message.
+        reply.signal();
         return;
     }
     link.replyCode.store(1);
     if (size < 11 || m[6] != kSubReadRequest) {
-        reply.signal(ReplyKind::ReadData);
+        reply.signal();
         return;
     }
     const std::size_t n = m[9] | (static_cast<std::size_t>(m[10]) << 7);
     const std::size_t p = packedLength(n);
     if (size < 16 + p) {
-        reply.signal(ReplyKind::ReadData);
+        reply.signal();
         return;
     }
     const std::uint32_t crc = readSevenBitField(&m[11 + p], kCrcFieldLength);
     if (link.readBuffer.appendPacked(&m[11], n, crc) == ReadBuffer::Append::Accepted) {
         link.replyCode.store(0);
     }
-    reply.signal(ReplyKind::ReadData);
+    reply.signal();
 }
 
 void interpretMakerSpecific(DeviceLink& link, const std::uint8_t* m, std::size_t size,
@@ -76,8 +84,8 @@ void interpretMakerSpecific(DeviceLink& link, const std::uint8_t* m, std::size_t
     switch (command) {
         case kCmdStatus:
             if (size >= 6) {
-                HandOver reply(link, arrival);
-                if (reply.current()) reply.signal(ReplyKind::Status, m[5]);
+                HandOver reply(link, arrival, ReplyKind::Status);
+                if (reply.current()) reply.signal(m[5]);
             }
             return;
         case kCmdUpdateStart:
@@ -86,8 +94,8 @@ void interpretMakerSpecific(DeviceLink& link, const std::uint8_t* m, std::size_t
             sendStatus(link, 0x00);
             return;
         case kCmdWriteBlock: {
-            HandOver reply(link, arrival);
-            if (reply.current()) reply.signal(ReplyKind::Accepted, 0);
+            HandOver reply(link, arrival, ReplyKind::Accepted);
+            if (reply.current()) reply.signal(0);
             return;
         }
         case 0x03:
@@ -110,11 +118,11 @@ void interpretUniversal(DeviceLink& link, const std::uint8_t* m, std::size_t siz
             return;
         case 0x02: {
             if (size < 10) return;
-            HandOver reply(link, arrival);
+            HandOver reply(link, arrival, ReplyKind::Identity);
             if (!reply.current()) return;
             link.deviceIdentity.store(m[6] | (m[7] << 8) | (m[8] << 16) |
                                       (static_cast<std::uint32_t>(m[9]) << 24));
-            reply.signal(ReplyKind::Identity, 0);
+            reply.signal(0);
             return;
         }
         default:

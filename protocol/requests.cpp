@@ -10,9 +10,12 @@ enum class ReadStart { Keep, Reset };
 // whether the dispatcher has handed it over already (the signal is reset) or not yet (its
 // arrival number is below answersFrom). Under the lock the dispatcher holds for a hand-over,
 // so no message falls between the two.
-void startExchange(DeviceLink& link, ReadStart read = ReadStart::Keep) {
+void startExchange(DeviceLink& link, ReadStart read = ReadStart::Keep,
+                   Expect expect = Expect::AnyAnswer) {
     std::lock_guard lock(link.exchangeMutex);
     link.answersFrom = link.queue.arrivals() + 1;
+    link.expected = expect;
+    link.answered = false;
     if (read == ReadStart::Reset) link.readBuffer.reset();
     link.replyEvent.reset();
     link.answerOutstanding.store(true);
@@ -34,8 +37,8 @@ bool sendBuilt(DeviceLink& link, std::size_t length, ReadStart read = ReadStart:
 
 }  // namespace
 
-bool sendIdentityRequest(DeviceLink& link) {
-    startExchange(link);
+bool sendIdentityRequest(DeviceLink& link, Expect expect) {
+    startExchange(link, ReadStart::Keep, expect);
     return sent(link, sendSysEx(link.out, kIdentityRequest.data(),
                                 static_cast<std::int32_t>(kIdentityRequest.size())));
 }

@@ -39,6 +39,14 @@ FaultScript& FaultScript::silent(RequestKind kind, Occurrences when) {
     return add({kind, when, {FaultType::Silent, 0}});
 }
 
+FaultScript& FaultScript::twice(RequestKind kind, Occurrences when) {
+    return add({kind, when, {FaultType::Twice, 0}});
+}
+
+FaultScript& FaultScript::stray(RequestKind kind, Occurrences when, std::uint32_t what) {
+    return add({kind, when, {FaultType::Stray, what}});
+}
+
 std::optional<Fault> FaultScript::faultFor(RequestKind kind, std::uint64_t occurrence) const {
     for (const FaultRule& rule : rules_) {
         if (rule.kind == kind && rule.when.contains(occurrence)) return rule.fault;

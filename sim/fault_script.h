@@ -34,7 +34,13 @@ enum class FaultType : std::uint8_t {
     WrongByte5,  // value: Read Data byte 5 (instead of 0x04)
     WrongByte6,  // value: Read Data byte 6 (instead of 0x30)
     Silent,      // from this request on, nothing is done or answered ever again
+    Twice,       // the request is carried out and its answer leaves twice, back to back
+    Stray,       // value: after the answer, an unasked Status with this status (0..0x7F),
+                 // or kStrayReadData for an unasked Read Data
 };
+
+// The Stray value for an unasked Read Data (of four zero bytes) instead of a Status.
+inline constexpr std::uint32_t kStrayReadData = 0x100;
 
 struct Fault {
     FaultType type = FaultType::NoAnswer;
@@ -64,6 +70,8 @@ class FaultScript {
     FaultScript& wrongReadByte5(Occurrences when, std::uint8_t value);
     FaultScript& wrongReadByte6(Occurrences when, std::uint8_t value);
     FaultScript& silent(RequestKind kind, Occurrences when);
+    FaultScript& twice(RequestKind kind, Occurrences when);
+    FaultScript& stray(RequestKind kind, Occurrences when, std::uint32_t what);
     void clear() { rules_.clear(); }
 
     // The fault for the n-th request of `kind` (n from 1), if any rule covers it.

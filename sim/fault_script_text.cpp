@@ -105,6 +105,18 @@ std::string parseAction(std::string_view text, RequestKind kind, Fault& fault) {
         fault = {FaultType::Identity, static_cast<std::uint32_t>(*argument)};
         return {};
     }
+    if (name == "twice") return plain(FaultType::Twice);
+    if (name == "stray") {
+        if (!argument) return needsValue();
+        if (*argument > 0x7F) return "stray needs a status of 0..0x7F";
+        fault = {FaultType::Stray, static_cast<std::uint32_t>(*argument)};
+        return {};
+    }
+    if (name == "stray-read") {
+        if (hasArgument) return "\"stray-read\" takes no value";
+        fault = {FaultType::Stray, kStrayReadData};
+        return {};
+    }
     if (name == "wrong-byte5") return readByte(FaultType::WrongByte5, kReadDataByte5);
     if (name == "wrong-byte6") return readByte(FaultType::WrongByte6, kReadDataByte6);
     return "unknown action \"" + std::string(name) + "\"";
@@ -192,6 +204,11 @@ std::string formatFaultRule(const FaultRule& rule) {
             return text + "wrong-byte6:" + hex(value, 2);
         case FaultType::Silent:
             return text + "silent";
+        case FaultType::Twice:
+            return text + "twice";
+        case FaultType::Stray:
+            return text +
+                   (value == kStrayReadData ? "stray-read" : "stray:" + std::to_string(value));
     }
     return text;
 }

@@ -1,6 +1,7 @@
 #include "sim/sim_device.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <stdexcept>
 
@@ -79,7 +80,15 @@ std::vector<OutgoingMessage> SimDevice::receive(std::span<const std::uint8_t> me
     busyUntilUs_ = leaveUs;
 
     std::vector<OutgoingMessage> out;
-    out.push_back({std::max(nowMs, ceilDiv(leaveUs, 1000)), std::move(outcome.answer)});
+    const std::uint64_t leaveMs = std::max(nowMs, ceilDiv(leaveUs, 1000));
+    out.push_back({leaveMs, std::move(outcome.answer)});
+    if (f && f->type == FaultType::Twice) out.push_back(out.front());
+    if (f && f->type == FaultType::Stray) {
+        const std::array<std::uint8_t, 4> zeros{};
+        out.push_back({leaveMs, f->value == kStrayReadData
+                                    ? makeReadData(modelId(), zeros)
+                                    : makeStatus(modelId(), static_cast<std::uint8_t>(f->value))});
+    }
     return out;
 }
 

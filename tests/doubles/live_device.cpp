@@ -4,8 +4,11 @@ namespace pxr9::testing {
 
 LiveDevice::LiveDevice(sim::SimConfig config)
     : device_(std::move(config)),
-      out_(ports_, [this](MidiHandle handle, const std::uint8_t* bytes,
-                          std::size_t size) { hostSent(handle, bytes, size); }),
+      out_(ports_,
+           [this](MidiHandle handle, const std::uint8_t* bytes, std::size_t size) {
+               hostSent(handle, bytes, size);
+               return true;
+           }),
       in_(ports_),
       delivery_([this] { deliveryLoop(); }) {}
 

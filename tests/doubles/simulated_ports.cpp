@@ -31,7 +31,7 @@ bool PortTable::name(int index, std::string& out) const {
 MidiHandle PortTable::open(int index, bool output) const {
     std::lock_guard lock(mutex_);
     if ((output ? failOutput_ : failInput_) || index < 0 ||
-        index >= static_cast<int>(names_.size())) {
+        index >= static_cast<int>(names_.size()) || (unplugged_ && index == deviceIndex_)) {
         return 0;
     }
     return static_cast<MidiHandle>(index) + 1;
@@ -42,6 +42,16 @@ MidiHandle PortTable::deviceHandle() const {
     return static_cast<MidiHandle>(deviceIndex_) + 1;
 }
 
+void PortTable::unplug(bool out) {
+    std::lock_guard lock(mutex_);
+    unplugged_ = out;
+}
+
+bool PortTable::unplugged() const {
+    std::lock_guard lock(mutex_);
+    return unplugged_;
+}
+
 bool ForwardingOutput::open(MidiHandle& handle, std::int32_t deviceIndex) {
     const MidiHandle opened = ports_.open(deviceIndex, true);
     if (opened == 0) return false;
@@ -50,9 +60,14 @@ bool ForwardingOutput::open(MidiHandle& handle, std::int32_t deviceIndex) {
 }
 
 bool ForwardingOutput::longMessage(MidiHandle handle, MidiHeader& header) {
-    onSend_(handle, header.data, header.bufferLength);
+    if (deviceGone(handle)) return false;
+    if (!onSend_(handle, header.data, header.bufferLength)) return false;
     header.flags.fetch_or(kHeaderDone);
     return true;
+}
+
+bool ForwardingOutput::deviceGone(MidiHandle handle) {
+    return handle == ports_.deviceHandle() && ports_.unplugged();
 }
 
 bool LentBufferInput::open(MidiHandle& handle, std::int32_t deviceIndex, MidiInCallback callback,
@@ -110,9 +125,16 @@ bool LentBufferInput::close(MidiHandle) {
     return true;
 }
 
+void LentBufferInput::end() {
+    std::lock_guard lock(mutex_);
+    if (!started_ || handle_ == 0 || handle_ != ports_.deviceHandle()) return;
+    callback_(handle_, kMimInputEnded, instance_, 0, 0);
+}
+
 void LentBufferInput::deliver(const std::vector<std::uint8_t>& bytes) {
     std::lock_guard lock(mutex_);
     if (!started_ || handle_ == 0 || handle_ != ports_.deviceHandle()) return;
+    if (ports_.unplugged()) return;
     for (std::size_t offset = 0; offset < bytes.size();) {
         if (lent_.empty()) return;  // no buffer lent: the platform drops the rest
         MidiHeader* header = lent_.front();

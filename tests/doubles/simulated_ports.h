@@ -23,19 +23,25 @@ class PortTable {
     // The handle of device `index`, or 0 when it cannot be opened.
     MidiHandle open(int index, bool output) const;
     MidiHandle deviceHandle() const;
+    // The device's cable comes out (true) or goes back in (false).
+    void unplug(bool out);
+    bool unplugged() const;
 
   private:
     mutable std::mutex mutex_;
+    bool unplugged_ = false;
     std::vector<std::string> names_{"KEVO PXR-9"};
     int deviceIndex_ = 0;
     bool failOutput_ = false;
     bool failInput_ = false;
 };
 
-// An output service that hands every sent message to `onSend` and marks it done at once.
+// An output service that hands every sent message to `onSend` and marks it done at once,
+// unless `onSend` says the send failed. Sends to an unplugged device fail as gone.
 class ForwardingOutput final : public MidiOutService {
   public:
-    using SendHandler = std::function<void(MidiHandle, const std::uint8_t*, std::size_t)>;
+    // False: the send failed (whatever became of its bytes).
+    using SendHandler = std::function<bool(MidiHandle, const std::uint8_t*, std::size_t)>;
     ForwardingOutput(PortTable& ports, SendHandler onSend)
         : ports_(ports), onSend_(std::move(onSend)) {}
 
@@ -49,6 +55,7 @@ class ForwardingOutput final : public MidiOutService {
     // Sends finish inside longMessage: nothing is ever still in progress.
     bool waitDone(MidiHandle, MidiHeader&, std::uint32_t) override { return true; }
     bool reset(MidiHandle) override { return true; }
+    bool deviceGone(MidiHandle handle) override;
 
   private:
     PortTable& ports_;
@@ -77,6 +84,8 @@ class LentBufferInput final : public MidiInService {
     // A message leaving the simulated device; dropped unless the device's port is open,
     // started and has a buffer lent.
     void deliver(const std::vector<std::uint8_t>& bytes);
+    // The device's input ends, as when its cable comes out: the port is told once.
+    void end();
 
   private:
     void handBack(MidiHeader& header);

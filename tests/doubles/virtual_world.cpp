@@ -95,7 +95,7 @@ class VirtualWorld::VirtualClock final : public Clock {
 VirtualWorld::VirtualWorld(sim::SimConfig config)
     : device_(std::make_unique<sim::SimDevice>(std::move(config))),
       out_(ports_, [this](MidiHandle handle, const std::uint8_t* bytes,
-                          std::size_t size) { hostSent(handle, bytes, size); }),
+                          std::size_t size) { return hostSent(handle, bytes, size); }),
       in_(ports_),
       timer_(std::make_unique<Timer>(*this)),
       event_(std::make_unique<Event>(*this)),
@@ -146,7 +146,24 @@ void VirtualWorld::whenHostSends(std::function<bool(const std::vector<std::uint8
     triggers_.push_back(Trigger{std::move(match), std::move(action)});
 }
 
-void VirtualWorld::hostSent(MidiHandle handle, const std::uint8_t* bytes, std::size_t size) {
+void VirtualWorld::takeBackSends(std::function<bool(const std::vector<std::uint8_t>&)> match) {
+    std::lock_guard lock(mutex_);
+    takeBack_ = std::move(match);
+}
+
+void VirtualWorld::unplug() {
+    ports_.unplug(true);
+    in_.end();
+    std::lock_guard lock(mutex_);
+    // What the device was about to send goes with the cable; a test's own actions stay.
+    std::erase_if(schedule_, [](const auto& item) { return !item.second.action; });
+}
+
+void VirtualWorld::replug() {
+    ports_.unplug(false);
+}
+
+bool VirtualWorld::hostSent(MidiHandle handle, const std::uint8_t* bytes, std::size_t size) {
     std::lock_guard lock(mutex_);
     sent_.push_back(SentMessage{now_, std::vector<std::uint8_t>(bytes, bytes + size)});
     for (auto it = triggers_.begin(); it != triggers_.end(); ++it) {
@@ -156,10 +173,12 @@ void VirtualWorld::hostSent(MidiHandle handle, const std::uint8_t* bytes, std::s
             break;
         }
     }
-    if (handle != ports_.deviceHandle()) return;
+    const bool takenBack = takeBack_ && takeBack_(sent_.back().bytes);
+    if (handle != ports_.deviceHandle()) return !takenBack;
     for (auto& answer : device_->receive(bytes, size, now_)) {
         schedule_.emplace(std::max(answer.atMs, now_), Scheduled{std::move(answer.bytes), {}});
     }
+    return !takenBack;
 }
 
 bool VirtualWorld::deliverNext(std::uint64_t deadline) {
@@ -176,6 +195,15 @@ bool VirtualWorld::deliverNext(std::uint64_t deadline) {
         action = std::move(node.mapped().action);
     }
     action();  // outside the lock: it may close ports or signal from the test's side
+    return true;
+}
+
+bool VirtualWorld::deliverAlongWith(std::uint64_t atMs) {
+    std::lock_guard lock(mutex_);
+    if (schedule_.empty() || schedule_.begin()->first != atMs) return false;
+    if (schedule_.begin()->second.action) return false;
+    auto node = schedule_.extract(schedule_.begin());
+    in_.deliver(node.mapped().bytes);
     return true;
 }
 
@@ -202,6 +230,9 @@ bool VirtualWorld::waitFor(Event& event, std::uint32_t timeoutMs) {
             std::lock_guard lock(mutex_);
             now_ = std::max(now_, deadline);
             return false;
+        }
+        // Messages that leave the device together arrive together, before the worker goes on.
+        while (deliverAlongWith(nowMs())) {
         }
         tick();
     }

@@ -55,6 +55,13 @@ class VirtualWorld {
     // how a test closes the dialog while a worker waits for a particular reply.
     void whenHostSends(std::function<bool(const std::vector<std::uint8_t>&)> match,
                        std::function<void()> action);
+    // A send that `match` accepts reaches the device, but the host is told it failed, as for
+    // a send taken back after it ran out of time while its bytes were already on the way.
+    void takeBackSends(std::function<bool(const std::vector<std::uint8_t>&)> match);
+    // The device's cable comes out: its input ends, sends to it fail as gone, nothing more
+    // arrives from it, and its ports no longer open until replug().
+    void unplug();
+    void replug();
 
     class Timer;
     class Event;
@@ -69,8 +76,10 @@ class VirtualWorld {
     void sleepFor(std::uint32_t ms);
     // Delivers the next scheduled message due at or before `deadline`; false when none.
     bool deliverNext(std::uint64_t deadline);
+    // Delivers the messages due at exactly `atMs`, if the next ones are; false when none.
+    bool deliverAlongWith(std::uint64_t atMs);
     void tick();
-    void hostSent(MidiHandle handle, const std::uint8_t* bytes, std::size_t size);
+    bool hostSent(MidiHandle handle, const std::uint8_t* bytes, std::size_t size);
 
     mutable std::recursive_mutex mutex_;
     std::mutex tickMutex_;
@@ -87,6 +96,7 @@ class VirtualWorld {
     };
     std::multimap<std::uint64_t, Scheduled> schedule_;
     std::vector<Trigger> triggers_;
+    std::function<bool(const std::vector<std::uint8_t>&)> takeBack_;
     std::vector<SentMessage> sent_;
     bool holdTimeouts_ = false;
 

@@ -324,13 +324,18 @@ TEST(Dispatcher, ReadDataBeyondTheBufferIsRejectedUnwritten) {
     }
 }
 
+// A Memory Read leaves: the read buffer's count goes back to 0 and a new exchange begins.
+void startRead(LinkFixture& f) {
+    ASSERT_TRUE(sendMemoryRead(f.link, kMemoryReadTemplate, 0x04AFFC, 4));
+}
+
 // Data bytes are never cleared: a reset count only moves where the next reply lands.
 TEST(Dispatcher, ReadDataWritesOnlyItsOwnBytes) {
     LinkFixture f;
     setUpEarlierState(f);
     preload(f.link.readBuffer, Bytes(10, 0xAA));
 
-    f.link.readBuffer.reset();
+    startRead(f);
     f.receive(readData(patterned(6, 0x90)));
     dispatchReplies(f.link);
     ASSERT_TRUE(f.signalled());
@@ -343,7 +348,7 @@ TEST(Dispatcher, ReadDataWritesOnlyItsOwnBytes) {
     EXPECT_EQ(data, expected) << hex(data);
 
     // An empty reply is accepted and the reader finds what the earlier read left.
-    f.link.readBuffer.reset();
+    startRead(f);
     f.link.replyCode = kEarlierCode;
     f.receive(readData({}));
     dispatchReplies(f.link);
@@ -353,7 +358,11 @@ TEST(Dispatcher, ReadDataWritesOnlyItsOwnBytes) {
     EXPECT_EQ(f.link.readBuffer.firstWord(), 0x90 | (0xB5u << 8) | (0xDAu << 16) | (0xFFu << 24));
 
     // Rejected bytes lie past count: the next accepted reply overwrites them.
+    startRead(f);
     f.receive(with(readData(patterned(4, 0x10)), 17, 0x00));
+    dispatchReplies(f.link);
+    EXPECT_EQ(f.link.replyCode.load(), 1);
+    startRead(f);
     f.receive(kReadData110);
     dispatchReplies(f.link);
     EXPECT_EQ(f.link.replyCode.load(), 0);
@@ -361,30 +370,101 @@ TEST(Dispatcher, ReadDataWritesOnlyItsOwnBytes) {
     EXPECT_EQ(f.link.readBuffer.firstWord(), 0x30312E31u);
 }
 
-// One tick takes everything queued, oldest first; two signals release a single wait.
+const Bytes kIdentityReplyOfTheDevice = {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x52, 0x6E, 0x00,
+                                         0x10, 0x00, 0x31, 0x30, 0x30, 0x30, 0xF7};
+
+// One tick takes everything queued, oldest first. A request has one answer: the first message
+// that may end its wait does; those behind it are not its answer and leave its results alone,
+// while messages the device sent unasked are still answered.
 TEST(Dispatcher, OneTickDrainsTheQueueInArrivalOrder) {
     LinkFixture f;
     setUpEarlierState(f);
     f.receive({0xF0, 0x52, 0x00, 0x6E, 0x00, 0x05, 0xF7});
-    f.receive(
-        {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x52, 0x6E, 0x00, 0x10, 0x00, 0x31, 0x30, 0x30, 0x30, 0xF7});
+    f.receive(kIdentityReplyOfTheDevice);
     f.receive({0xF0, 0x52, 0x00, 0x6E, 0x06, 0xF7});
     f.receive({0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7});
 
     onPollTimer(1, 0, reinterpret_cast<std::uintptr_t>(&f.link), 0, 0);
 
     EXPECT_TRUE(f.queue.empty());
-    EXPECT_EQ(f.link.replyCode.load(), 0);
-    EXPECT_EQ(f.link.deviceIdentity.load(), kSupportedIdentity);
+    EXPECT_EQ(f.link.replyCode.load(), 5);
+    EXPECT_EQ(f.link.replyKind.load(), ReplyKind::Status);
+    EXPECT_EQ(f.link.deviceIdentity.load(), kEarlierIdentity);
     EXPECT_TRUE(f.signalled());
     EXPECT_FALSE(f.signalled());
     EXPECT_EQ(f.service.sent(), (std::vector<Bytes>{statusAnswer(0x01), kHostIdentityReply}));
 
-    // Later arrivals wait for the next tick.
+    // Later arrivals wait for the next tick, and answer the next request.
+    ASSERT_TRUE(sendUpdateStart(f.link));
     f.receive({0xF0, 0x52, 0x00, 0x6E, 0x00, 0x0B, 0xF7});
-    EXPECT_EQ(f.link.replyCode.load(), 0);
+    EXPECT_EQ(f.link.replyCode.load(), 5);
     dispatchReplies(f.link);
     EXPECT_EQ(f.link.replyCode.load(), 11);
+    EXPECT_TRUE(f.signalled());
+}
+
+// What arrived before a request left is no answer to it, whether the dispatcher had taken it
+// already or not yet: it neither ends the wait nor writes what the worker reads.
+TEST(Dispatcher, AMessageQueuedBeforeARequestLeftIsNoAnswerToIt) {
+    const std::vector<Bytes> early = {statusAnswer(0x00),
+                                      statusAnswer(0x02),
+                                      {0xF0, 0x52, 0x00, 0x6E, 0x02, 0xF7},
+                                      kReadData110,
+                                      kIdentityReplyOfTheDevice};
+    for (const Bytes& message : early) {
+        SCOPED_TRACE(hex(message));
+        LinkFixture f;
+        setUpEarlierState(f);
+        f.receive(message);
+        startRead(f);
+        dispatchReplies(f.link);
+        EXPECT_TRUE(f.queue.empty());
+        EXPECT_FALSE(f.signalled());
+        EXPECT_EQ(f.link.replyCode.load(), kEarlierCode);
+        EXPECT_EQ(f.link.deviceIdentity.load(), kEarlierIdentity);
+        EXPECT_EQ(f.link.readBuffer.count(), 0u);
+
+        // The answer that comes after it is taken.
+        f.receive(kReadData110);
+        dispatchReplies(f.link);
+        EXPECT_TRUE(f.signalled());
+        EXPECT_EQ(f.link.replyCode.load(), 0);
+        EXPECT_EQ(f.link.readBuffer.firstWord(), 0x30312E31u);
+    }
+}
+
+// An Identity Request sent as a barrier takes nothing but an Identity Reply: every answer
+// before it is owed to an earlier request and is dropped.
+TEST(Dispatcher, ABarrierTakesOnlyAnIdentityReply) {
+    LinkFixture f;
+    setUpEarlierState(f);
+    ASSERT_TRUE(sendIdentityRequest(f.link, Expect::IdentityReply));
+    f.receive(statusAnswer(0x00));
+    f.receive(statusAnswer(0x01));
+    f.receive({0xF0, 0x52, 0x00, 0x6E, 0x02, 0xF7});
+    f.receive(kReadData110);
+    dispatchReplies(f.link);
+    EXPECT_FALSE(f.signalled());
+    EXPECT_EQ(f.link.replyCode.load(), kEarlierCode);
+    EXPECT_EQ(f.link.readBuffer.count(), 0u);
+
+    f.receive(kIdentityReplyOfTheDevice);
+    dispatchReplies(f.link);
+    EXPECT_TRUE(f.signalled());
+    EXPECT_EQ(f.link.replyKind.load(), ReplyKind::Identity);
+    EXPECT_EQ(f.link.deviceIdentity.load(), kSupportedIdentity);
+}
+
+// The end of the input is passed on once what came before it has been handled.
+TEST(Dispatcher, AnInputThatEndedMarksTheDeviceGoneAfterItsLastMessage) {
+    LinkFixture f;
+    setUpEarlierState(f);
+    ASSERT_TRUE(sendUpdateStart(f.link));
+    f.receive(statusAnswer(0x00));
+    f.queue.markEnded();
+    dispatchReplies(f.link);
+    EXPECT_EQ(f.link.replyCode.load(), 0);
+    EXPECT_TRUE(f.link.deviceGone.load());
     EXPECT_TRUE(f.signalled());
 }
 

@@ -39,6 +39,13 @@ TEST(SimFaultText, ParsesEveryRuleForm) {
         {"write-block@10-=silent",
          {{K::WriteBlock, Occurrences::from(10), {T::Silent, 0}}},
          "write-block@10-=silent"},
+        {"write-block@2=twice",
+         {{K::WriteBlock, Occurrences::only(2), {T::Twice, 0}}},
+         "write-block@2=twice"},
+        {"write-block=stray:0, flash-erase=stray-read",
+         {{K::WriteBlock, Occurrences::every(), {T::Stray, 0}},
+          {K::FlashErase, Occurrences::every(), {T::Stray, kStrayReadData}}},
+         "write-block=stray:0,flash-erase=stray-read"},
         {"update-end@3=late:0x10",
          {{K::UpdateEnd, Occurrences::only(3), {T::Late, 16}}},
          "update-end@3=late:16"},
@@ -89,6 +96,8 @@ TEST(SimFaultText, RejectsBrokenRulesAndSaysWhich) {
         "write-block=refuse:128",                   // not a data byte
         "write-block=refuse:-1",                    // no signs
         "write-block=late:0",                       // no delay
+        "write-block=stray:128",                    // no such status
+        "write-block=stray",                        // no status
         "write-block=late:86400001",                // absurd delay
         "write-block=identity:0x00100001",          // identity word on another kind
         "identity=identity:0x00100080",             // byte not below 0x80

@@ -157,6 +157,23 @@ TEST_F(SimFaults, ReadFaultsDoNotTouchOtherKinds) {
     EXPECT_EQ(send(test::memoryRead(0x04AFFC)).at(0).size(), 22u);
 }
 
+// Extra messages come right behind the real answer, which the request still earns.
+TEST_F(SimFaults, TwiceAndStrayAddMessagesBehindTheAnswer) {
+    device.faults().twice(RequestKind::WriteBlock, Occurrences::only(1));
+    device.faults().stray(RequestKind::WriteBlock, Occurrences::only(2), 0x05);
+    device.faults().stray(RequestKind::WriteBlock, Occurrences::only(3), kStrayReadData);
+    const Bytes data = test::counting(8);
+    ASSERT_EQ(send(test::flashErase(0x1CB000, 0x1000)).size(), 1u);
+    EXPECT_EQ(send(test::writeBlock(0x1CB000, data)), (std::vector<Bytes>{kOk, kOk}));
+    EXPECT_EQ(send(test::writeBlock(0x1CB008, data)), (std::vector<Bytes>{kOk, statusOf(0x05)}));
+    const auto third = device.receive(test::writeBlock(0x1CB010, data), 7);
+    ASSERT_EQ(third.size(), 2u);
+    EXPECT_EQ(third[0].bytes, kOk);
+    EXPECT_EQ(third[1].bytes[4], 0x60);  // a Read Data
+    EXPECT_EQ(third[1].atMs, third[0].atMs);
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), device.flash().begin() + 0x1CB010));
+}
+
 TEST_F(SimFaults, SilentDeviceNeverAnswersAgain) {
     device.faults().silent(RequestKind::WriteBlock, Occurrences::only(3));
     const Bytes data = test::counting(8);
