@@ -41,13 +41,6 @@ void PrintTo(const AbortCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-sim::SimConfig oldBootDevice() {
-    sim::SimConfig config;
-    config.stamps.boot = sim::makeStamp("0.90");
-    config.timing = sim::TimingModel::instant();
-    return config;
-}
-
 class UpdateAbort : public ::testing::TestWithParam<AbortCase> {};
 
 TEST_P(UpdateAbort, EndsWithoutAWordAndSendsNothingMore) {

@@ -79,6 +79,13 @@ std::vector<SentMessage> sentWithCommand(const std::vector<SentMessage>& sent,
     return result;
 }
 
+sim::SimConfig oldBootDevice() {
+    sim::SimConfig config;
+    config.stamps.boot = sim::makeStamp("0.90");
+    config.timing = sim::TimingModel::instant();
+    return config;
+}
+
 bool isIdentityRequest(const std::vector<std::uint8_t>& m) {
     return m.size() == 6 && m[1] == 0x7E && m[3] == 0x06 && m[4] == 0x01;
 }

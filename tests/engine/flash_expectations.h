@@ -21,6 +21,10 @@ std::string firstFlashMismatch(std::span<const std::uint8_t> flash, const sim::S
 std::string firstChangeIn(std::span<const std::uint8_t> flash, const sim::SimConfig& config,
                           std::uint32_t begin, std::uint32_t end);
 
+// A device whose boot stamp differs from the carried one, so that every step runs, and
+// which answers at once.
+sim::SimConfig oldBootDevice();
+
 // Messages the host sent with this maker-specific command byte.
 std::vector<SentMessage> sentWithCommand(const std::vector<SentMessage>& sent,
                                          std::uint8_t command);

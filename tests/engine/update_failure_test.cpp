@@ -32,13 +32,6 @@ void PrintTo(const FailureCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-sim::SimConfig oldBootDevice() {
-    sim::SimConfig config;
-    config.stamps.boot = sim::makeStamp("0.90");
-    config.timing = sim::TimingModel::instant();
-    return config;
-}
-
 void statusFromDeviceAfterIdentityRequest(EngineHarness& h, std::uint8_t status) {
     h.world.device().faults().noAnswer(RequestKind::IdentityRequest, Occurrences::every());
     h.world.whenHostSends(isIdentityRequest, [&h, status] {
