@@ -1,7 +1,9 @@
 // Random fault scripts against the whole update on the virtual clock. Whatever the device
-// does within the resend limits (answers late, loses or refuses requests), the user is told
-// the truth: either the update reports completion and the flash holds the memory map byte
-// for byte, or an error box is shown and the completion text never is.
+// does (answers late, up to the 30 s it may take, or never; refuses; answers twice; adds a
+// status or a Read Data nobody asked for behind an answer; answers a send the host took
+// back), the user is told the truth: either the update reports completion and the flash
+// holds the memory map byte for byte, or an error box is shown and the completion text
+// never is.
 //
 // A failing run prints its seed; PXR9_FAULT_SEED=<seed> replays that one run alone.
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 #include <random>
 #include <span>
@@ -21,8 +24,8 @@
 
 #include "engine/device_session.h"
 #include "engine/product_profile.h"
-#include "engine/reply_wait.h"
 #include "engine/update_procedure.h"
+#include "protocol/messages.h"
 #include "sim/flash_contents.h"
 #include "sim/flash_layout.h"
 #include "tests/doubles/inline_worker_runner.h"
@@ -95,9 +98,10 @@ class SmallImages {
 };
 
 // Faults for one run, on the occurrences that follow what the device has already counted.
-// Lateness stays inside what the host tells apart: an answer comes within its wait and
-// the quiet period after it, or never.
-std::string drawFaults(std::uint64_t seed, sim::SimDevice& device) {
+// An answer comes within the longest a device may take (30 s, or the request's own wait when
+// that is longer), or never.
+std::string drawFaults(std::uint64_t seed, VirtualWorld& world) {
+    sim::SimDevice& device = world.device();
     std::mt19937_64 rng(seed);
     auto chance = [&rng](double p) { return std::uniform_real_distribution<>(0, 1)(rng) < p; };
     auto between = [&rng](std::uint32_t lo, std::uint32_t hi) {
@@ -113,31 +117,61 @@ std::string drawFaults(std::uint64_t seed, sim::SimDevice& device) {
         double pFault;
         std::uint32_t waitMs;
     };
+    // Identity Requests beyond the first are the barriers that follow a timeout.
     const KindPlan plans[] = {
-        {RequestKind::IdentityRequest, 1, 0.02, 30000}, {RequestKind::UpdateStart, 1, 0.02, 30000},
+        {RequestKind::IdentityRequest, 6, 0.05, 30000}, {RequestKind::UpdateStart, 1, 0.02, 30000},
         {RequestKind::MemoryRead, 1, 0.02, 120000},     {RequestKind::FlashErase, 24, 0.15, 120000},
         {RequestKind::WriteBlock, 64, 0.25, 1000},      {RequestKind::UpdateEnd, 1, 0.05, 30000},
     };
+    constexpr std::uint32_t kLatestAnswerMs = 30000;
     for (const KindPlan& plan : plans) {
         const std::uint64_t base = device.counts()[plan.kind];
         for (int i = 1; i <= plan.occurrences; ++i) {
             if (!chance(plan.pFault)) continue;
             const Occurrences when = Occurrences::only(base + static_cast<std::uint64_t>(i));
-            const int what = static_cast<int>(between(0, 2));
-            if (what == 0) {
-                faults.noAnswer(plan.kind, when);
-                told << sim::requestKindName(plan.kind) << " " << i << ": no answer; ";
-            } else if (what == 1) {
-                const std::uint32_t ms = between(1, plan.waitMs + 2000 - 10);
-                faults.late(plan.kind, when, ms);
-                told << sim::requestKindName(plan.kind) << " " << i << ": " << ms << " ms late; ";
-            } else {
-                const auto status = static_cast<std::uint8_t>(between(1, 0x7F));
-                faults.refuse(plan.kind, when, status);
-                told << sim::requestKindName(plan.kind) << " " << i << ": refused; ";
+            told << sim::requestKindName(plan.kind) << " " << i << ": ";
+            switch (between(0, 4)) {
+                case 0:
+                    faults.noAnswer(plan.kind, when);
+                    told << "no answer; ";
+                    break;
+                case 1: {
+                    const std::uint32_t ms = between(1, std::max(plan.waitMs, kLatestAnswerMs));
+                    faults.late(plan.kind, when, ms);
+                    told << ms << " ms late; ";
+                    break;
+                }
+                case 2: {
+                    const auto status = static_cast<std::uint8_t>(between(1, 0x7F));
+                    faults.refuse(plan.kind, when, status);
+                    told << "refused; ";
+                    break;
+                }
+                case 3:
+                    faults.twice(plan.kind, when);
+                    told << "answered twice; ";
+                    break;
+                default: {
+                    const std::uint32_t stray = chance(0.3) ? sim::kStrayReadData : between(0, 3);
+                    faults.stray(plan.kind, when, stray);
+                    told << "stray " << (stray == sim::kStrayReadData ? "Read Data" : "status")
+                         << " behind the answer; ";
+                    break;
+                }
             }
         }
     }
+    // Block sends the host is told failed, though their bytes reached the device.
+    std::vector<int> takenBack;
+    for (int i = 1; i <= 64; ++i) {
+        if (chance(0.03)) takenBack.push_back(i);
+    }
+    for (int i : takenBack) told << "block send " << i << ": taken back; ";
+    auto blockSends = std::make_shared<int>(0);
+    world.takeBackSends([takenBack, blockSends](const std::vector<std::uint8_t>& m) {
+        if (m.size() <= 4 || m[1] != 0x52 || m[4] != kCmdWriteBlock) return false;
+        return std::find(takenBack.begin(), takenBack.end(), ++*blockSends) != takenBack.end();
+    });
     return told.str();
 }
 
@@ -166,7 +200,7 @@ struct Tally {
 // user was told something untrue.
 bool runSeed(std::uint64_t seed, VirtualWorld& world, const SmallImages& images,
              const std::vector<std::uint8_t>& map, Tally& tally) {
-    const std::string faults = drawFaults(seed, world.device());
+    const std::string faults = drawFaults(seed, world);
     SurfaceRecorder surface;
     bool told = true;
     {
@@ -210,7 +244,9 @@ bool runSeed(std::uint64_t seed, VirtualWorld& world, const SmallImages& images,
 
 TEST(FaultProperty, AnUpdateEndsInTheTruthWhateverTheDeviceDoes) {
     sim::SimConfig config;
-    config.timing = sim::TimingModel::instant();
+    // Each answer takes its time: a resend's answer then comes after the late answer to the
+    // attempt before, never together with it, as on a real link.
+    config.timing = {.eraseNsPerByte = 100, .writeBlockUs = 2000, .replyLatencyUs = 1000};
     VirtualWorld world(config);
     const SmallImages images;
     const std::vector<std::uint8_t> map = images.memoryMap(sim::makeInitialFlash(config));

@@ -198,9 +198,9 @@ TEST_P(DeviceVanishes, TheWaitEndsAtOnceWithTheStepsTextAndItsCause) {
     EngineHarness h(config);
     // The device's answers are slow enough for the cable to come out first.
     h.world.device().faults().late(RequestKind::IdentityRequest, Occurrences::every(), 10);
-    for (const auto kind : {RequestKind::UpdateStart, RequestKind::MemoryRead,
-                            RequestKind::FlashErase, RequestKind::WriteBlock,
-                            RequestKind::UpdateEnd}) {
+    for (const auto kind :
+         {RequestKind::UpdateStart, RequestKind::MemoryRead, RequestKind::FlashErase,
+          RequestKind::WriteBlock, RequestKind::UpdateEnd}) {
         h.world.device().faults().late(kind, Occurrences::every(), 10);
     }
     std::uint64_t pulledAt = 0;
