@@ -67,6 +67,18 @@ case $case in
         pxr9_stop "$PXR9_SIM_PID"
         grep -q '"flash-erase": 0' "$work/report.json" || fail "an erase was sent"
         ;;
+    stray_answer_and_refusal)
+        # A status nobody asked for right behind the answer to Update Start arrives during the
+        # pause before the plan: it must not pass for the boot stamp's answer. A refused block
+        # is sent again after its pause, and only its own answer counts.
+        pxr9_start_sim "$build" "$work/sim.out" --instant --boot-stamp 0.90 \
+            --fault update-start=stray:3,write-block@5=refuse:2 --report "$work/report.json"
+        "$cli" update >"$work/update.out" 2>"$work/update.err" || fail "update exited $?"
+        grep -q "Version update completed." "$work/update.out" || fail "no completion line"
+        pxr9_stop "$PXR9_SIM_PID"
+        expect_updated "$work/report.json"
+        grep -q '"write-block": 3890,' "$work/report.json" || fail "not one resend: $(grep -o '"write-block": [0-9]*' "$work/report.json")"
+        ;;
     *)
         echo "unknown case $case" >&2
         exit 2
