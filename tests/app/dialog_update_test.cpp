@@ -1,11 +1,14 @@
 // A whole update started by a click on "Execute", against the simulated device.
 #include <gtest/gtest.h>
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <atomic>
 
 #include "app/updater_dialog.h"
 #include "tests/doubles/fake_platform.h"
@@ -79,6 +82,45 @@ TEST(DialogUpdate, AWrongDeviceIsReportedBeforeTheControlsComeBack) {
     EXPECT_TRUE(dialog.executeButton()->isEnabled());
     EXPECT_TRUE(dialog.exitButton()->isEnabled());
     EXPECT_EQ(dialog.state().busy.load(), 0);
+}
+
+// A block is not answered; the Identity Request that settles the line before its resend is
+// not answered either. Closing the dialog while that barrier waits ends the update there:
+// no box, nothing more sent, no waiting out the barrier's 30 s.
+TEST(DialogUpdate, ClosingWhileTheLineIsSettledEndsTheUpdateAtOnce) {
+    VirtualWorld world(oldBootDevice());
+    world.device().faults().noAnswer(sim::RequestKind::WriteBlock, sim::Occurrences::only(1));
+    world.device().faults().noAnswer(sim::RequestKind::IdentityRequest, sim::Occurrences::from(2));
+    std::atomic<bool> inBarrier{false};
+    std::uint64_t barrierSentAt = 0;
+    int identityRequests = 0;  // counted on the worker's thread only
+    world.whenHostSends(
+        [&identityRequests](const std::vector<std::uint8_t>& m) {
+            return isIdentityRequest(m) && ++identityRequests == 2;
+        },
+        [&] {
+            // From here the barrier's wait blocks until it is really signalled.
+            barrierSentAt = world.nowMs();
+            world.holdTimeouts(true);
+            inBarrier = true;
+        });
+    RecordingBoxes boxes;
+    UpdaterDialog dialog(world.platform(), 1, boxes);
+    dialog.show();
+
+    dialog.executeButton()->click();
+    const QDeadlineTimer guard(60000);
+    while (!inBarrier.load() && !guard.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    ASSERT_TRUE(inBarrier.load());
+    QCloseEvent close;
+    QCoreApplication::sendEvent(&dialog, &close);
+    dialog.joinWorker();
+
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(sentWithCommand(world.sent(), 0x02).size(), 1u);
+    EXPECT_EQ(world.nowMs(), barrierSentAt);
 }
 
 }  // namespace
