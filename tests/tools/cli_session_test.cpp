@@ -241,6 +241,22 @@ TEST(CliSession, JsonUpdateOfADeviceThatCannotBeReadDoesNotUpdateIt) {
     EXPECT_TRUE(j["stamps"]["after"].isNull());
 }
 
+// The cable comes out during the write: the step's text, then why, as a note of its own; the
+// JSON result carries both.
+TEST(CliSession, ADeviceThatGoesAwayIsNamedUnderTheError) {
+    CliRun r;
+    r.world.whenHostSends(
+        [](const std::vector<std::uint8_t>& m) { return m.size() > 4 && m[4] == 0x02; },
+        [&r] { r.world.unplug(); });
+    r.world.device().faults().late(RequestKind::WriteBlock, Occurrences::every(), 10);
+    const std::vector<std::string> args = {"update", "--json"};
+    ASSERT_EQ(r.run(args), kExitFailure);
+    EXPECT_EQ(r.err.str(), "Error: Time out error(2)\npxr9-cli: The device was disconnected.\n");
+    const JsonValue j = jsonOf(r, args, kExitFailure);
+    EXPECT_EQ(j["message"].str(), "Time out error(2)");
+    EXPECT_EQ(j["cause"].str(), "The device was disconnected.");
+}
+
 TEST(CliSession, JsonUpdateRefusedByTheDeviceKeepsTheStampsReadBefore) {
     CliRun r;
     r.world.device().faults().refuse(RequestKind::UpdateStart, Occurrences::every(), 11);

@@ -109,7 +109,10 @@ int CliSession::openPorts(const CliCommand& command) {
 
 ProcedureOutcome CliSession::runWorker(ProcedureOutcome (*procedure)(UpdaterState&)) {
     ProcedureOutcome outcome = session_.run(procedure);
-    if (!outcome.message.empty()) lastError_ = outcome.message;
+    if (!outcome.message.empty()) {
+        lastError_ = outcome.message;
+        lastCause_ = outcome.cause;
+    }
     return outcome;
 }
 
@@ -120,12 +123,14 @@ bool CliSession::stampsMatch() const {
 }
 
 void CliSession::finish(const std::string& shown) {
+    result_.cause.clear();
     if (aborted_.load()) {
         result_.message.clear();
     } else if (!portError_.empty()) {
         result_.message = portError_;
     } else {
         result_.message = lastError_.empty() ? shown : lastError_;
+        if (!lastError_.empty()) result_.cause = lastCause_;
     }
 }
 

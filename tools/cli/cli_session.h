@@ -64,6 +64,7 @@ class CliSession {
     RunResult result_;
     std::string portError_;  // a port given on the command line that is not there
     std::string lastError_;  // the text of the last error box, empty while none was shown
+    std::string lastCause_;  // what was known of its cause, shown under it
 };
 
 }  // namespace pxr9::tools

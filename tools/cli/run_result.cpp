@@ -43,6 +43,7 @@ std::string resultJson(const CliCommand& command, const RunResult& result, int e
     json += ", \"exitCode\": " + std::to_string(exitCode);
     json += ", \"outcome\": " + jsonQuoted(outcomeName(exitCode, aborted));
     json += ", \"message\": " + jsonQuoted(result.message);
+    json += ", \"cause\": " + jsonQuoted(result.cause);
     json +=
         ", \"ports\": {\"in\": " + portJson(result.in) + ", \"out\": " + portJson(result.out) + "}";
     json += ", \"stamps\": {";

@@ -27,6 +27,7 @@ struct RunResult {
     // What the dialog would have shown last: an error box, the version report, or the
     // status line; empty when nothing was shown.
     std::string message;
+    std::string cause;  // what is known of why, when the message is an error; else empty
     std::optional<StampSet> before;  // the device's stamps: for version, the ones read
     std::optional<StampSet> after;   // for update, read again after it
     std::optional<StampSet> carried;
@@ -35,7 +36,7 @@ struct RunResult {
 // "success", "failure", "aborted", "usage" or "versions-differ".
 std::string outcomeName(int exitCode, bool aborted);
 
-// One JSON object on one line: command, exitCode, outcome, message, ports, stamps.
+// One JSON object on one line: command, exitCode, outcome, message, cause, ports, stamps.
 std::string resultJson(const CliCommand& command, const RunResult& result, int exitCode,
                        bool aborted);
 
