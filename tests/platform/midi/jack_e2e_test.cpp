@@ -272,6 +272,7 @@ class Collector {
         }
         EXPECT_TRUE(in_) << serverNamed() << why;
     }
+    ~Collector() { in_.reset(); }  // before what its thread delivers into
     bool ready() const { return in_ != nullptr; }
     // Waits until `count` bytes have come; the deadline only guards against a hang.
     bool waitFor(std::size_t count) {
