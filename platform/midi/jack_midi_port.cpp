@@ -42,8 +42,8 @@ void JackMidiPort::noteLink() noexcept {
     if (peerGone_.load(std::memory_order_relaxed) || !accepted_.load(std::memory_order_acquire)) {
         return;
     }
-    if (!settled_) {
-        settled_ = true;
+    if (!graphSettled_) {
+        graphSettled_ = true;
         return;
     }
     const bool connected = jack_port_connected_to(port_, target_.c_str()) > 0;

@@ -67,7 +67,7 @@ class JackMidiPort : public JackEndpoint {
     std::atomic<bool> wanted_{false};
     // Set once the server has taken the connection into the graph it will run next.
     std::atomic<bool> accepted_{false};
-    bool settled_ = false;  // the callback's own: a whole cycle has begun since accepted_
+    bool graphSettled_ = false;  // the callback's own: a whole cycle has begun since accepted_
     std::atomic<bool> linked_{false};
     std::atomic<bool> peerGone_{false};
     JackWake linkWake_;
