@@ -50,7 +50,7 @@ bool BlockingSender::send(const std::uint8_t* data, std::size_t size) {
     {
         std::unique_lock lock(mutex_);
         for (;;) {
-            if (cancelled_.load()) return false;
+            if (cancelled_.load() || gone_.load()) return false;
             if (!sending_) break;
             const auto left = deadline - clock_();
             if (left <= left.zero()) return false;
@@ -59,6 +59,9 @@ bool BlockingSender::send(const std::uint8_t* data, std::size_t size) {
         sending_ = true;
     }
     const bool sent = sendLocked(data, size, deadline);
+    // Still alone on the sink: a message given up on must not reach the device later, where
+    // it would come behind (or instead of) its resend.
+    if (!sent && !gone_.load()) sink_.drop();
     {
         std::lock_guard lock(mutex_);
         sending_ = false;
@@ -77,7 +80,7 @@ bool BlockingSender::sendLocked(const std::uint8_t* data, std::size_t size, Time
             continue;
         }
         if (n == -EINTR) continue;
-        if (n != 0 && n != -EAGAIN) return false;
+        if (n != 0 && n != -EAGAIN) return failed(n);
         if (waitForSink(deadline) != Wait::Ready) return false;
     }
     for (;;) {
@@ -85,9 +88,14 @@ bool BlockingSender::sendLocked(const std::uint8_t* data, std::size_t size, Time
         const int result = sink_.drained();
         if (result > 0) return true;
         if (result == -EINTR) continue;
-        if (result < 0) return false;
+        if (result < 0) return failed(result);
         if (waitForSink(deadline) != Wait::Ready) return false;
     }
+}
+
+bool BlockingSender::failed(long error) {
+    if (meansDeviceGone(error)) gone_.store(true);
+    return false;
 }
 
 BlockingSender::Wait BlockingSender::waitForSink(TimePoint deadline) {

@@ -17,7 +17,9 @@ namespace pxr9 {
 // may be reused when send returns. Sends from several threads are serialised: the bytes of
 // two messages never interleave on the wire. No send waits past its bound, and cancel()
 // wakes one that is waiting at once: the waits are polls on the sink's descriptors and on
-// a descriptor of the sender's own.
+// a descriptor of the sender's own. A send that fails takes back what it left in the sink, so
+// the device never gets that message later; once the sink said the device is gone, every send
+// fails at once.
 class BlockingSender {
   public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
@@ -29,17 +31,21 @@ class BlockingSender {
     BlockingSender& operator=(const BlockingSender&) = delete;
 
     // False when the sink refused a write or the drain, when the bytes were not taken within
-    // the bound (the wait for an earlier send included), or once cancelled; the message may
-    // then be cut short.
+    // the bound (the wait for an earlier send included), or once cancelled; the device may
+    // then have got the start of the message, never its end after a later one.
     bool send(const std::uint8_t* data, std::size_t size);
     // From any thread: a send in progress returns false soon, every later one at once.
     void cancel();
+    // True once the sink answered with an error that means the device is gone.
+    bool deviceGone() const { return gone_.load(); }
 
   private:
     enum class Wait { Ready, Over };
     using TimePoint = std::chrono::steady_clock::time_point;
 
     bool sendLocked(const std::uint8_t* data, std::size_t size, TimePoint deadline);
+    // A sink's error: notes a device that is gone; false.
+    bool failed(long error);
     // Until the sink's descriptors say it is worth trying again; Over on the deadline, on
     // cancel() or when the wait itself fails.
     Wait waitForSink(TimePoint deadline);
@@ -52,6 +58,7 @@ class BlockingSender {
     std::condition_variable idle_;
     bool sending_ = false;  // one send at a time; the others wait on idle_
     std::atomic<bool> cancelled_{false};
+    std::atomic<bool> gone_{false};
 };
 
 }  // namespace pxr9

@@ -2,6 +2,7 @@
 
 #include <poll.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +38,18 @@ class ByteSink {
     // For a sink whose descriptors cannot tell everything: the longest wait before write()
     // or drained() is worth asking again. Negative: the descriptors tell.
     virtual std::chrono::milliseconds retryAfter() const { return std::chrono::milliseconds(-1); }
+    // Throws away what was written and has not left yet, so that a message given up on is not
+    // delivered later, behind its resend. Bytes already on their way stay sent.
+    virtual void drop() {}
 };
+
+// Whether a sink's or source's error says that the device itself is gone, not that one
+// transfer failed. ENODEV is what the kernel answers on every call once a card was
+// disconnected (unplugged); ENXIO is how a device node without its device answers. EIO is
+// left out: a driver also reports a transfer that failed once with it, and a resend may
+// still get through.
+inline bool meansDeviceGone(long error) {
+    return error == -ENODEV || error == -ENXIO;
+}
 
 }  // namespace pxr9

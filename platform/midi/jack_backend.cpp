@@ -24,13 +24,14 @@ class JackOutput : public OutputConnection {
         return port_->send(data, size);
     }
     void cancel() override { port_->cancel(); }
+    bool deviceGone() const override { return port_->deviceGone(); }
 
   private:
     const std::unique_ptr<JackMidiOut> port_;
 };
 
 // Messages arrive from the open on; the recorder drops them until it is started and after
-// it is stopped.
+// it is stopped, and so it does the end of the input when the other end goes away.
 class JackInput : public InputConnection {
   public:
     explicit JackInput(std::unique_ptr<JackMidiIn> port) : port_(std::move(port)) {}
@@ -111,7 +112,7 @@ std::unique_ptr<InputConnection> JackInputBackend::open(const PortEntry& port,
                            [&recorder](const std::uint8_t* bytes, std::size_t count) {
                                recorder.feed(bytes, count);
                            },
-                           why);
+                           why, [&recorder] { recorder.inputEnded(); });
                    });
     if (!midi) return nullptr;
     return std::make_unique<JackInput>(std::move(midi));

@@ -17,8 +17,8 @@ constexpr std::size_t kChunk = 8192;
 }  // namespace
 
 std::unique_ptr<JackMidiIn> JackMidiIn::open(std::shared_ptr<JackClient> client, Sink sink,
-                                             std::string& why) {
-    auto port = std::make_unique<JackMidiIn>(std::move(sink));
+                                             std::string& why, Ended ended) {
+    auto port = std::make_unique<JackMidiIn>(std::move(sink), std::move(ended));
     if (port->ring_ == nullptr) {
         why = "no memory for the port's ring";
         return nullptr;
@@ -28,8 +28,9 @@ std::unique_ptr<JackMidiIn> JackMidiIn::open(std::shared_ptr<JackClient> client,
     return port;
 }
 
-JackMidiIn::JackMidiIn(Sink sink)
+JackMidiIn::JackMidiIn(Sink sink, Ended ended)
     : sink_(std::move(sink)),
+      ended_(std::move(ended)),
       ring_(jack_ringbuffer_create(kRingBytes)),
       capacity_(ring_ != nullptr ? jack_ringbuffer_write_space(ring_) : 0) {}
 
@@ -60,12 +61,31 @@ void JackMidiIn::process(std::uint32_t frames) noexcept {
     arrived_.post();
 }
 
+void JackMidiIn::serverLost() noexcept {
+    JackMidiPort::serverLost();
+    lost_.store(true);
+    arrived_.post();
+}
+
+void JackMidiIn::peerLost() noexcept {
+    lost_.store(true);
+    arrived_.post();
+}
+
 void JackMidiIn::deliver() {
     std::vector<std::uint8_t> chunk(kChunk);
     std::size_t taken = 0;
+    bool told = false;
     while (!stopping_.load()) {
+        // Read before the count: every byte written before the loss is delivered before it.
+        const bool lost = lost_.load();
         const std::size_t waiting = written_.load(std::memory_order_acquire) - taken;
         if (waiting == 0) {
+            if (lost && !told) {
+                told = true;
+                if (ended_) ended_();
+                continue;
+            }
             arrived_.wait();
             continue;
         }

@@ -37,7 +37,7 @@ JackMidiOut::~JackMidiOut() {
 }
 
 bool JackMidiOut::stopped() const {
-    return cancelled_.load() || serverGone();
+    return cancelled_.load() || deviceGone();
 }
 
 template <class Ready>
@@ -65,14 +65,26 @@ bool JackMidiOut::send(const std::uint8_t* data, std::size_t size) {
     jack_ringbuffer_write(ring_, reinterpret_cast<const char*>(&length), sizeof length);
     jack_ringbuffer_write(ring_, reinterpret_cast<const char*>(data), size);
     written_ += needed;
-    const std::size_t refusedBefore = refused_.load();
     queued_.store(written_, std::memory_order_release);
 
     const std::size_t mine = written_;
-    if (!await([&] { return taken_.load(std::memory_order_acquire) >= mine; }, deadline)) {
-        return false;
+    const auto taken = [&] { return taken_.load(std::memory_order_acquire) >= mine; };
+    if (!await(taken, deadline)) {
+        // A link that stalls and resumes must not deliver this message after its resend.
+        if (withdraw(mine, needed) || stopped()) return false;
+        // A cycle claimed it just now and writes it whole; it only has to finish.
+        const Deadline finish = std::chrono::steady_clock::now() + bound_;
+        while (!taken() && wake_.waitUntil(finish)) {
+        }
+        if (!taken()) return false;
     }
-    return refused_.load() == refusedBefore;
+    return lastRefused_.load(std::memory_order_acquire) != mine;
+}
+
+bool JackMidiOut::withdraw(std::size_t end, std::size_t size) {
+    std::size_t start = end - size;
+    // Every earlier message is settled, so this one is next; the callback skips it unwritten.
+    return settled_.compare_exchange_strong(start, end);
 }
 
 void JackMidiOut::cancel() {
@@ -96,17 +108,26 @@ void JackMidiOut::process(std::uint32_t frames) noexcept {
         Length length = 0;
         jack_ringbuffer_peek(ring_, reinterpret_cast<char*>(&length), sizeof length);
         const std::size_t whole = sizeof(Length) + length;
-        if (length <= kLargestMessage && length <= emptyRoom) {
-            jack_ringbuffer_peek(ring_, reinterpret_cast<char*>(event_.data()), whole);
+        const std::size_t end = read_ + whole;
+        // Not yet withdrawn by its sender: this cycle claims it, unless it has to wait.
+        if (settled_.load() == read_) {
+            const bool fits = length <= kLargestMessage && length <= emptyRoom;
             // Full for this cycle: the message waits for the next one.
-            if (jack_midi_event_write(buffer, 0, event_.data() + sizeof(Length), length) != 0) {
-                break;
+            if (fits && jack_midi_max_event_size(buffer) < length) break;
+            std::size_t start = read_;
+            if (settled_.compare_exchange_strong(start, end)) {
+                if (fits) {
+                    jack_ringbuffer_peek(ring_, reinterpret_cast<char*>(event_.data()), whole);
+                }
+                // One that would wait for ever, or that the buffer refused after all.
+                if (!fits ||
+                    jack_midi_event_write(buffer, 0, event_.data() + sizeof(Length), length) != 0) {
+                    lastRefused_.store(end, std::memory_order_release);
+                }
             }
-        } else {
-            refused_.fetch_add(1);  // would wait for ever
         }
         jack_ringbuffer_read_advance(ring_, whole);
-        read_ += whole;
+        read_ = end;
         taken_.store(read_, std::memory_order_release);
         took = true;
     }

@@ -35,6 +35,9 @@ class JackMidiPort : public JackEndpoint {
 
     // Whether the server has shut the port's client down.
     bool serverGone() const { return client_ && client_->lost(); }
+    // Whether the connection that connect() carried has gone since: the port at the other end
+    // was unregistered (its program ended) or someone else broke the connection.
+    bool peerGone() const { return peerGone_.load(); }
 
   protected:
     JackMidiPort() = default;
@@ -48,9 +51,12 @@ class JackMidiPort : public JackEndpoint {
     void close() noexcept;
 
     _jack_port* port() const { return port_; }
-    // In process(), every cycle: notes when the graph that runs connects the port.
+    // In process(), every cycle: notes when the graph that runs connects the port, and when
+    // it no longer does.
     void noteLink() noexcept;
     void serverLost() noexcept override { linkWake_.post(); }
+    // On the real-time thread, once, when the carried connection has gone (see peerGone).
+    virtual void peerLost() noexcept {}
 
   private:
     std::shared_ptr<JackClient> client_;
@@ -59,7 +65,11 @@ class JackMidiPort : public JackEndpoint {
     // The port connect() waits for, written before `wanted_` is set.
     std::string target_;
     std::atomic<bool> wanted_{false};
+    // Set once the server has taken the connection into the graph it will run next.
+    std::atomic<bool> accepted_{false};
+    bool graphSettled_ = false;  // the callback's own: a whole cycle has begun since accepted_
     std::atomic<bool> linked_{false};
+    std::atomic<bool> peerGone_{false};
     JackWake linkWake_;
 };
 

@@ -57,6 +57,9 @@ class RawMidiSink : public ByteSink {
     }
     // A guard only: the descriptor wakes the sender when the buffer has emptied.
     std::chrono::milliseconds retryAfter() const override { return std::chrono::milliseconds(100); }
+    // What the driver has not yet taken from the kernel's buffer; the port stays open and
+    // takes the next write as usual.
+    void drop() override { (void)snd_rawmidi_drop(handle_); }
 
   private:
     snd_rawmidi_t* handle_;

@@ -85,6 +85,11 @@ class SeqOutput : public ByteSink {
     }
     int drained() override { return paced_.drained(); }
     std::chrono::milliseconds retryAfter() const override { return paced_.retryAfter(); }
+    // Only what the sequencer itself still holds for us can be taken back. The pieces the
+    // bridge took sit in its rawmidi buffer, which no client can empty: a device that takes
+    // bytes again still gets them (a message cut short is discarded at the next F0; one
+    // whole in that buffer is not).
+    void drop() override { (void)snd_seq_drop_output(seq_.get()); }
 
   private:
     std::optional<BufferRoom> room() {
@@ -108,6 +113,8 @@ class SeqOutput : public ByteSink {
         snd_seq_ev_set_sysex(&event, static_cast<unsigned>(size), const_cast<std::uint8_t*>(data));
         const int result = snd_seq_event_output_direct(seq_.get(), &event);
         if (result == -EAGAIN) return 0;
+        // The device's client or port no longer exists: the device went away.
+        if (result == -ENOENT) return -ENODEV;
         return result < 0 ? result : static_cast<long>(size);
     }
 

@@ -18,13 +18,15 @@ class StreamOutput : public OutputConnection {
         return sender_.send(data, size);
     }
     void cancel() override { sender_.cancel(); }
+    bool deviceGone() const override { return sender_.deviceGone(); }
 
   private:
     std::unique_ptr<ByteSink> sink_;
     BlockingSender sender_;
 };
 
-// An input over a byte source, read by a thread of its own while started.
+// An input over a byte source, read by a thread of its own while started. A source that ends
+// by itself (the device went away) ends the reading and is told to the recorder.
 class StreamInput : public InputConnection {
   public:
     StreamInput(std::unique_ptr<ByteSource> source, SysexRecorder& recorder)

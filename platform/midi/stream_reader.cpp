@@ -10,9 +10,12 @@
 namespace pxr9 {
 
 StreamReader::StreamReader(ByteSource& source, SysexRecorder& recorder)
-    : StreamReader(source, [&recorder](const std::uint8_t* bytes, std::size_t count) {
-          recorder.feed(bytes, count);
-      }) {}
+    : StreamReader(
+          source,
+          [&recorder](const std::uint8_t* bytes, std::size_t count) {
+              recorder.feed(bytes, count);
+          },
+          [&recorder] { recorder.inputEnded(); }) {}
 
 StreamReader::StreamReader(ByteSource& source, Consumer consumer, EndNotice ended)
     : source_(source), consumer_(std::move(consumer)), ended_(std::move(ended)) {}

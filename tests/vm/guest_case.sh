@@ -107,16 +107,23 @@ case $case in
         timeout -k 5 "$run_limit" "$cli" update --verify >pulled.out 2>pulled.err &
         updater=$!
         wait_for_line 120 pulled.out '^status: Data transmit' "$updater" || fail "the region write never began"
+        pulled=$(date +%s.%N)
         gadget_unplug 1
-        echo "pulled at: $(date +%s.%N)" >pulled-time.out
         status=0
         wait "$updater" || status=$?
-        echo "ended at: $(date +%s.%N) exit $status" >>pulled-time.out
+        ended=$(date +%s.%N)
+        # The error is the updater's last word: its end is when the user sees it. A figure to
+        # watch (the goal is 2 s), not to check: the guest's speed varies with the machine's load.
+        echo "$pulled $ended" | awk '{ printf "pulled → error: %.2f s\n", $2 - $1 }' |
+            tee -a figures.txt >pulled-time.out
+        echo "exit $status" >>pulled-time.out
         case $status in
             0) fail "the update reported success with the cable pulled" ;;
             124 | 137) fail "the updater hung after the cable was pulled" ;;
         esac
         grep -q '^Error: ' pulled.err || fail "no error text after the cable was pulled"
+        grep -qx 'pxr9-cli: The device was disconnected.' pulled.err ||
+            fail "the error does not say that the device was disconnected"
         holders=$(rawmidi_holders | grep -vx "/proc/$sim" || true)
         [ -z "$holders" ] || fail "rawmidi ports still open: $holders"
         # The device's end went with the cable; its simulated device ends with it.

@@ -91,6 +91,8 @@ if [ ! -s "$results/status" ]; then
     exit 1
 fi
 status=$(cat "$results/status")
+# Figures the case measured, for the test's output.
+cat "$results/figures.txt" 2>/dev/null || true
 if [ "$status" != 0 ]; then
     echo "case $case failed in the guest (exit $status); its files are in $results" >&2
     tail -n 60 "$results/case.log" >&2 || true

@@ -246,11 +246,13 @@ TEST(PacedSink, ADeviceThatStopsTakingOrVanishesFailsTheSend) {
     const Bytes block = sysex(4700);
     EXPECT_FALSE(sender.send(block.data(), block.size()));
     EXPECT_EQ(bridge.overruns, 0);
+    EXPECT_FALSE(sender.deviceGone()) << "a device that stalls may take bytes again";
 
     bridge.held = 0;
     gone = true;
     BlockingSender later(sink);
     EXPECT_FALSE(later.send(block.data(), block.size()));
+    EXPECT_TRUE(later.deviceGone()) << "its buffer can no longer be read";
 }
 
 }  // namespace

@@ -103,9 +103,13 @@ TEST(StreamReader, EndsByItselfWhenTheSourceEnds) {
     const Bytes message = sysex(64);
     writeAll(pipe.fds[1], message);
     ::close(pipe.fds[1]);  // unplugged: the bytes before it still count
-    ASSERT_TRUE(log.waitFor(1));
-    EXPECT_EQ(log.messages(), std::vector<Bytes>{message});
+    // The port hears of the end once, after the message that came before it.
+    ASSERT_TRUE(log.waitFor(2));
     reader.stop();  // joins a thread that has already ended
+    const auto returns = log.returns();
+    ASSERT_EQ(returns.size(), 2u);
+    EXPECT_EQ(returns[0].bytes, message);
+    EXPECT_EQ(returns[1].notice, kMimInputEnded);
 }
 
 // A source whose descriptor reports a hang-up but which yields nothing, as a device that
@@ -195,17 +199,22 @@ TEST(BlockingSender, WritesEveryByteThenWaitsUntilDrained) {
     EXPECT_EQ(sink.calls.size() - i, 3u) << "asked until drained, and no write after that";
 }
 
-TEST(BlockingSender, ReportsASinkThatFails) {
+// Only an error that says the device is gone fails the sends after it; after any other the
+// next send tries again.
+TEST(BlockingSender, ReportsASinkThatFailsAndStopsOnlyWhenTheDeviceIsGone) {
     struct Case {
         const char* what;
         int failAfter;
         long failWith;
         int drainResult;
+        bool gone;
     };
     const Case cases[] = {
-        {"write error at once", 0, -EIO, 1},
-        {"device gone half-way", 2, -ENODEV, 1},
-        {"drain error", -1, 0, -EIO},
+        {"write error at once", 0, -EIO, 1, false},
+        {"device gone half-way", 2, -ENODEV, 1, true},
+        {"no such device at once", 0, -ENXIO, 1, true},
+        {"drain error", -1, 0, -EIO, false},
+        {"device gone while draining", -1, 0, -ENODEV, true},
     };
     for (const Case& c : cases) {
         TrickleSink sink;
@@ -215,6 +224,15 @@ TEST(BlockingSender, ReportsASinkThatFails) {
         BlockingSender sender(sink);
         const Bytes message = sysex(40);
         EXPECT_FALSE(sender.send(message.data(), message.size())) << c.what;
+        EXPECT_EQ(sender.deviceGone(), c.gone) << c.what;
+
+        sink.failAfter = -1;
+        sink.drainResult = 1;
+        const std::size_t callsBefore = sink.calls.size();
+        EXPECT_EQ(sender.send(message.data(), message.size()), !c.gone) << c.what;
+        if (c.gone) {
+            EXPECT_EQ(sink.calls.size(), callsBefore) << c.what << ": the sink was asked again";
+        }
     }
 }
 
@@ -275,6 +293,73 @@ class WatchedPipeSink : public PipeSink {
 const Bytes& hugeMessage() {
     static const Bytes message = sysex(1 << 20, 5);
     return message;
+}
+
+// A kernel buffer in front of a device that stops taking bytes and later takes them again:
+// whatever the buffer holds goes to the wire once the device takes again.
+class StallingSink : public ByteSink {
+  public:
+    StallingSink(std::size_t capacity, ManualClock& time) : capacity_(capacity), time_(time) {}
+    std::vector<pollfd> pollDescriptors() override { return {}; }
+    long write(const std::uint8_t* data, std::size_t size) override {
+        pass();
+        const std::size_t n = std::min(size, capacity_ - held.size());
+        if (n == 0) stuck();
+        held.insert(held.end(), data, data + n);
+        return static_cast<long>(n);
+    }
+    int drained() override {
+        pass();
+        if (!held.empty()) stuck();
+        return held.empty() ? 1 : 0;
+    }
+    void drop() override { held.clear(); }
+    std::chrono::milliseconds retryAfter() const override { return std::chrono::milliseconds(0); }
+
+    bool stalled = false;
+    Bytes held;
+    Bytes wire;
+
+  private:
+    void pass() {
+        if (stalled) return;
+        wire.insert(wire.end(), held.begin(), held.end());
+        held.clear();
+    }
+    // Nothing moves while the device is stalled: the sender's bound runs out.
+    void stuck() {
+        if (stalled) time_.ms += 10001;
+    }
+
+    const std::size_t capacity_;
+    ManualClock& time_;
+};
+
+// A send that ran out of time takes its bytes back, so the resend is the only copy the device
+// ever gets, whether the stall caught the message while it was written or while it drained.
+TEST(BlockingSender, ASendThatTimedOutIsTakenBackAndTheResendArrivesOnce) {
+    struct Case {
+        const char* what;
+        std::size_t capacity;
+    };
+    const Case cases[] = {
+        {"stalled with part of the message written", 1000},
+        {"stalled with the whole message in the buffer", 64 * 1024},
+    };
+    const Bytes block = sysex(4700, 3);
+    const Bytes next = sysex(30, 4);
+    for (const Case& c : cases) {
+        ManualClock time;
+        StallingSink sink(c.capacity, time);
+        BlockingSender sender(sink, std::chrono::milliseconds(10000), time.clock());
+        sink.stalled = true;
+        EXPECT_FALSE(sender.send(block.data(), block.size())) << c.what;
+        EXPECT_FALSE(sender.deviceGone()) << c.what;
+        sink.stalled = false;
+        EXPECT_TRUE(sender.send(block.data(), block.size())) << c.what;
+        EXPECT_TRUE(sender.send(next.data(), next.size())) << c.what;
+        EXPECT_EQ(sink.wire, join({block, next})) << c.what;
+    }
 }
 
 TEST(BlockingSender, ASendNobodyTakesFailsAtTheBound) {

@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 #include <jack/jack.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "midi/midi_out_port.h"
 #include "platform/midi/jack_backend.h"
@@ -248,6 +251,201 @@ TEST(JackEndToEnd, APortThatWentAwayFailsToOpen) {
     EXPECT_NE(cause.find("cannot be opened: the JACK server refused the connection."),
               std::string::npos)
         << cause;
+}
+
+// Whatever arrives at an input port of a client of its own, byte by byte.
+class Collector {
+  public:
+    explicit Collector(const std::string& clientName) {
+        std::string why;
+        if (auto client = JackClient::openWithPort(clientName, "in", false, why)) {
+            in_ = JackMidiIn::open(
+                std::move(client),
+                [this](const std::uint8_t* bytes, std::size_t count) {
+                    {
+                        std::lock_guard lock(mutex_);
+                        bytes_.insert(bytes_.end(), bytes, bytes + count);
+                    }
+                    arrived_.notify_all();
+                },
+                why);
+        }
+        EXPECT_TRUE(in_) << serverNamed() << why;
+    }
+    ~Collector() { in_.reset(); }  // before what its thread delivers into
+    bool ready() const { return in_ != nullptr; }
+    // Waits until `count` bytes have come; the deadline only guards against a hang.
+    bool waitFor(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        return arrived_.wait_for(lock, std::chrono::seconds(20),
+                                 [&] { return bytes_.size() >= count; });
+    }
+    Bytes bytes() {
+        std::lock_guard lock(mutex_);
+        return bytes_;
+    }
+
+  private:
+    std::unique_ptr<JackMidiIn> in_;
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    Bytes bytes_;
+};
+
+// The first data byte of each message: which of the test's messages came, in order.
+std::vector<int> seedsOf(const Bytes& bytes) {
+    std::vector<int> seeds;
+    for (std::size_t i = 0; i + 1 < bytes.size(); ++i) {
+        if (bytes[i] == 0xF0) seeds.push_back(bytes[i + 1]);
+    }
+    return seeds;
+}
+
+pid_t serverPid() {
+    std::ifstream in(PXR9_JACK_PID_FILE);
+    pid_t pid = 0;
+    in >> pid;
+    return pid;
+}
+
+// Holds the server stopped until it goes out of scope, however the test leaves it.
+class ServerStopped {
+  public:
+    explicit ServerStopped(pid_t pid) : pid_(pid), stopped_(::kill(pid, SIGSTOP) == 0) {}
+    ~ServerStopped() {
+        if (stopped_) ::kill(pid_, SIGCONT);
+    }
+    ServerStopped(const ServerStopped&) = delete;
+    ServerStopped& operator=(const ServerStopped&) = delete;
+    bool stopped() const { return stopped_; }
+
+  private:
+    const pid_t pid_;
+    const bool stopped_;
+};
+
+// A link that stalls past a send's bound and then resumes: the send that gave up took its
+// message back, so the device gets the resend and no second copy. The server is stopped to
+// stall the link; at most the cycle under way still takes data.
+TEST(JackEndToEnd, ALinkThatStallsAndResumesDeliversTheResendOnce) {
+    const pid_t server = serverPid();
+    ASSERT_GT(server, 0) << "no pid of the test's JACK server";
+    Collector device("pxr9-test-stalled device");
+    ASSERT_TRUE(device.ready());
+    std::string why;
+    auto client = JackClient::openWithPort("pxr9-test-stalled sender", "out", true, why);
+    ASSERT_NE(client, nullptr) << serverNamed() << why;
+    // Short, so that the stalled send gives up soon.
+    auto out = JackMidiOut::open(client, why, std::chrono::milliseconds(200));
+    ASSERT_NE(out, nullptr) << why;
+    const std::vector<std::string> theirs = client->midiPorts(true);
+    std::string deviceIn;
+    for (const std::string& name : theirs) {
+        if (name.find("pxr9-test-stalled device") == 0) deviceIn = name;
+    }
+    ASSERT_EQ(out->connect(deviceIn, std::chrono::seconds(10)), JackMidiPort::Link::carried);
+
+    // On a busy machine a cycle may come later than the bound: a try that gives up takes its
+    // copy back, so trying again never doubles a message.
+    const auto sendUntilTaken = [&](const Bytes& message) {
+        for (int i = 0; i < 100; ++i) {
+            if (out->send(message.data(), message.size())) return true;
+        }
+        return false;
+    };
+    Bytes expected = sysex(4700, 1);
+    ASSERT_TRUE(sendUntilTaken(expected));
+    Bytes stuck;
+    {
+        const ServerStopped stopped(server);
+        ASSERT_TRUE(stopped.stopped());
+        for (std::uint8_t seed = 2; seed < 12 && stuck.empty(); ++seed) {
+            const Bytes message = sysex(4700, seed);
+            if (out->send(message.data(), message.size())) {
+                expected.insert(expected.end(), message.begin(), message.end());
+            } else {
+                stuck = message;
+            }
+        }
+        ASSERT_FALSE(stuck.empty()) << "every send went through a stopped server";
+    }
+    ASSERT_TRUE(sendUntilTaken(stuck));
+    const Bytes last = sysex(7, 99);
+    ASSERT_TRUE(sendUntilTaken(last));
+    expected.insert(expected.end(), stuck.begin(), stuck.end());
+    expected.insert(expected.end(), last.begin(), last.end());
+
+    ASSERT_TRUE(device.waitFor(expected.size()));
+    const Bytes received = device.bytes();
+    EXPECT_EQ(seedsOf(received), seedsOf(expected));
+    EXPECT_TRUE(received == expected) << received.size() << " bytes for " << expected.size();
+}
+
+// The device's program ends or stops, or someone breaks our connections: the input ends,
+// told once, and the output says the device is gone and fails every send from then on.
+TEST(JackEndToEnd, APeerThatGoesAwayEndsTheInputOnceAndTheOutputIsGone) {
+    enum class Way { clientClosed, clientDeactivated, disconnectedByAnother };
+    struct Case {
+        const char* what;
+        Way way;
+    };
+    const Case cases[] = {
+        {"its client closed", Way::clientClosed},
+        {"its client deactivated", Way::clientDeactivated},
+        {"disconnected by another program", Way::disconnectedByAnother},
+    };
+    JackSession session;
+    PortNotes notes;
+    JackOutputBackend outputs(session, &notes);
+    JackInputBackend inputs(session, &notes);
+    for (const Case& c : cases) {
+        jack_client_t* peer = jack_client_open("pxr9-test-peer", JackNoStartServer, nullptr);
+        ASSERT_NE(peer, nullptr) << serverNamed() << "no client";
+        jack_port_t* to =
+            jack_port_register(peer, "to", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+        jack_port_t* from =
+            jack_port_register(peer, "from", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        ASSERT_TRUE(to && from);
+        ASSERT_EQ(jack_activate(peer), 0);
+        const std::string name = jack_get_client_name(peer);
+
+        ReturnLog log;
+        SysexRecorder recorder(1, &ReturnLog::onInput, &log);
+        log.recorder = &recorder;
+        recorder.start();
+        std::unique_ptr<OutputConnection> output = outputs.open({"to", name + ":to"});
+        std::unique_ptr<InputConnection> input = inputs.open({"from", name + ":from"}, recorder);
+        ASSERT_TRUE(output && input)
+            << c.what << ": " << notes.takeFailure(true) << notes.takeFailure(false);
+        EXPECT_FALSE(output->deviceGone()) << c.what;
+
+        switch (c.way) {
+            case Way::clientClosed:
+                jack_client_close(std::exchange(peer, nullptr));
+                break;
+            case Way::clientDeactivated:
+                jack_deactivate(peer);
+                break;
+            case Way::disconnectedByAnother:
+                jack_port_disconnect(peer, to);
+                jack_port_disconnect(peer, from);
+                break;
+        }
+        ASSERT_TRUE(log.waitFor(1)) << c.what << ": the input did not end";
+        // Each send waits for a cycle: the loss shows in a cycle's graph, not after a time.
+        const Bytes message = sysex(10);
+        for (int i = 0; i < 1000 && output->send(message.data(), message.size()); ++i) {
+        }
+        EXPECT_TRUE(output->deviceGone()) << c.what;
+        EXPECT_FALSE(output->send(message.data(), message.size())) << c.what;
+
+        input.reset();  // nothing is delivered after this: the count below is final
+        recorder.stop();
+        EXPECT_EQ(log.endings(), 1u) << c.what;
+        EXPECT_EQ(log.messages().size(), 0u) << c.what;
+        output.reset();
+        if (peer != nullptr) jack_client_close(peer);
+    }
 }
 
 // Without a server the JACK side lists nothing, and says nothing about it.

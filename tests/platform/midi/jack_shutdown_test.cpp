@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <future>
 #include <string>
 
 #include "platform/midi/jack_client.h"
+#include "platform/midi/jack_midi_in.h"
 #include "platform/midi/jack_midi_out.h"
 
 namespace pxr9 {
@@ -24,18 +26,27 @@ pid_t serverPid() {
 // Once the server is stopped, at most the one cycle already under way takes data: of two
 // sends in a row on a port, the second is written after that cycle read the ring, so at least
 // one of them waits. Their bound is an hour, so only cancel() or the server's end can end the
-// wait (a failure shows as the test's timeout).
+// wait (a failure shows as the test's timeout). An input on the same client is told the end
+// once, and the output then says the device is gone.
 TEST(JackServerGone, PendingAndLaterSendsFailAfterCancelOrShutdown) {
     const pid_t server = serverPid();
     ASSERT_GT(server, 0) << "no pid of the test's JACK server";
     std::string why;
     const std::shared_ptr<JackClient> client = JackClient::openWithPorts(
-        "pxr9-test-doomed", {{"cancelled", true}, {"orphaned", true}}, why);
+        "pxr9-test-doomed", {{"cancelled", true}, {"orphaned", true}, {"listening", false}}, why);
     ASSERT_NE(client, nullptr) << why;
     constexpr std::chrono::hours kForEver{1};
     auto cancelled = JackMidiOut::open(client, why, kForEver);
     auto orphaned = JackMidiOut::open(client, why, kForEver);
-    ASSERT_TRUE(cancelled && orphaned) << why;
+    std::atomic<int> endings{0};
+    std::promise<void> ended;
+    auto listening = JackMidiIn::open(
+        client, [](const std::uint8_t*, std::size_t) {}, why,
+        [&] {
+            if (endings.fetch_add(1) == 0) ended.set_value();
+        });
+    ASSERT_TRUE(cancelled && orphaned && listening) << why;
+    EXPECT_FALSE(orphaned->deviceGone());
     const std::uint8_t message[] = {0xF0, 0x01, 0x02, 0xF7};
     ASSERT_TRUE(cancelled->send(message, sizeof message));  // the server takes data
 
@@ -57,7 +68,11 @@ TEST(JackServerGone, PendingAndLaterSendsFailAfterCancelOrShutdown) {
     ASSERT_EQ(::kill(server, SIGKILL), 0);
     EXPECT_FALSE(onOrphaned.get());
     EXPECT_TRUE(client->lost());
+    EXPECT_TRUE(orphaned->deviceGone());
     EXPECT_FALSE(orphaned->send(message, sizeof message));
+    ended.get_future().wait();
+    listening.reset();  // its thread has ended: no more calls
+    EXPECT_EQ(endings.load(), 1);
 }
 
 }  // namespace

@@ -41,6 +41,14 @@ class ReturnLog {
     static void onInput(MidiHandle handle, std::uint32_t notice, void* instance,
                         std::uintptr_t param1, std::uintptr_t) {
         auto& self = *static_cast<ReturnLog*>(instance);
+        if (notice == kMimInputEnded) {
+            {
+                std::lock_guard lock(self.mutex_);
+                self.returns_.push_back({handle, notice, false, nullptr, {}});
+            }
+            self.arrived_.notify_all();
+            return;
+        }
         auto& header = *reinterpret_cast<MidiHeader*>(param1);
         Return got;
         got.handle = handle;
@@ -76,10 +84,18 @@ class ReturnLog {
         std::lock_guard lock(mutex_);
         return returns_;
     }
+    // The bytes of every buffer handed back, without the notices of an ended input.
     std::vector<Bytes> messages() {
         std::vector<Bytes> all;
-        for (const Return& r : returns()) all.push_back(r.bytes);
+        for (const Return& r : returns()) {
+            if (r.notice != kMimInputEnded) all.push_back(r.bytes);
+        }
         return all;
+    }
+    std::size_t endings() {
+        std::size_t count = 0;
+        for (const Return& r : returns()) count += r.notice == kMimInputEnded ? 1 : 0;
+        return count;
     }
 
     // Waits until `count` returns have come; the deadline only guards against a hang.
