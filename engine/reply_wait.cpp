@@ -45,6 +45,8 @@ WaitResult awaitReply(UpdaterState& state, std::uint32_t timeoutMs) {
 
 ExchangeResult exchange(UpdaterState& state, const std::function<void()>& send,
                         std::uint32_t timeoutMs) {
+    // A device known to be gone is not sent to.
+    if (state.link.deviceGone.load()) return ExchangeResult::Gone;
     if (state.link.answerOutstanding.load()) {
         switch (settleLine(state)) {
             case WaitResult::Reply:
