@@ -37,6 +37,11 @@ bool MidiOutPort::deviceGone() const {
     return handle_ != 0 && service_.deviceGone(handle_);
 }
 
+void MidiOutPort::cancelSends() {
+    std::shared_lock lock(gate_);
+    if (handle_ != 0) static_cast<void>(service_.reset(handle_));
+}
+
 bool MidiOutPort::sendLongMessage(MidiHeader& header) {
     std::shared_lock lock(gate_);
     if (handle_ == 0) return false;

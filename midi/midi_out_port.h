@@ -29,6 +29,9 @@ class MidiOutPort {
     bool isOpen() const;
     // True when the device behind the open port is gone: no send will ever reach it.
     bool deviceGone() const;
+    // From any thread: a send in progress fails soon, and every later one at once, until the
+    // port is opened again. For a device that is gone: a send must not wait out its bound.
+    void cancelSends();
 
   private:
     MidiOutService& service_;

@@ -97,9 +97,11 @@ struct DeviceLink {
         deviceGone.store(false);
     }
 
-    // The device is gone: every wait ends at once, now and until the ports open again.
+    // The device is gone: every wait ends at once, and a send still trying to reach it gives
+    // up, now and until the ports open again.
     void markDeviceGone() {
         deviceGone.store(true);
+        out.cancelSends();
         replyEvent.set();
     }
 
