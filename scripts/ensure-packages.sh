@@ -1,21 +1,25 @@
-# Installs the Debian packages the project needs when any is missing (Debian 12).
-# Sourced by ./run and ./test.
+# Installs the Debian packages a command needs when any is missing (Debian 12).
+# Sourced by ./run and ./test: `pxr9_ensure_packages run` takes scripts/packages-run.txt,
+# `pxr9_ensure_packages test` that and scripts/packages-test.txt.
 
-PXR9_PACKAGES=(
-    cmake ninja-build g++ pkg-config time util-linux
-    libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev qt6-qpa-plugins
-    libasound2-dev libjack-jackd2-dev jackd2
-    xvfb xauth x11-utils stress-ng
-    clang libclang-rt-14-dev clang-format-14
-    dpkg-dev debhelper fakeroot lintian desktop-file-utils appstream file python3
-    qemu-system-x86 busybox-static cpio kmod alsa-utils
-)
+PXR9_PACKAGE_LISTS=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+# pxr9_package_list FILE: the package names of a list, without comments and roles.
+pxr9_package_list() {
+    sed -e 's/#.*//' "$1" | awk 'NF { print $1 }'
+}
 
 pxr9_ensure_packages() {
+    local set=${1:-test}
+    local lists=("$PXR9_PACKAGE_LISTS/packages-run.txt")
+    case "$set" in
+        run) ;;
+        test) lists+=("$PXR9_PACKAGE_LISTS/packages-test.txt") ;;
+        *) echo "error: pxr9_ensure_packages takes run or test, not '$set'" >&2; return 2 ;;
+    esac
     local missing=()
     local pkg
-    for pkg in "${PXR9_PACKAGES[@]}"; do
+    for pkg in $(for list in "${lists[@]}"; do pxr9_package_list "$list"; done); do
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
             missing+=("$pkg")
         fi
