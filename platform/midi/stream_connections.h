@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <thread>
 
 #include "platform/midi/blocking_sender.h"
 #include "platform/midi/byte_stream.h"
@@ -14,6 +15,12 @@ class StreamOutput : public OutputConnection {
   public:
     explicit StreamOutput(std::unique_ptr<ByteSink> sink)
         : sink_(std::move(sink)), sender_(*sink_) {}
+    // A device that went away takes the bytes still queued for it along, and the kernel then
+    // waits out its drain (up to 10 s) when the port closes: that close happens off the
+    // caller's thread, which may be the dialog's. The sender no longer uses the sink.
+    ~StreamOutput() override {
+        if (sender_.deviceGone()) std::thread([closing = std::move(sink_)] {}).detach();
+    }
     bool send(const std::uint8_t* data, std::size_t size) override {
         return sender_.send(data, size);
     }
