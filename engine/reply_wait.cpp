@@ -48,16 +48,9 @@ ExchangeResult exchange(UpdaterState& state, const std::function<void()>& send,
     // A device known to be gone is not sent to.
     if (state.link.deviceGone.load()) return ExchangeResult::Gone;
     if (state.link.answerOutstanding.load()) {
-        switch (settleLine(state)) {
-            case WaitResult::Reply:
-                break;
-            case WaitResult::Timeout:
-                return ExchangeResult::Unsettled;
-            case WaitResult::Abort:
-                return ExchangeResult::Abort;
-            case WaitResult::Gone:
-                return ExchangeResult::Gone;
-        }
+        const WaitResult settled = settleLine(state);
+        if (settled == WaitResult::Timeout) return ExchangeResult::Unsettled;
+        if (settled != WaitResult::Reply) return asExchange(settled);
     }
     // The send's result is not examined: a request that did not leave ends in the wait's
     // timeout, or at once when the device is gone.

@@ -22,7 +22,6 @@ class RealReplyEvent final : public ReplyEvent {
 class RealClock final : public Clock {
   public:
     void sleep(std::uint32_t ms) override;
-    std::uint64_t nowMs() override;
 };
 
 }  // namespace pxr9

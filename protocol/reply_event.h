@@ -20,8 +20,6 @@ class Clock {
   public:
     virtual ~Clock() = default;
     virtual void sleep(std::uint32_t ms) = 0;
-    // Milliseconds since some fixed start; never goes back.
-    virtual std::uint64_t nowMs() = 0;
 };
 
 }  // namespace pxr9

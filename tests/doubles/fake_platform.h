@@ -162,7 +162,6 @@ class FakeMidiIn final : public MidiInService {
 class InstantClock final : public Clock {
   public:
     void sleep(std::uint32_t) override {}
-    std::uint64_t nowMs() override { return 0; }
 };
 
 struct ShownBox {

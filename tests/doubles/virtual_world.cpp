@@ -86,7 +86,6 @@ class VirtualWorld::VirtualClock final : public Clock {
   public:
     explicit VirtualClock(VirtualWorld& world) : world_(world) {}
     void sleep(std::uint32_t ms) override { world_.sleepFor(ms); }
-    std::uint64_t nowMs() override { return world_.nowMs(); }
 
   private:
     VirtualWorld& world_;

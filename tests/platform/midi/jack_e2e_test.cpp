@@ -39,6 +39,25 @@ std::string serverNamed() {
     return std::string("JACK server \"") + (name ? name : "") + "\": ";
 }
 
+// An input on `client` that appends every byte it receives to `into` under `mutex`, and tells
+// `arrived` each time.
+template <class Container>
+std::unique_ptr<JackMidiIn> openCollectingInput(std::shared_ptr<JackClient> client,
+                                                std::mutex& mutex, Container& into,
+                                                std::condition_variable& arrived,
+                                                std::string& why) {
+    return JackMidiIn::open(
+        std::move(client),
+        [&mutex, &into, &arrived](const std::uint8_t* bytes, std::size_t count) {
+            {
+                std::lock_guard lock(mutex);
+                into.insert(into.end(), bytes, bytes + count);
+            }
+            arrived.notify_all();
+        },
+        why);
+}
+
 // A stand-in device: an input and an output port named like the device's (on two clients, as
 // one client's ports have names of their own), sending back every message it receives.
 class EchoDevice {
@@ -49,18 +68,7 @@ class EchoDevice {
             out_ = JackMidiOut::open(std::move(client), why);
         }
         auto client = JackClient::openWithPort("pxr9-test-device in", portName, false, why);
-        if (client) {
-            in_ = JackMidiIn::open(
-                std::move(client),
-                [this](const std::uint8_t* bytes, std::size_t count) {
-                    {
-                        std::lock_guard lock(mutex_);
-                        received_.insert(received_.end(), bytes, bytes + count);
-                    }
-                    changed_.notify_one();
-                },
-                why);
-        }
+        if (client) in_ = openCollectingInput(std::move(client), mutex_, received_, changed_, why);
         EXPECT_TRUE(out_ && in_) << serverNamed() << why;
         thread_ = std::thread([this] { echo(); });
     }
@@ -259,16 +267,7 @@ class Collector {
     explicit Collector(const std::string& clientName) {
         std::string why;
         if (auto client = JackClient::openWithPort(clientName, "in", false, why)) {
-            in_ = JackMidiIn::open(
-                std::move(client),
-                [this](const std::uint8_t* bytes, std::size_t count) {
-                    {
-                        std::lock_guard lock(mutex_);
-                        bytes_.insert(bytes_.end(), bytes, bytes + count);
-                    }
-                    arrived_.notify_all();
-                },
-                why);
+            in_ = openCollectingInput(std::move(client), mutex_, bytes_, arrived_, why);
         }
         EXPECT_TRUE(in_) << serverNamed() << why;
     }
