@@ -67,12 +67,12 @@ case $case in
         pxr9_stop "$PXR9_SIM_PID"
         grep -q '"flash-erase": 0' "$work/report.json" || fail "an erase was sent"
         ;;
-    stray_answer_and_refusal)
-        # A status nobody asked for right behind the answer to Update Start arrives during the
-        # pause before the plan: it must not pass for the boot stamp's answer. A refused block
-        # is sent again after its pause, and only its own answer counts.
+    refused_block_sent_again)
+        # A refused block is sent again after its pause, and only its own answer counts. (A
+        # stray message over a real link is left to the virtual clock: whether it comes before
+        # the next request leaves is a matter of timing there.)
         pxr9_start_sim "$build" "$work/sim.out" --instant --boot-stamp 0.90 \
-            --fault update-start=stray:3,write-block@5=refuse:2 --report "$work/report.json"
+            --fault write-block@5=refuse:2 --report "$work/report.json"
         "$cli" update >"$work/update.out" 2>"$work/update.err" || fail "update exited $?"
         grep -q "Version update completed." "$work/update.out" || fail "no completion line"
         pxr9_stop "$PXR9_SIM_PID"
