@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "midi/midi_out_port.h"
-#include "platform/midi/sysex_recorder.h"
+#include "platform/midi/stream/sysex_recorder.h"
 
 namespace pxr9 {
 

@@ -8,7 +8,7 @@
 #include "midi/midi_service.h"
 #include "platform/midi/port_backend.h"
 #include "platform/midi/port_directory.h"
-#include "platform/midi/sysex_recorder.h"
+#include "platform/midi/stream/sysex_recorder.h"
 
 namespace pxr9 {
 

@@ -1,8 +1,8 @@
 #include "tools/sim/jack_sim_ports.h"
 
-#include "platform/midi/jack_client.h"
-#include "platform/midi/jack_midi_in.h"
-#include "platform/midi/jack_midi_out.h"
+#include "platform/midi/jack/jack_client.h"
+#include "platform/midi/jack/jack_midi_in.h"
+#include "platform/midi/jack/jack_midi_out.h"
 
 namespace pxr9::tools {
 

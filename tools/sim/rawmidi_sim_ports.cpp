@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "platform/midi/rawmidi_names.h"
-#include "platform/midi/rawmidi_stream.h"
+#include "platform/midi/alsa/rawmidi_names.h"
+#include "platform/midi/alsa/rawmidi_stream.h"
 
 namespace pxr9::tools {
 

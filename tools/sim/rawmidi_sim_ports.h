@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/midi/byte_stream.h"
-#include "platform/midi/stream_connections.h"
-#include "platform/midi/stream_reader.h"
+#include "platform/midi/stream/byte_stream.h"
+#include "platform/midi/stream/stream_connections.h"
+#include "platform/midi/stream/stream_reader.h"
 #include "sim/sim_device.h"
 #include "tools/sim/sim_options.h"
 #include "tools/sim/sim_server.h"

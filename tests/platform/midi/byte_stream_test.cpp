@@ -11,9 +11,9 @@
 #include <utility>
 
 #include "pipe_stream.h"
-#include "platform/midi/blocking_sender.h"
-#include "platform/midi/stream_connections.h"
-#include "platform/midi/stream_reader.h"
+#include "platform/midi/stream/blocking_sender.h"
+#include "platform/midi/stream/stream_connections.h"
+#include "platform/midi/stream/stream_reader.h"
 #include "recorder_fixture.h"
 
 namespace pxr9 {

@@ -9,9 +9,9 @@
 #include <future>
 #include <string>
 
-#include "platform/midi/jack_client.h"
-#include "platform/midi/jack_midi_in.h"
-#include "platform/midi/jack_midi_out.h"
+#include "platform/midi/jack/jack_client.h"
+#include "platform/midi/jack/jack_midi_in.h"
+#include "platform/midi/jack/jack_midi_out.h"
 
 namespace pxr9 {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "platform/midi/byte_stream.h"
+#include "platform/midi/stream/byte_stream.h"
 
 namespace pxr9::test {
 

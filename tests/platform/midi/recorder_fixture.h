@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "midi/midi_service.h"
-#include "platform/midi/sysex_recorder.h"
+#include "platform/midi/stream/sysex_recorder.h"
 
 namespace pxr9::test {
 

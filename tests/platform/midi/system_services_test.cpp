@@ -9,7 +9,7 @@
 #include "midi/midi_in_port.h"
 #include "midi/midi_out_port.h"
 #include "pipe_stream.h"
-#include "platform/midi/stream_connections.h"
+#include "platform/midi/stream/stream_connections.h"
 #include "platform/midi/system_midi_in.h"
 #include "platform/midi/system_midi_out.h"
 #include "recorder_fixture.h"

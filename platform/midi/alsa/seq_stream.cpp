@@ -1,4 +1,4 @@
-#include "platform/midi/seq_stream.h"
+#include "platform/midi/alsa/seq_stream.h"
 
 #include <alsa/asoundlib.h>
 #include <unistd.h>
@@ -9,8 +9,8 @@
 #include <iterator>
 #include <vector>
 
-#include "platform/midi/paced_sink.h"
-#include "platform/midi/rawmidi_stream.h"
+#include "platform/midi/alsa/paced_sink.h"
+#include "platform/midi/alsa/rawmidi_stream.h"
 
 namespace pxr9 {
 

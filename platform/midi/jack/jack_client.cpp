@@ -1,4 +1,4 @@
-#include "platform/midi/jack_client.h"
+#include "platform/midi/jack/jack_client.h"
 
 #include <jack/jack.h>
 #include <jack/midiport.h>

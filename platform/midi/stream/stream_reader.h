@@ -5,8 +5,8 @@
 #include <functional>
 #include <thread>
 
-#include "platform/midi/byte_stream.h"
-#include "platform/midi/sysex_recorder.h"
+#include "platform/midi/stream/byte_stream.h"
+#include "platform/midi/stream/sysex_recorder.h"
 
 namespace pxr9 {
 

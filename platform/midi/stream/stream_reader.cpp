@@ -1,4 +1,4 @@
-#include "platform/midi/stream_reader.h"
+#include "platform/midi/stream/stream_reader.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>

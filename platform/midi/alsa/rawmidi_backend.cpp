@@ -1,4 +1,4 @@
-#include "platform/midi/rawmidi_backend.h"
+#include "platform/midi/alsa/rawmidi_backend.h"
 
 #include <alsa/asoundlib.h>
 
@@ -8,11 +8,11 @@
 #include <string>
 #include <utility>
 
-#include "platform/midi/rawmidi_holders.h"
-#include "platform/midi/rawmidi_names.h"
-#include "platform/midi/rawmidi_stream.h"
-#include "platform/midi/seq_stream.h"
-#include "platform/midi/stream_connections.h"
+#include "platform/midi/alsa/rawmidi_holders.h"
+#include "platform/midi/alsa/rawmidi_names.h"
+#include "platform/midi/alsa/rawmidi_stream.h"
+#include "platform/midi/alsa/seq_stream.h"
+#include "platform/midi/stream/stream_connections.h"
 
 namespace pxr9 {
 

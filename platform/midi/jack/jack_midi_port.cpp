@@ -1,4 +1,4 @@
-#include "platform/midi/jack_midi_port.h"
+#include "platform/midi/jack/jack_midi_port.h"
 
 #include <jack/jack.h>
 

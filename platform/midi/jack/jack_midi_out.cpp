@@ -1,4 +1,4 @@
-#include "platform/midi/jack_midi_out.h"
+#include "platform/midi/jack/jack_midi_out.h"
 
 #include <jack/jack.h>
 #include <jack/midiport.h>

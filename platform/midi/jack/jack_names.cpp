@@ -1,4 +1,4 @@
-#include "platform/midi/jack_names.h"
+#include "platform/midi/jack/jack_names.h"
 
 namespace pxr9 {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-#include "platform/midi/byte_stream.h"
+#include "platform/midi/stream/byte_stream.h"
 
 namespace pxr9 {
 

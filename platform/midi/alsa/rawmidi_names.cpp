@@ -1,4 +1,4 @@
-#include "platform/midi/rawmidi_names.h"
+#include "platform/midi/alsa/rawmidi_names.h"
 
 #include <cctype>
 #include <map>

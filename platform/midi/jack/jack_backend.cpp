@@ -1,13 +1,13 @@
-#include "platform/midi/jack_backend.h"
+#include "platform/midi/jack/jack_backend.h"
 
 #include <chrono>
 #include <string>
 #include <utility>
 
-#include "platform/midi/jack_client.h"
-#include "platform/midi/jack_midi_in.h"
-#include "platform/midi/jack_midi_out.h"
-#include "platform/midi/jack_session.h"
+#include "platform/midi/jack/jack_client.h"
+#include "platform/midi/jack/jack_midi_in.h"
+#include "platform/midi/jack/jack_midi_out.h"
+#include "platform/midi/jack/jack_session.h"
 #include "platform/midi/port_notes.h"
 
 namespace pxr9 {

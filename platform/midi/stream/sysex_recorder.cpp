@@ -1,4 +1,4 @@
-#include "platform/midi/sysex_recorder.h"
+#include "platform/midi/stream/sysex_recorder.h"
 
 #include <algorithm>
 

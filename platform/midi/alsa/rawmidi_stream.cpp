@@ -1,4 +1,4 @@
-#include "platform/midi/rawmidi_stream.h"
+#include "platform/midi/alsa/rawmidi_stream.h"
 
 #include <alsa/asoundlib.h>
 #include <poll.h>

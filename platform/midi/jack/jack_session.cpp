@@ -1,7 +1,7 @@
-#include "platform/midi/jack_session.h"
+#include "platform/midi/jack/jack_session.h"
 
-#include "platform/midi/jack_client.h"
-#include "platform/midi/jack_names.h"
+#include "platform/midi/jack/jack_client.h"
+#include "platform/midi/jack/jack_names.h"
 
 namespace pxr9 {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/midi/byte_stream.h"
+#include "platform/midi/stream/byte_stream.h"
 
 namespace pxr9 {
 

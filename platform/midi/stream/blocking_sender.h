@@ -8,7 +8,7 @@
 #include <functional>
 #include <mutex>
 
-#include "platform/midi/byte_stream.h"
+#include "platform/midi/stream/byte_stream.h"
 #include "platform/midi/port_backend.h"
 
 namespace pxr9 {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/midi/jack_midi_port.h"
+#include "platform/midi/jack/jack_midi_port.h"
 #include "platform/midi/port_backend.h"
 
 namespace pxr9 {

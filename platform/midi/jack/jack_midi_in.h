@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/midi/jack_midi_port.h"
+#include "platform/midi/jack/jack_midi_port.h"
 
 namespace pxr9 {
 

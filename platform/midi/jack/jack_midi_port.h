@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/midi/jack_client.h"
-#include "platform/midi/jack_wake.h"
+#include "platform/midi/jack/jack_client.h"
+#include "platform/midi/jack/jack_wake.h"
 
 namespace pxr9 {
 

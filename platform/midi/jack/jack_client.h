@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/midi/jack_wake.h"
+#include "platform/midi/jack/jack_wake.h"
 
 struct _jack_client;
 struct _jack_port;

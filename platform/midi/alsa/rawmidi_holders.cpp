@@ -1,4 +1,4 @@
-#include "platform/midi/rawmidi_holders.h"
+#include "platform/midi/alsa/rawmidi_holders.h"
 
 #include <cerrno>
 #include <charconv>

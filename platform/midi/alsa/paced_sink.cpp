@@ -1,4 +1,4 @@
-#include "platform/midi/paced_sink.h"
+#include "platform/midi/alsa/paced_sink.h"
 
 #include <algorithm>
 #include <cerrno>

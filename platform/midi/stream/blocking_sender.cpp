@@ -1,4 +1,4 @@
-#include "platform/midi/blocking_sender.h"
+#include "platform/midi/stream/blocking_sender.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
