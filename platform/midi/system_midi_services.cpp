@@ -1,8 +1,8 @@
 #include "platform/midi/system_midi_services.h"
 
+#include "platform/midi/alsa/rawmidi_backend.h"
 #include "platform/midi/jack/jack_backend.h"
 #include "platform/midi/jack/jack_session.h"
-#include "platform/midi/alsa/rawmidi_backend.h"
 #include "platform/midi/system_midi_in.h"
 #include "platform/midi/system_midi_out.h"
 

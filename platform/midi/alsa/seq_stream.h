@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/midi/stream/byte_stream.h"
 #include "platform/midi/alsa/rawmidi_holders.h"
+#include "platform/midi/stream/byte_stream.h"
 
 namespace pxr9 {
 

@@ -8,8 +8,8 @@
 #include <functional>
 #include <mutex>
 
-#include "platform/midi/stream/byte_stream.h"
 #include "platform/midi/port_backend.h"
+#include "platform/midi/stream/byte_stream.h"
 
 namespace pxr9 {
 

@@ -3,9 +3,9 @@
 #include <memory>
 #include <thread>
 
+#include "platform/midi/port_backend.h"
 #include "platform/midi/stream/blocking_sender.h"
 #include "platform/midi/stream/byte_stream.h"
-#include "platform/midi/port_backend.h"
 #include "platform/midi/stream/stream_reader.h"
 
 namespace pxr9 {

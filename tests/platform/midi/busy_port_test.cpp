@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/midi/stream/blocking_sender.h"
 #include "platform/midi/alsa/paced_sink.h"
-#include "platform/midi/port_notes.h"
 #include "platform/midi/alsa/rawmidi_holders.h"
+#include "platform/midi/port_notes.h"
+#include "platform/midi/stream/blocking_sender.h"
 #include "recorder_fixture.h"
 
 namespace pxr9 {

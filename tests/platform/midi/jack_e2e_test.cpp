@@ -15,13 +15,13 @@
 #include <utility>
 
 #include "midi/midi_out_port.h"
+#include "platform/midi/alsa/rawmidi_backend.h"
 #include "platform/midi/jack/jack_backend.h"
 #include "platform/midi/jack/jack_client.h"
 #include "platform/midi/jack/jack_midi_in.h"
 #include "platform/midi/jack/jack_midi_out.h"
 #include "platform/midi/jack/jack_session.h"
 #include "platform/midi/port_notes.h"
-#include "platform/midi/alsa/rawmidi_backend.h"
 #include "platform/midi/system_midi_services.h"
 #include "recorder_fixture.h"
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/midi/jack/jack_names.h"
 #include "platform/midi/alsa/rawmidi_names.h"
+#include "platform/midi/jack/jack_names.h"
 
 namespace pxr9 {
 namespace {
