@@ -47,8 +47,8 @@ UpdaterDialog::UpdaterDialog(const UpdaterPlatform& platform, int instanceNumber
     : QDialog(parent),
       instanceNumber_(instanceNumber),
       boxes_(boxes),
-      inDevices_(platform.midiIn),
-      outDevices_(platform.midiOut),
+      inDevices_(platform.inputs),
+      outDevices_(platform.outputs),
       workers_(std::move(workers)),
       state_(platform, *this, std::move(lookup)) {
     buildControls();
@@ -211,8 +211,8 @@ void UpdaterDialog::OnSysCommand(unsigned id) {
 void UpdaterDialog::OnDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
-    state_.out.close();
-    state_.in.close();
+    state_.channel.out.close();
+    state_.channel.in.close();
     state_.requestAbort();
     // From here a worker's surface calls return at once and touch nothing.
     host_.close();

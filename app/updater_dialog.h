@@ -99,8 +99,8 @@ class UpdaterDialog : public QDialog, public DialogSurface {
 
     const int instanceNumber_;
     MessageBoxes& boxes_;
-    MidiDeviceList& inDevices_;
-    MidiDeviceList& outDevices_;
+    PortList& inDevices_;
+    PortList& outDevices_;
     WorkerEntries workers_;
     UpdaterState state_;
     // Declared after the state: destroyed first, so no worker outlives what it uses.

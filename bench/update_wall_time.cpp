@@ -13,7 +13,6 @@
 #include "engine/update_procedure.h"
 #include "engine/version_report.h"
 #include "platform/real_time.h"
-#include "platform/real_timer_platform.h"
 #include "tests/doubles/live_device.h"
 #include "tests/doubles/surface_recorder.h"
 
@@ -65,11 +64,10 @@ int main() {
         }
     });
 
-    pxr9::RealTimerPlatform timer;
     pxr9::RealReplyEvent event;
     pxr9::RealClock clock;
     TimingSurface surface;
-    pxr9::UpdaterState state({device.input(), device.output(), timer, event, clock}, surface);
+    pxr9::UpdaterState state({device.inputs(), device.outputs(), event, clock}, surface);
     pxr9::ThreadWorkerRunner worker;
     pxr9::DeviceSession session(state, worker);
     if (session.openPorts(0, 0)) return 1;

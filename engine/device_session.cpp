@@ -10,17 +10,17 @@ DeviceSession::DeviceSession(UpdaterState& state, WorkerRunner& runner)
 
 std::optional<PortOpenFailure> DeviceSession::openPorts(std::int32_t outDevice,
                                                         std::int32_t inDevice) {
-    state_.timer.start(onPollTimer, reinterpret_cast<std::uintptr_t>(&state_.link));
-    state_.out.close();
-    if (!state_.out.open(outDevice)) {
+    state_.channel.dispatcher.start([this] { dispatchReplies(state_.link); });
+    state_.channel.out.close();
+    if (!state_.channel.out.open(outDevice)) {
         return failedToOpen(PortOpenFailure::Port::Output, kMsgCantOpenMidiOut);
     }
-    state_.in.close();
+    state_.channel.in.close();
     // Each run starts on a quiet line: what an earlier run left unread (late answers after
     // its timeout) can no longer end a wait, and its results and a device that went away are
     // forgotten. An answer still on its way is the identity check's to drop.
     state_.link.clearReplies();
-    if (!state_.in.open(inDevice)) {
+    if (!state_.channel.in.open(inDevice)) {
         return failedToOpen(PortOpenFailure::Port::Input, kMsgCantOpenMidiIn);
     }
     return std::nullopt;
@@ -52,18 +52,18 @@ ProcedureOutcome DeviceSession::run(ProcedureOutcome (*procedure)(UpdaterState&)
 void DeviceSession::abort() {
     std::lock_guard lock(startMutex_);
     state_.requestAbort();
-    state_.out.close();
+    state_.channel.out.close();
 }
 
 void DeviceSession::closePorts() {
-    state_.out.close();
-    state_.in.close();
-    // Nothing more can arrive: what is still queued is dispatched, then the timer rests.
-    state_.timer.drainAndStop();
+    state_.channel.out.close();
+    state_.channel.in.close();
+    // Nothing more can arrive: what is still queued is dispatched, then the dispatcher rests.
+    state_.channel.dispatcher.drainAndStop();
 }
 
 void DeviceSession::stopDispatchWithoutInput() {
-    if (!state_.in.isOpen()) state_.timer.drainAndStop();
+    if (!state_.channel.in.isOpen()) state_.channel.dispatcher.drainAndStop();
 }
 
 }  // namespace pxr9

@@ -99,7 +99,7 @@ ProcedureOutcome writeImage(UpdaterState& state, std::uint32_t address, std::uin
         return reportFailure(state, kMsgTransferError);
     }
     const std::uint32_t total = size != 0 ? size : static_cast<std::uint32_t>(image->size);
-    state.imageBytes = image->data;
+    const std::uint8_t* const imageBytes = image->data;
     state.surface.setProgressRange(0, static_cast<std::int32_t>(total));
 
     const std::string transmitFormat = loadMessage(kMsgDataTransmit);
@@ -108,8 +108,8 @@ ProcedureOutcome writeImage(UpdaterState& state, std::uint32_t address, std::uin
         const std::uint32_t length = std::min(kBlockLength, total - offset);
         // Timeouts and refusals share one count: one block goes out at most 32 times.
         const auto send = [&] {
-            sendWriteBlock(state.link, state.link.modelId(), state.imageBytes + offset,
-                           address + offset, length);
+            sendWriteBlock(state.link, state.link.modelId(), imageBytes + offset, address + offset,
+                           length);
             state.surface.setStatusText(
                 formatCounts(transmitFormat, static_cast<int>(offset), static_cast<int>(total)));
         };

@@ -6,13 +6,18 @@ namespace pxr9 {
 
 UpdaterState::UpdaterState(const UpdaterPlatform& platform, DialogSurface& dialogSurface,
                            ResourceLookup lookup)
-    : in(platform.midiIn),
-      out(platform.midiOut),
-      link(out, in.queue(), platform.replyEvent),
-      timer(platform.timer, in.queue()),
+    : channel(platform.inputs, platform.outputs, platform.replyEvent),
+      link(channel.link),
       surface(dialogSurface),
       clock(platform.clock),
-      findResource(std::move(lookup)) {}
+      findResource(std::move(lookup)),
+      watcher_(platform.watcher) {
+    if (watcher_ != nullptr) watcher_->watch(&channel.dispatcher);
+}
+
+UpdaterState::~UpdaterState() {
+    if (watcher_ != nullptr) watcher_->watch(nullptr);
+}
 
 void UpdaterState::requestAbort() {
     abortRequested.store(true);

@@ -6,43 +6,45 @@
 #include <optional>
 #include <string>
 
+#include "engine/device_channel.h"
 #include "engine/dialog_surface.h"
 #include "firmware/resources.h"
-#include "midi/midi_in_port.h"
-#include "midi/midi_out_port.h"
-#include "midi/poll_timer.h"
-#include "protocol/device_link.h"
 #include "protocol/reply_event.h"
 
 namespace pxr9 {
 
 using ResourceLookup = std::function<std::optional<ResourceView>(std::uint32_t id)>;
 
+// Told of the dispatch thread of each UpdaterState made on a platform, and of its end: how a
+// virtual world learns when a reply it delivered has been handled.
+class DispatchWatcher {
+  public:
+    virtual void watch(DispatchThread* dispatcher) = 0;
+
+  protected:
+    ~DispatchWatcher() = default;
+};
+
 // The platform pieces an UpdaterState runs on: real ones in the program, virtual in tests.
 struct UpdaterPlatform {
-    MidiInService& midiIn;
-    MidiOutService& midiOut;
-    TimerPlatform& timer;
+    InputPorts& inputs;
+    OutputPorts& outputs;
     ReplyEvent& replyEvent;
     Clock& clock;
+    DispatchWatcher* watcher = nullptr;
 };
 
 // The record shared by the dialog, the workers and the dispatcher; the dialog owns it.
 struct UpdaterState {
     UpdaterState(const UpdaterPlatform& platform, DialogSurface& dialogSurface,
                  ResourceLookup lookup = pxr9::findResource);
+    ~UpdaterState();
     UpdaterState(const UpdaterState&) = delete;
     UpdaterState& operator=(const UpdaterState&) = delete;
 
-    // The image that writeImage is sending: a view of the program's resources.
-    const std::uint8_t* imageBytes = nullptr;
-
-    MidiInPort in;
-    MidiOutPort out;
-    DeviceLink link;
-    // Declared after everything the dispatcher uses, so it is stopped before they go; it
-    // ticks at once for each message that the input port queues.
-    PollTimer timer;
+    DeviceChannel channel;
+    // The channel's link: what every procedure works on.
+    DeviceLink& link;
 
     // 1 while a worker started by the dialog has not handed it back.
     std::atomic<std::int32_t> busy{0};
@@ -63,6 +65,9 @@ struct UpdaterState {
     DialogSurface& surface;
     Clock& clock;
     ResourceLookup findResource;
+
+  private:
+    DispatchWatcher* watcher_;
 };
 
 }  // namespace pxr9

@@ -77,8 +77,8 @@ ProcedureOutcome runVersionCheck(UpdaterState& state) {
 
 int versionCheckWorker(UpdaterState& state) {
     const ProcedureOutcome outcome = runVersionCheck(state);
-    state.out.close();
-    if (state.in.isOpen()) state.in.close();
+    state.channel.out.close();
+    if (state.channel.in.isOpen()) state.channel.in.close();
     // The controls come back only with this completion, after both ports are closed; a
     // failed identity check showed its box but left them disabled.
     state.surface.postVersionCheckDone(outcome.isCompleted() ? 0 : -1);

@@ -1,13 +1,9 @@
-// Everything a device can send, as the platform hands it to the input port, through the
+// Everything a device can send, as a connection hands it to the input port, through the
 // receive queue into the reply dispatcher.
 //
-// The input is a sequence of records, each one return of the receive buffer:
+// The input is a sequence of records, each one delivery to the port:
 //   control byte, length (2 bytes, least significant first, taken modulo 8193), the bytes.
-// A return may hold anything: part of a message, several joined, no F0 or no F7.
-// Control bits 0..2 choose how the buffer comes back:
-//   0..3 done with the bytes recorded    4 recorded but not done
-//   5 done with nothing recorded          6 under an error notice
-//   7 a short message made of the first bytes (no buffer involved)
+// A delivery may hold anything: part of a message, several joined, no F0 or no F7, nothing.
 // Bit 5 accepts or forgets the device identity (changes the model byte of the answers), bit 6
 // resets the ReadBuffer as a reader does before a Memory Read, bit 7 runs the dispatcher
 // after the record. The dispatcher also runs once at the end.
@@ -27,8 +23,8 @@
 #include "protocol/dispatcher.h"
 #include "protocol/messages.h"
 #include "protocol/read_buffer.h"
-#include "tests/doubles/fake_midi_in_service.h"
-#include "tests/doubles/recording_out_service.h"
+#include "tests/doubles/fake_input_backend.h"
+#include "tests/doubles/fake_output_backend.h"
 
 namespace pxr9::fuzz {
 namespace {
@@ -49,29 +45,18 @@ class CountingReplyEvent final : public ReplyEvent {
 
 // Built once: the ReadBuffer alone is several megabytes.
 struct Rig {
-    test::FakeMidiInService inService;
-    test::RecordingOutService outService;
-    MidiInPort in{inService};
-    MidiOutPort out{outService};
+    test::FakeInputBackend inService;
+    test::FakeOutputBackend outService;
+    InputPorts inputs{{&inService}};
+    OutputPorts outputs{{&outService}};
+    MidiInPort in{inputs};
+    MidiOutPort out{outputs};
     CountingReplyEvent event;
     DeviceLink link{out, in.queue(), event};
 
     Rig() {
         FUZZ_CHECK(in.open(0));
         FUZZ_CHECK(out.open(0));
-    }
-
-    // A return the port did not lend the buffer back after leaves it deaf until reopened.
-    void reopen() {
-        in.close();
-        FUZZ_CHECK(in.open(0));
-    }
-
-    template <typename Return>
-    void withLentBuffer(Return giveBack) {
-        if (giveBack()) return;
-        reopen();
-        FUZZ_CHECK(giveBack());
     }
 };
 
@@ -136,7 +121,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace pxr9::fuzz;
 
     Rig& r = rig();
-    r.inService.clearCalls();
     r.outService.clearSent();
     r.link.replyCode.store(0);
     r.link.currentIdentity.store(0);
@@ -147,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<Bytes> queued;
     while (input.remaining() >= 3) {
         const std::uint8_t control = input.byte();
-        const std::size_t length = input.word() % (MidiInPort::kBufferSize + 1);
+        const std::size_t length = input.word() % (SysexReceiver::kMaxPiece + 1);
         const Bytes bytes = input.bytes(length);
 
         if (control & 0x20) {
@@ -157,33 +141,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         if (control & 0x40) r.link.readBuffer.reset();
 
-        switch (control & 7) {
-            case 4:
-                r.withLentBuffer([&] { return r.inService.returnNotDone(bytes); });
-                break;
-            case 5:
-                r.withLentBuffer([&] { return r.inService.returnEmpty(); });
-                break;
-            case 6:
-                r.withLentBuffer(
-                    [&] { return r.inService.returnWithNotice(kMimLongError, bytes); });
-                break;
-            case 7: {
-                std::uint32_t word = 0;
-                for (std::size_t i = 0; i < std::min<std::size_t>(3, bytes.size()); ++i) {
-                    word |= static_cast<std::uint32_t>(bytes[i]) << (8 * i);
-                }
-                FUZZ_CHECK(r.inService.sendShort(word));
-                break;
-            }
-            default:
-                r.withLentBuffer([&] { return r.inService.deliver(bytes); });
-                // Only a return with bytes in it becomes a node and gets the buffer back.
-                if (!bytes.empty()) queued.push_back(bytes);
-                break;
-        }
-        const bool lentAgain = (control & 7) < 4 && !bytes.empty();
-        if ((control & 7) != 7) FUZZ_CHECK(r.inService.lentBuffers() == (lentAgain ? 1u : 0u));
+        FUZZ_CHECK(r.inService.deliver(bytes));
+        // Only a delivery with bytes in it becomes a node.
+        if (!bytes.empty()) queued.push_back(bytes);
 
         if (control & 0x80) dispatchAndCheck(r, queued);
     }

@@ -61,8 +61,7 @@ class InputConnection {
     virtual ~InputConnection() = default;
     // Begins delivering; false when the system would not start.
     virtual bool start() = 0;
-    // Returns once no delivery runs and none will start (also from inside a delivery, where
-    // it only stops the next ones).
+    // Returns once no delivery runs and none will start. Never called from inside one.
     virtual void stop() = 0;
 };
 

@@ -36,11 +36,11 @@ std::array<std::string, kPortNameCount> portPatterns(int instanceNumber, NameEnc
     return patterns;
 }
 
-std::vector<std::string> listDeviceNames(MidiDeviceList& devices) {
+std::vector<std::string> listDeviceNames(PortList& devices) {
     std::vector<std::string> names;
-    for (int k = 0; k < devices.deviceCount(); ++k) {
+    for (int k = 0; k < devices.count(); ++k) {
         std::string name;
-        if (!devices.deviceName(k, name)) {
+        if (!devices.name(k, name)) {
             name.clear();
         }
         // A list item is a C text: whatever follows an embedded zero is not part of it.

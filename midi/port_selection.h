@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "midi/midi_service.h"
+#include "midi/port_directory.h"
 
 namespace pxr9 {
 
@@ -26,7 +26,7 @@ std::array<std::string, kPortNameCount> portPatterns(int instanceNumber, NameEnc
 
 // One name per device in device order; the count is asked again before every item, and a
 // device whose name cannot be read still gets an (empty) item, so item k is device k.
-std::vector<std::string> listDeviceNames(MidiDeviceList& devices);
+std::vector<std::string> listDeviceNames(PortList& devices);
 
 // The item to select: the last one whose text equals a pattern byte for byte, or -1.
 int selectPort(const std::vector<std::string>& items,

@@ -29,7 +29,7 @@ class ArrivalListener {
 };
 
 // Received SysEx messages, oldest first. One producer (the MIDI callback) appends at the
-// tail, one consumer (the poll timer) removes at the head. A short lock around linking and
+// tail, one consumer (the dispatch thread) removes at the head. A short lock around linking and
 // unlinking makes a node visible only once its copy is complete and keeps an append that
 // meets the removal of the last node from losing either; the producer never waits for the
 // consumer's handling of a message, only for the few instructions of an unlink.

@@ -7,7 +7,7 @@
 
 namespace pxr9 {
 
-// The real MIDI services, timer, reply event and clock of this machine, as both programs run
+// The real MIDI ports, reply event and clock of this machine, as both programs run
 // on them; built once in main and kept for as long as any port or worker may use them.
 class SystemPlatform {
   public:

@@ -154,9 +154,4 @@ void dispatchReplies(DeviceLink& link) {
     if (link.queue.ended() && !link.deviceGone.load()) link.markDeviceGone();
 }
 
-void onPollTimer(std::uint32_t, std::uint32_t, std::uintptr_t userData, std::uintptr_t,
-                 std::uintptr_t) {
-    dispatchReplies(*reinterpret_cast<DeviceLink*>(userData));
-}
-
 }  // namespace pxr9

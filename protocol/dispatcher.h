@@ -9,7 +9,7 @@ namespace pxr9 {
 
 // Drains the receive queue oldest first: interprets each message, leaves its result for the
 // waiting worker and signals the reply event, or answers the device by itself. Once the
-// queue is empty and the input has ended, the device is marked gone. Runs on the poll timer's
+// queue is empty and the input has ended, the device is marked gone. Runs on the dispatch
 // thread only, never twice at once.
 void dispatchReplies(DeviceLink& link);
 
@@ -18,9 +18,5 @@ void dispatchReplies(DeviceLink& link);
 // not end the worker's wait (automatic answers are still sent).
 void interpretMessage(DeviceLink& link, const std::uint8_t* m, std::size_t size,
                       std::uint64_t arrival = kArrivedNow);
-
-// Tick callback of the poll timer; userData is the DeviceLink to drain.
-void onPollTimer(std::uint32_t timerId, std::uint32_t message, std::uintptr_t userData,
-                 std::uintptr_t param1, std::uintptr_t param2);
 
 }  // namespace pxr9

@@ -31,16 +31,14 @@ bool sent(DeviceLink& link, bool ok) {
 bool sendBuilt(DeviceLink& link, std::size_t length, ReadStart read = ReadStart::Keep) {
     if (length == 0) return false;
     startExchange(link, read);
-    return sent(link,
-                sendSysEx(link.out, link.sendBuffer.data(), static_cast<std::int32_t>(length)));
+    return sent(link, link.out.send(link.sendBuffer.data(), length));
 }
 
 }  // namespace
 
 bool sendIdentityRequest(DeviceLink& link, Expect expect) {
     startExchange(link, ReadStart::Keep, expect);
-    return sent(link, sendSysEx(link.out, kIdentityRequest.data(),
-                                static_cast<std::int32_t>(kIdentityRequest.size())));
+    return sent(link, link.out.send(kIdentityRequest.data(), kIdentityRequest.size()));
 }
 
 bool sendUpdateStart(DeviceLink& link) {
@@ -68,13 +66,13 @@ bool sendMemoryRead(DeviceLink& link, const MemoryReadTemplate& form, std::uint3
 
 bool sendIdentityReply(DeviceLink& link) {
     const IdentityReplyRecord record = buildIdentityReply(link.hostIdentity.load());
-    return sendSysEx(link.out, record.data(), static_cast<std::int32_t>(record.size()));
+    return link.out.send(record.data(), record.size());
 }
 
 bool sendStatus(DeviceLink& link, std::uint8_t status) {
     std::array<std::uint8_t, 7> message{};
     const std::size_t length = buildStatus(link.modelId(), status, message);
-    return sendSysEx(link.out, message.data(), static_cast<std::int32_t>(length));
+    return link.out.send(message.data(), length);
 }
 
 }  // namespace pxr9

@@ -3,12 +3,10 @@
 #include "platform/midi/alsa/rawmidi_backend.h"
 #include "platform/midi/jack/jack_backend.h"
 #include "platform/midi/jack/jack_session.h"
-#include "platform/midi/system_midi_in.h"
-#include "platform/midi/system_midi_out.h"
 
 namespace pxr9 {
 
-// Members end in reverse order: the services first, then the backends and the session
+// Members end in reverse order: the directories first, then the backends and the session
 // they use.
 struct SystemMidiServices::Parts {
     PortNotes notes;
@@ -17,18 +15,18 @@ struct SystemMidiServices::Parts {
     RawMidiOutputBackend rawOut{&notes};
     JackInputBackend jackIn{jack, &notes};
     JackOutputBackend jackOut{jack, &notes};
-    SystemMidiIn in{{&rawIn, &jackIn}};
-    SystemMidiOut out{{&rawOut, &jackOut}};
+    InputPorts inputs{{&rawIn, &jackIn}};
+    OutputPorts outputs{{&rawOut, &jackOut}};
 };
 
 SystemMidiServices::SystemMidiServices() : parts_(std::make_unique<Parts>()) {}
 SystemMidiServices::~SystemMidiServices() = default;
 
-MidiInService& SystemMidiServices::in() {
-    return parts_->in;
+InputPorts& SystemMidiServices::inputs() {
+    return parts_->inputs;
 }
-MidiOutService& SystemMidiServices::out() {
-    return parts_->out;
+OutputPorts& SystemMidiServices::outputs() {
+    return parts_->outputs;
 }
 PortNotes& SystemMidiServices::portNotes() {
     return parts_->notes;

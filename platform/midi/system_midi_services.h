@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "midi/midi_service.h"
+#include "midi/port_directory.h"
 #include "platform/midi/port_notes.h"
 
 namespace pxr9 {
@@ -17,8 +17,8 @@ class SystemMidiServices {
     SystemMidiServices(const SystemMidiServices&) = delete;
     SystemMidiServices& operator=(const SystemMidiServices&) = delete;
 
-    MidiInService& in();
-    MidiOutService& out();
+    InputPorts& inputs();
+    OutputPorts& outputs();
     // Why a hardware port could not be opened, or how it was reached anyway.
     PortNotes& portNotes();
 

@@ -25,15 +25,15 @@ TEST_F(DialogTest, ClosingDuringAnUpdateWaitAbortsTheWorkerSilently) {
     closeWindow(dlg);
     EXPECT_EQ(scripted.seenCode.load(), kAbortReplyCode);
     EXPECT_EQ(dlg.state().link.replyCode.load(), kAbortReplyCode);
-    EXPECT_FALSE(dlg.state().out.isOpen());
-    EXPECT_FALSE(dlg.state().in.isOpen());
+    EXPECT_FALSE(dlg.state().channel.out.isOpen());
+    EXPECT_FALSE(dlg.state().channel.in.isOpen());
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_TRUE(dlg.statusText()->text().isEmpty());
     EXPECT_FALSE(dlg.isVisible());
-    // The poll timer runs until the dialog itself goes.
-    EXPECT_TRUE(fake.timer.running());
+    // Replies are dispatched until the dialog itself goes.
+    EXPECT_TRUE(fake.dispatching());
     dialog.reset();
-    EXPECT_FALSE(fake.timer.running());
+    EXPECT_FALSE(fake.dispatching());
 }
 
 TEST_F(DialogTest, ExitDuringAVersionCheckEndsItWithoutReport) {
@@ -97,13 +97,13 @@ TEST_P(EngineCloseTest, ClosingEndsTheWaitWithoutAMessage) {
     QCoreApplication::sendPostedEvents();
     EXPECT_TRUE(boxes.shown.empty());
     dialog.reset();
-    EXPECT_FALSE(fake.timer.running());
+    EXPECT_FALSE(fake.dispatching());
 }
 
 // A device that stopped taking bytes holds the worker inside its send; closing the window
 // must still return, cutting the send short instead of waiting for it.
 TEST_P(EngineCloseTest, ClosingNeverWaitsOnAStuckSend) {
-    fake.out.stuckSends = true;
+    fake.out.setSend(test::FakeOutputBackend::Send::Stuck);
     auto& dlg = makeWithEngine();
     (GetParam().versionCheck ? dlg.versionCheckButton() : dlg.executeButton())->click();
     // Serves the worker's surface calls until its send is stuck.
@@ -115,11 +115,11 @@ TEST_P(EngineCloseTest, ClosingNeverWaitsOnAStuckSend) {
     closeWindow(dlg);
 
     EXPECT_FALSE(dlg.isVisible());
-    EXPECT_GE(fake.out.resets(), 1);
+    EXPECT_GE(fake.out.cancels(), 1);
     QCoreApplication::sendPostedEvents();
     EXPECT_TRUE(boxes.shown.empty());
     dialog.reset();
-    EXPECT_FALSE(fake.timer.running());
+    EXPECT_FALSE(fake.dispatching());
 }
 
 INSTANTIATE_TEST_SUITE_P(Engine, EngineCloseTest,
@@ -132,7 +132,7 @@ TEST_F(DialogTest, DestroyingWithoutClosingStillReleasesTheWorker) {
     dlg.executeButton()->click();
     dialog.reset();
     EXPECT_EQ(scripted.seenCode.load(), kAbortReplyCode);
-    EXPECT_FALSE(fake.timer.running());
+    EXPECT_FALSE(fake.dispatching());
 }
 
 }  // namespace

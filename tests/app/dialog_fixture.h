@@ -102,8 +102,8 @@ struct ScriptedWorkers {
             s.carriedSystemVersion = "1.10";
             s.carriedPresetVersion = s.carriedBootVersion = "1.00";
         }
-        s.out.close();
-        s.in.close();
+        s.channel.out.close();
+        s.channel.in.close();
         s.surface.postVersionCheckDone(code == 0 ? 0 : -1);
         return 0;
     }

@@ -10,8 +10,8 @@ QStringList items(QComboBox* list) {
 }
 
 TEST_F(DialogTest, ListsHoldEveryDeviceInOrderAndSelectTheDevicesPorts) {
-    fake.in.devices.names = {"KEVO PXR-9", std::nullopt, "Other"};
-    fake.out.devices.names = {"Synth", std::nullopt, "KEVO PXR-9 MIDI", "Other"};
+    fake.in.setNames({"KEVO PXR-9", "", "Other"});
+    fake.out.setNames({"Synth", "", "KEVO PXR-9 MIDI", "Other"});
     auto& dlg = make();
     EXPECT_EQ(items(dlg.midiInList()), (QStringList{"KEVO PXR-9", "", "Other"}));
     EXPECT_EQ(items(dlg.midiOutList()), (QStringList{"Synth", "", "KEVO PXR-9 MIDI", "Other"}));
@@ -20,8 +20,8 @@ TEST_F(DialogTest, ListsHoldEveryDeviceInOrderAndSelectTheDevicesPorts) {
 
     // The item number is the device number handed to the ports.
     dlg.executeButton()->click();
-    EXPECT_EQ(fake.in.devices.openedIndexes, std::vector<int>{0});
-    EXPECT_EQ(fake.out.devices.openedIndexes, std::vector<int>{2});
+    EXPECT_EQ(fake.in.opened(), std::vector<int>{0});
+    EXPECT_EQ(fake.out.opened(), std::vector<int>{2});
     answer(dlg, 0);
     settle(dlg);
 }
@@ -59,13 +59,14 @@ TEST_F(DialogTest, RescanReplacesAHandMadeChoice) {
     EXPECT_EQ(dlg.midiInList()->currentIndex(), -1);
 }
 
-TEST_F(DialogTest, WithoutDevicesExecutePassesMinusOneAndReportsTheOutput) {
+TEST_F(DialogTest, WithoutDevicesExecuteOpensNothingAndReportsTheOutput) {
     fake.setNames({});
     auto& dlg = make();
     EXPECT_EQ(dlg.midiOutList()->count(), 0);
     EXPECT_EQ(dlg.midiOutList()->currentIndex(), -1);
     dlg.executeButton()->click();
-    EXPECT_EQ(fake.out.devices.openedIndexes, std::vector<int>{-1});
+    // No choice (-1) names no port: nothing reaches the MIDI system.
+    EXPECT_TRUE(fake.out.opened().empty());
     EXPECT_EQ(boxes.shown, std::vector{errorBox("Can't open MIDI Out device.")});
     EXPECT_EQ(observe(dlg), expected(DialogState::Idle));
 }
@@ -75,11 +76,11 @@ TEST_F(DialogTest, RescanLeavesOpenPortsAlone) {
     dlg.executeButton()->click();
     answer(dlg, 0);
     settle(dlg);
-    const int closes = fake.out.closeCount + fake.in.closeCount;
+    const int closes = fake.out.closeCount() + fake.in.closeCount();
     dlg.rescanButton()->click();
-    EXPECT_TRUE(dlg.state().out.isOpen());
-    EXPECT_TRUE(dlg.state().in.isOpen());
-    EXPECT_EQ(fake.out.closeCount + fake.in.closeCount, closes);
+    EXPECT_TRUE(dlg.state().channel.out.isOpen());
+    EXPECT_TRUE(dlg.state().channel.in.isOpen());
+    EXPECT_EQ(fake.out.closeCount() + fake.in.closeCount(), closes);
 }
 
 }  // namespace

@@ -8,17 +8,17 @@
 namespace pxr9::testing {
 namespace {
 
-TEST_F(DialogTest, StartsIdleWithPortsClosedAndThePollTimerAtRest) {
+TEST_F(DialogTest, StartsIdleWithPortsClosedAndNothingDispatched) {
     auto& dlg = make();
     EXPECT_EQ(observe(dlg), expected(DialogState::Idle));
     EXPECT_EQ(dlg.progressBar()->minimum(), 0);
     EXPECT_EQ(dlg.progressBar()->maximum(), 100);
     EXPECT_EQ(dlg.progressBar()->value(), 0);
-    EXPECT_FALSE(dlg.state().in.isOpen());
-    EXPECT_FALSE(dlg.state().out.isOpen());
+    EXPECT_FALSE(dlg.state().channel.in.isOpen());
+    EXPECT_FALSE(dlg.state().channel.out.isOpen());
     EXPECT_EQ(dlg.state().link.replyCode.load(), 0);
     // With no port open nothing can arrive: an idle dialog does not wake every millisecond.
-    EXPECT_FALSE(fake.timer.running());
+    EXPECT_FALSE(fake.dispatching());
     EXPECT_FALSE(dlg.windowIcon().isNull());
     EXPECT_TRUE(dlg.statusText()->isReadOnly());
     EXPECT_TRUE(dlg.stepText()->isReadOnly());
@@ -34,8 +34,8 @@ TEST_F(DialogTest, UpdateSuccessGoesThroughUpdatingToUpdatedAndRescanToIdle) {
     auto& dlg = make();
     dlg.executeButton()->click();
     EXPECT_EQ(observe(dlg), expected(DialogState::Updating));
-    EXPECT_EQ(fake.out.devices.openedIndexes, std::vector<int>{1});
-    EXPECT_EQ(fake.in.devices.openedIndexes, std::vector<int>{1});
+    EXPECT_EQ(fake.out.opened(), std::vector<int>{1});
+    EXPECT_EQ(fake.in.opened(), std::vector<int>{1});
 
     answer(dlg, 0);
     settle(dlg);
@@ -44,7 +44,7 @@ TEST_F(DialogTest, UpdateSuccessGoesThroughUpdatingToUpdatedAndRescanToIdle) {
     EXPECT_EQ(dlg.stepText()->text(), QStringLiteral("10/10"));
     EXPECT_TRUE(boxes.shown.empty());
     // The update leaves its ports open for the next command to reopen.
-    EXPECT_TRUE(dlg.state().out.isOpen());
+    EXPECT_TRUE(dlg.state().channel.out.isOpen());
 
     dlg.rescanButton()->click();
     EXPECT_EQ(observe(dlg), expected(DialogState::Idle));
@@ -70,8 +70,8 @@ TEST_F(DialogTest, ExecuteWhileBusyShowsInProgressAndChangesNothing) {
     EXPECT_EQ(dlg.openPorts(), -1);
     EXPECT_EQ(boxes.shown, (std::vector{errorBox("In Progress."), errorBox("In Progress.")}));
     EXPECT_EQ(observe(dlg), expected(DialogState::Updating));
-    EXPECT_EQ(fake.out.devices.openedIndexes.size(), 1u);
-    EXPECT_EQ(fake.in.devices.openedIndexes.size(), 1u);
+    EXPECT_EQ(fake.out.opened().size(), 1u);
+    EXPECT_EQ(fake.in.opened().size(), 1u);
     answer(dlg, 0);
     settle(dlg);
 }
@@ -89,17 +89,19 @@ class PortFailureTest : public DialogTest, public ::testing::WithParamInterface<
 
 TEST_P(PortFailureTest, ReportsAndStaysIdle) {
     const auto& c = GetParam();
-    (c.outputFails ? fake.out.devices : fake.in.devices).failingOpens = {1};
+    if (c.outputFails) {
+        fake.out.failOpen(1);
+    } else {
+        fake.in.failOpen(1);
+    }
     auto& dlg = make();
     (c.versionCheck ? dlg.versionCheckButton() : dlg.executeButton())->click();
     EXPECT_EQ(boxes.shown, std::vector{errorBox(c.text)});
     EXPECT_EQ(observe(dlg), expected(DialogState::Idle));
-    EXPECT_EQ(dlg.state().out.isOpen(), c.outputLeftOpen);
-    EXPECT_FALSE(dlg.state().in.isOpen());
-    // Started for the command, drained and stopped again: no input port, nothing to poll.
-    EXPECT_EQ(fake.timer.count(test::TimerOp::SetEvent), 1u);
-    EXPECT_EQ(fake.timer.count(test::TimerOp::FlushEvent), 1u);
-    EXPECT_FALSE(fake.timer.running());
+    EXPECT_EQ(dlg.state().channel.out.isOpen(), c.outputLeftOpen);
+    EXPECT_FALSE(dlg.state().channel.in.isOpen());
+    // Started for the command, drained and stopped again: no input port, nothing to dispatch.
+    EXPECT_FALSE(fake.dispatching());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -112,13 +114,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DialogTest, AfterAFailedInputOpenTheNextCommandReopensTheOutputFirst) {
-    fake.in.devices.failingOpens = {1};
+    fake.in.failOpen(1);
     auto& dlg = make();
     dlg.executeButton()->click();
-    fake.in.devices.failingOpens.clear();
+    fake.in.failOpen(1, false);
     dlg.executeButton()->click();
-    EXPECT_EQ(fake.out.closeCount, 1);
-    EXPECT_EQ(fake.out.openCount, 2);
+    EXPECT_EQ(fake.out.closeCount(), 1);
+    EXPECT_EQ(fake.out.openCount(), 2);
     EXPECT_EQ(observe(dlg), expected(DialogState::Updating));
     answer(dlg, 0);
     settle(dlg);
@@ -137,8 +139,8 @@ TEST_F(DialogTest, VersionCheckShowsTheReportBeforeTheControlsComeBack) {
     EXPECT_EQ(boxes.shown, std::vector{report});
     EXPECT_EQ(atBox, std::vector{expected(DialogState::CheckingVersions)});
     EXPECT_EQ(observe(dlg), expected(DialogState::Idle));
-    EXPECT_FALSE(dlg.state().out.isOpen());
-    EXPECT_FALSE(dlg.state().in.isOpen());
+    EXPECT_FALSE(dlg.state().channel.out.isOpen());
+    EXPECT_FALSE(dlg.state().channel.in.isOpen());
 }
 
 TEST_F(DialogTest, FailedVersionCheckReturnsToIdleWithoutReport) {
@@ -162,7 +164,8 @@ class ExecuteWhenEnabled final : public QObject {
   protected:
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::EnabledChange && dlg_.executeButton()->isEnabled()) {
-            portOpen.push_back(dlg_.state().out.isOpen() || dlg_.state().in.isOpen());
+            portOpen.push_back(dlg_.state().channel.out.isOpen() ||
+                               dlg_.state().channel.in.isOpen());
             QMetaObject::invokeMethod(dlg_.executeButton(), &QPushButton::click,
                                       Qt::QueuedConnection);
         }
@@ -189,9 +192,9 @@ TEST_F(DialogTest, AFailedIdentityCheckGivesTheControlsBackOnlyOnceItHasEnded) {
     EXPECT_EQ(user.portOpen, std::vector<bool>{false});
     // The click started an update that nothing of the old check disturbs.
     EXPECT_EQ(observe(dlg), expected(DialogState::Updating));
-    EXPECT_TRUE(dlg.state().out.isOpen());
-    EXPECT_TRUE(dlg.state().in.isOpen());
-    EXPECT_EQ(fake.out.openCount, 2);
+    EXPECT_TRUE(dlg.state().channel.out.isOpen());
+    EXPECT_TRUE(dlg.state().channel.in.isOpen());
+    EXPECT_EQ(fake.out.openCount(), 2);
 }
 
 TEST_F(DialogTest, EnableStartButtonsTouchesOnlyExecuteAndVersionCheck) {

@@ -57,8 +57,8 @@ TEST(DialogUpdate, VersionCheckReportsTheDevicesStampsBesideTheCarriedOnes) {
     const ShownBox report{QStringLiteral("SYSTEM:\t\t1.00 -> 1.10\nPRESET:\t\t1.00\nBOOT:\t\t1.00"),
                           QStringLiteral("Version Information"), BoxIcon::Information};
     EXPECT_EQ(boxes.shown, std::vector{report});
-    EXPECT_FALSE(dialog.state().out.isOpen());
-    EXPECT_FALSE(dialog.state().in.isOpen());
+    EXPECT_FALSE(dialog.state().channel.out.isOpen());
+    EXPECT_FALSE(dialog.state().channel.in.isOpen());
     EXPECT_TRUE(dialog.executeButton()->isEnabled());
     EXPECT_EQ(dialog.state().busy.load(), 0);
 }

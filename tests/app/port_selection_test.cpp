@@ -62,18 +62,18 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // A device list whose answers the test scripts.
-class ScriptedDevices final : public MidiDeviceList {
+class ScriptedDevices final : public PortList {
   public:
     std::vector<int> counts;  // answered in turn; the last one repeats
     std::vector<std::pair<bool, std::string>> names;
     int asked = 0;
 
-    int deviceCount() override {
+    int count() override {
         const int n = counts[std::min<std::size_t>(asked, counts.size() - 1)];
         ++asked;
         return n;
     }
-    bool deviceName(int index, std::string& name) override {
+    bool name(int index, std::string& name) override {
         name = names[index].second;
         return names[index].first;
     }

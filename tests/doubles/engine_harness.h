@@ -9,7 +9,7 @@
 namespace pxr9::testing {
 
 // An UpdaterState wired to a simulated PXR-9 through the fake MIDI services, with both ports
-// open on the device and the poll timer running, as a command leaves it. run() and runWorker()
+// open on the device and the dispatch thread running, as a command leaves it. run() and runWorker()
 // then go on as the command does (busy set, the reply event reset), on the test's thread.
 struct EngineHarness {
     explicit EngineHarness(sim::SimConfig config = {}, ResourceLookup lookup = pxr9::findResource);

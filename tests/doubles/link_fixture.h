@@ -6,7 +6,7 @@
 #include "midi/receive_queue.h"
 #include "platform/real_time.h"
 #include "protocol/device_link.h"
-#include "tests/doubles/recording_out_service.h"
+#include "tests/doubles/fake_output_backend.h"
 
 namespace pxr9::test {
 
@@ -22,8 +22,9 @@ class LinkFixture {
     // The event's state without waiting: consumes a pending signal.
     bool signalled() { return replyEvent.wait(0); }
 
-    RecordingOutService service;
-    MidiOutPort port{service};
+    FakeOutputBackend service;
+    OutputPorts ports{{&service}};
+    MidiOutPort port{ports};
     ReceiveQueue queue;
     RealReplyEvent replyEvent;
     DeviceLink link{port, queue, replyEvent};

@@ -5,8 +5,8 @@ namespace pxr9::testing {
 LiveDevice::LiveDevice(sim::SimConfig config)
     : device_(std::move(config)),
       out_(ports_,
-           [this](MidiHandle handle, const std::uint8_t* bytes, std::size_t size) {
-               hostSent(handle, bytes, size);
+           [this](int port, const std::uint8_t* bytes, std::size_t size) {
+               hostSent(port, bytes, size);
                return true;
            }),
       in_(ports_),
@@ -19,13 +19,6 @@ LiveDevice::~LiveDevice() {
     }
     changed_.notify_all();
     delivery_.join();
-}
-
-MidiOutService& LiveDevice::output() {
-    return out_;
-}
-MidiInService& LiveDevice::input() {
-    return in_;
 }
 
 void LiveDevice::withDevice(const std::function<void(sim::SimDevice&)>& fn) {
@@ -48,11 +41,11 @@ std::uint64_t LiveDevice::elapsedMs() const {
                                           .count());
 }
 
-void LiveDevice::hostSent(MidiHandle handle, const std::uint8_t* bytes, std::size_t size) {
+void LiveDevice::hostSent(int port, const std::uint8_t* bytes, std::size_t size) {
     {
         std::lock_guard lock(mutex_);
         if (observer_) observer_(bytes, size);
-        if (handle != ports_.deviceHandle()) return;
+        if (port != ports_.deviceIndex()) return;
         for (auto& answer : device_.receive(bytes, size, elapsedMs())) {
             pending_.push_back(std::move(answer));
         }

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "midi/midi_service.h"
+#include "midi/port_directory.h"
 #include "sim/sim_device.h"
 #include "tests/doubles/simulated_ports.h"
 
@@ -27,8 +27,8 @@ class LiveDevice {
     LiveDevice(const LiveDevice&) = delete;
     LiveDevice& operator=(const LiveDevice&) = delete;
 
-    MidiOutService& output();
-    MidiInService& input();
+    OutputPorts& outputs() { return outputs_; }
+    InputPorts& inputs() { return inputs_; }
     // Runs `fn` on the device under its lock (fault scripts, flash checks).
     void withDevice(const std::function<void(sim::SimDevice&)>& fn);
     // Called on the sending thread for every message the host sends.
@@ -37,7 +37,7 @@ class LiveDevice {
 
   private:
     std::uint64_t elapsedMs() const;
-    void hostSent(MidiHandle handle, const std::uint8_t* bytes, std::size_t size);
+    void hostSent(int port, const std::uint8_t* bytes, std::size_t size);
     void deliveryLoop();
 
     const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
@@ -49,7 +49,9 @@ class LiveDevice {
     bool stopping_ = false;
     PortTable ports_;
     ForwardingOutput out_;
-    LentBufferInput in_;
+    DeviceInput in_;
+    OutputPorts outputs_{{&out_}};
+    InputPorts inputs_{{&in_}};
     std::thread delivery_;
 };
 

@@ -16,30 +16,27 @@ void PortTable::failOpens(bool output, bool input) {
     failInput_ = input;
 }
 
-int PortTable::count() const {
+std::vector<PortEntry> PortTable::entries() const {
     std::lock_guard lock(mutex_);
-    return static_cast<int>(names_.size());
+    std::vector<PortEntry> entries;
+    for (std::size_t k = 0; k < names_.size(); ++k)
+        entries.push_back({names_[k], std::to_string(k)});
+    return entries;
 }
 
-bool PortTable::name(int index, std::string& out) const {
-    std::lock_guard lock(mutex_);
-    if (index < 0 || index >= static_cast<int>(names_.size())) return false;
-    out = names_[index];
-    return true;
-}
-
-MidiHandle PortTable::open(int index, bool output) const {
+int PortTable::open(const std::string& address, bool output) const {
+    const int index = std::stoi(address);
     std::lock_guard lock(mutex_);
     if ((output ? failOutput_ : failInput_) || index < 0 ||
         index >= static_cast<int>(names_.size()) || (unplugged_ && index == deviceIndex_)) {
-        return 0;
+        return -1;
     }
-    return static_cast<MidiHandle>(index) + 1;
+    return index;
 }
 
-MidiHandle PortTable::deviceHandle() const {
+int PortTable::deviceIndex() const {
     std::lock_guard lock(mutex_);
-    return static_cast<MidiHandle>(deviceIndex_) + 1;
+    return deviceIndex_;
 }
 
 void PortTable::unplug(bool out) {
@@ -52,98 +49,71 @@ bool PortTable::unplugged() const {
     return unplugged_;
 }
 
-bool ForwardingOutput::open(MidiHandle& handle, std::int32_t deviceIndex) {
-    const MidiHandle opened = ports_.open(deviceIndex, true);
-    if (opened == 0) return false;
-    handle = opened;
-    return true;
-}
-
-bool ForwardingOutput::longMessage(MidiHandle handle, MidiHeader& header) {
-    if (deviceGone(handle)) return false;
-    if (!onSend_(handle, header.data, header.bufferLength)) return false;
-    header.flags.fetch_or(kHeaderDone);
-    return true;
-}
-
-bool ForwardingOutput::deviceGone(MidiHandle handle) {
-    return handle == ports_.deviceHandle() && ports_.unplugged();
-}
-
-bool LentBufferInput::open(MidiHandle& handle, std::int32_t deviceIndex, MidiInCallback callback,
-                           void* instance) {
-    const MidiHandle opened = ports_.open(deviceIndex, false);
-    if (opened == 0) return false;
-    std::lock_guard lock(mutex_);
-    handle = handle_ = opened;
-    callback_ = callback;
-    instance_ = instance;
-    return true;
-}
-
-void LentBufferInput::handBack(MidiHeader& header) {
-    header.flags.fetch_or(kHeaderDone);
-    callback_(handle_, kMimLongData, instance_, reinterpret_cast<std::uintptr_t>(&header), 0);
-}
-
-bool LentBufferInput::reset(MidiHandle) {
-    std::lock_guard lock(mutex_);
-    std::deque<MidiHeader*> returned;
-    returned.swap(lent_);
-    for (MidiHeader* header : returned) {
-        header->bytesRecorded = 0;
-        handBack(*header);
+class ForwardingOutput::Connection final : public OutputConnection {
+  public:
+    Connection(ForwardingOutput& backend, int port) : backend_(backend), port_(port) {}
+    bool send(const std::uint8_t* data, std::size_t size) override {
+        if (deviceGone()) return false;
+        return backend_.onSend_(port_, data, size);
     }
-    return true;
+    // Sends finish inside send(): nothing is ever still in progress.
+    void cancel() override {}
+    bool deviceGone() const override {
+        return port_ == backend_.ports_.deviceIndex() && backend_.ports_.unplugged();
+    }
+
+  private:
+    ForwardingOutput& backend_;
+    const int port_;
+};
+
+std::unique_ptr<OutputConnection> ForwardingOutput::open(const PortEntry& port) {
+    const int opened = ports_.open(port.address, true);
+    if (opened < 0) return nullptr;
+    return std::make_unique<Connection>(*this, opened);
 }
 
-bool LentBufferInput::addBuffer(MidiHandle, MidiHeader& header) {
-    std::lock_guard lock(mutex_);
-    header.flags.fetch_and(~kHeaderDone);
-    lent_.push_back(&header);
-    return true;
-}
-
-bool LentBufferInput::start(MidiHandle) {
-    std::lock_guard lock(mutex_);
-    started_ = true;
-    return true;
-}
-
-bool LentBufferInput::stop(MidiHandle) {
-    std::lock_guard lock(mutex_);
-    started_ = false;
-    return true;
-}
-
-bool LentBufferInput::close(MidiHandle) {
+class DeviceInput::Connection final : public InputConnection {
+  public:
+    Connection(DeviceInput& backend, SysexReceiver* receiver)
+        : backend_(backend), receiver_(receiver) {}
+    ~Connection() override { stop(); }
+    bool start() override {
+        std::lock_guard lock(backend_.mutex_);
+        if (receiver_ != nullptr) backend_.receiver_ = receiver_;
+        return true;
+    }
     // Waits out a delivery in progress.
-    std::lock_guard lock(mutex_);
-    started_ = false;
-    handle_ = 0;
-    lent_.clear();
-    return true;
+    void stop() override {
+        std::lock_guard lock(backend_.mutex_);
+        if (receiver_ != nullptr && backend_.receiver_ == receiver_) backend_.receiver_ = nullptr;
+    }
+
+  private:
+    DeviceInput& backend_;
+    // Null on a port that is not the device's: nothing ever arrives there.
+    SysexReceiver* const receiver_;
+};
+
+std::unique_ptr<InputConnection> DeviceInput::open(const PortEntry& port, SysexReceiver& receiver) {
+    const int opened = ports_.open(port.address, false);
+    if (opened < 0) return nullptr;
+    const bool device = opened == ports_.deviceIndex();
+    return std::make_unique<Connection>(*this, device ? &receiver : nullptr);
 }
 
-void LentBufferInput::end() {
+void DeviceInput::end() {
     std::lock_guard lock(mutex_);
-    if (!started_ || handle_ == 0 || handle_ != ports_.deviceHandle()) return;
-    callback_(handle_, kMimInputEnded, instance_, 0, 0);
+    if (receiver_ != nullptr) receiver_->inputEnded();
 }
 
-void LentBufferInput::deliver(const std::vector<std::uint8_t>& bytes) {
+void DeviceInput::deliver(const std::vector<std::uint8_t>& bytes) {
     std::lock_guard lock(mutex_);
-    if (!started_ || handle_ == 0 || handle_ != ports_.deviceHandle()) return;
-    if (ports_.unplugged()) return;
+    if (receiver_ == nullptr || ports_.unplugged()) return;
     for (std::size_t offset = 0; offset < bytes.size();) {
-        if (lent_.empty()) return;  // no buffer lent: the platform drops the rest
-        MidiHeader* header = lent_.front();
-        lent_.pop_front();
-        const std::size_t n = std::min<std::size_t>(header->bufferLength, bytes.size() - offset);
-        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), n, header->data);
-        header->bytesRecorded = static_cast<std::uint32_t>(n);
+        const std::size_t n = std::min(SysexReceiver::kMaxPiece, bytes.size() - offset);
+        receiver_->received(bytes.data() + offset, n);
         offset += n;
-        handBack(*header);
     }
 }
 

@@ -11,42 +11,6 @@ namespace {
 constexpr auto kHeldWaitGuard = std::chrono::seconds(60);
 }  // namespace
 
-// The poll timer: it ticks when the world delivers something, never on its own.
-class VirtualWorld::Timer final : public TimerPlatform {
-  public:
-    explicit Timer(VirtualWorld& world) : world_(world) {}
-
-    int getDevCaps(TimerCaps& caps) override {
-        caps.periodMin = 1;
-        caps.periodMax = 1000000;
-        return 0;
-    }
-    int beginPeriod(std::uint32_t) override { return 0; }
-    int endPeriod(std::uint32_t) override { return 0; }
-    std::uint32_t setEvent(std::uint32_t, std::uint32_t, TimerCallback callback,
-                           std::uintptr_t userData, std::uint32_t) override {
-        std::lock_guard lock(world_.tickMutex_);
-        callback_ = callback;
-        userData_ = userData;
-        return 1;
-    }
-    int killEvent(std::uint32_t) override {
-        std::lock_guard lock(world_.tickMutex_);  // waits out a running tick
-        callback_ = nullptr;
-        return 0;
-    }
-
-    // Called with the tick lock held.
-    void fire() {
-        if (callback_ != nullptr) callback_(1, 0, userData_, 0, 0);
-    }
-
-  private:
-    VirtualWorld& world_;
-    TimerCallback callback_ = nullptr;
-    std::uintptr_t userData_ = 0;
-};
-
 class VirtualWorld::Event final : public ReplyEvent {
   public:
     explicit Event(VirtualWorld& world) : world_(world) {}
@@ -93,17 +57,16 @@ class VirtualWorld::VirtualClock final : public Clock {
 
 VirtualWorld::VirtualWorld(sim::SimConfig config)
     : device_(std::make_unique<sim::SimDevice>(std::move(config))),
-      out_(ports_, [this](MidiHandle handle, const std::uint8_t* bytes,
-                          std::size_t size) { return hostSent(handle, bytes, size); }),
+      out_(ports_, [this](int port, const std::uint8_t* bytes,
+                          std::size_t size) { return hostSent(port, bytes, size); }),
       in_(ports_),
-      timer_(std::make_unique<Timer>(*this)),
       event_(std::make_unique<Event>(*this)),
       clock_(std::make_unique<VirtualClock>(*this)) {}
 
 VirtualWorld::~VirtualWorld() = default;
 
 UpdaterPlatform VirtualWorld::platform() {
-    return UpdaterPlatform{in_, out_, *timer_, *event_, *clock_};
+    return UpdaterPlatform{inputs_, outputs_, *event_, *clock_, this};
 }
 
 std::uint64_t VirtualWorld::nowMs() const {
@@ -162,7 +125,7 @@ void VirtualWorld::replug() {
     ports_.unplug(false);
 }
 
-bool VirtualWorld::hostSent(MidiHandle handle, const std::uint8_t* bytes, std::size_t size) {
+bool VirtualWorld::hostSent(int port, const std::uint8_t* bytes, std::size_t size) {
     std::lock_guard lock(mutex_);
     sent_.push_back(SentMessage{now_, std::vector<std::uint8_t>(bytes, bytes + size)});
     for (auto it = triggers_.begin(); it != triggers_.end(); ++it) {
@@ -173,7 +136,7 @@ bool VirtualWorld::hostSent(MidiHandle handle, const std::uint8_t* bytes, std::s
         }
     }
     const bool takenBack = takeBack_ && takeBack_(sent_.back().bytes);
-    if (handle != ports_.deviceHandle()) return !takenBack;
+    if (port != ports_.deviceIndex()) return !takenBack;
     for (auto& answer : device_->receive(bytes, size, now_)) {
         schedule_.emplace(std::max(answer.atMs, now_), Scheduled{std::move(answer.bytes), {}});
     }
@@ -206,9 +169,14 @@ bool VirtualWorld::deliverAlongWith(std::uint64_t atMs) {
     return true;
 }
 
-void VirtualWorld::tick() {
-    std::lock_guard lock(tickMutex_);
-    timer_->fire();
+void VirtualWorld::watch(DispatchThread* dispatcher) {
+    std::lock_guard lock(dispatcherMutex_);
+    dispatcher_ = dispatcher;
+}
+
+void VirtualWorld::awaitDispatch() {
+    std::lock_guard lock(dispatcherMutex_);
+    if (dispatcher_ != nullptr) dispatcher_->waitDispatched();
 }
 
 bool VirtualWorld::waitFor(Event& event, std::uint32_t timeoutMs) {
@@ -233,7 +201,7 @@ bool VirtualWorld::waitFor(Event& event, std::uint32_t timeoutMs) {
         // Messages that leave the device together arrive together, before the worker goes on.
         while (deliverAlongWith(nowMs())) {
         }
-        tick();
+        awaitDispatch();
     }
     return true;
 }
@@ -244,7 +212,7 @@ void VirtualWorld::sleepFor(std::uint32_t ms) {
         std::lock_guard lock(mutex_);
         deadline = now_ + ms;
     }
-    while (deliverNext(deadline)) tick();
+    while (deliverNext(deadline)) awaitDispatch();
     std::lock_guard lock(mutex_);
     now_ = std::max(now_, deadline);
 }

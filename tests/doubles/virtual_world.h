@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "engine/updater_state.h"
-#include "midi/midi_service.h"
-#include "midi/timer_platform.h"
+#include "midi/dispatch_thread.h"
 #include "protocol/reply_event.h"
 #include "sim/sim_device.h"
 #include "tests/doubles/simulated_ports.h"
@@ -24,12 +23,12 @@ struct SentMessage {
     std::vector<std::uint8_t> bytes;
 };
 
-// The simulated world an UpdaterState runs in during tests: a simulated PXR-9 behind fake
-// MIDI services, a poll timer that ticks when something arrives, and a virtual clock. A wait
-// that is not yet signalled runs the world forward (the device's answers at their virtual
-// times, a dispatcher tick after each) and, when nothing comes before its deadline, returns
-// a timeout with virtual time at the deadline. A 120 s timeout costs microseconds.
-class VirtualWorld {
+// The simulated world an UpdaterState runs in during tests: a simulated PXR-9 behind
+// in-memory MIDI connections, and a virtual clock. A wait that is not yet signalled runs the
+// world forward (the device's answers at their virtual times, each handled by the state's
+// dispatch thread before the world goes on) and, when nothing comes before its deadline,
+// returns a timeout with virtual time at the deadline. A 120 s timeout costs microseconds.
+class VirtualWorld final : private DispatchWatcher {
   public:
     explicit VirtualWorld(sim::SimConfig config = {});
     ~VirtualWorld();
@@ -63,12 +62,10 @@ class VirtualWorld {
     void unplug();
     void replug();
 
-    class Timer;
     class Event;
     class VirtualClock;
 
   private:
-    friend class Timer;
     friend class Event;
     friend class VirtualClock;
 
@@ -78,11 +75,14 @@ class VirtualWorld {
     bool deliverNext(std::uint64_t deadline);
     // Delivers the messages due at exactly `atMs`, if the next ones are; false when none.
     bool deliverAlongWith(std::uint64_t atMs);
-    void tick();
-    bool hostSent(MidiHandle handle, const std::uint8_t* bytes, std::size_t size);
+    // Returns once the state's dispatcher has handled everything delivered so far.
+    void awaitDispatch();
+    void watch(DispatchThread* dispatcher) override;
+    bool hostSent(int port, const std::uint8_t* bytes, std::size_t size);
 
     mutable std::recursive_mutex mutex_;
-    std::mutex tickMutex_;
+    std::mutex dispatcherMutex_;
+    DispatchThread* dispatcher_ = nullptr;
     std::unique_ptr<sim::SimDevice> device_;
     std::uint64_t now_ = 0;
     // What happens next, by virtual time: a message leaving the device, or a test's action.
@@ -102,8 +102,9 @@ class VirtualWorld {
 
     PortTable ports_;
     ForwardingOutput out_;
-    LentBufferInput in_;
-    std::unique_ptr<Timer> timer_;
+    DeviceInput in_;
+    OutputPorts outputs_{{&out_}};
+    InputPorts inputs_{{&in_}};
     std::unique_ptr<Event> event_;
     std::unique_ptr<VirtualClock> clock_;
 };

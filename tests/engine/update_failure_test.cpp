@@ -63,7 +63,7 @@ const FailureCase kCases[] = {
      [](EngineHarness& h) { statusFromDeviceAfterIdentityRequest(h, 0x03); }, kIllegal,
      FlashAfter::Untouched, 0, 0},
     {"IdentityRequestCannotBeSent",
-     [](EngineHarness& h) { h.state.out.close(); },
+     [](EngineHarness& h) { h.state.channel.out.close(); },
      {"error:Can't open MIDI Out device.", "release"},
      FlashAfter::Untouched,
      0,

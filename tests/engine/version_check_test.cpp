@@ -58,8 +58,8 @@ TEST_P(VersionReport, ShowsDeviceStampsBesideTheCarriedOnes) {
     // The report is shown by the completion's handler, on the dialog's thread.
     EXPECT_EQ(h.surface.outcome(), std::vector<std::string>{"done:0"});
     EXPECT_EQ(buildVersionReport(h.state), c.report);
-    EXPECT_FALSE(h.state.out.isOpen());
-    EXPECT_FALSE(h.state.in.isOpen());
+    EXPECT_FALSE(h.state.channel.out.isOpen());
+    EXPECT_FALSE(h.state.channel.in.isOpen());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -141,8 +141,8 @@ TEST_P(FailedVersionCheck, PostsFailureAndClosesThePorts) {
     GetParam().arrange(h);
     h.runWorker(versionCheckWorker);
     EXPECT_EQ(h.surface.outcome(), GetParam().outcome);
-    EXPECT_FALSE(h.state.out.isOpen());
-    EXPECT_FALSE(h.state.in.isOpen());
+    EXPECT_FALSE(h.state.channel.out.isOpen());
+    EXPECT_FALSE(h.state.channel.in.isOpen());
 }
 
 TEST_P(FailedVersionCheck, TellsTheCallerTheBoxItShowedIfAny) {
@@ -170,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
                                       },
                                       {"error:Illegal device connected.", "done:-1"}},
                       FailedCheckCase{"IdentityRequestCannotBeSent",
-                                      [](EngineHarness& h) { h.state.out.close(); },
+                                      [](EngineHarness& h) { h.state.channel.out.close(); },
                                       {"error:Can't open MIDI Out device.", "done:-1"}},
                       FailedCheckCase{"SystemReadNotAnswered",
                                       [](EngineHarness& h) {

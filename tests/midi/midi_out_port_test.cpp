@@ -2,199 +2,129 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <thread>
 #include <vector>
 
-#include "tests/doubles/fake_midi_out_service.h"
+#include "tests/doubles/fake_output_backend.h"
 
 namespace pxr9 {
 namespace {
 
-using test::FakeMidiOutService;
-using test::OutOp;
+using test::Bytes;
+using test::FakeOutputBackend;
+using Send = FakeOutputBackend::Send;
 
-const std::vector<std::uint8_t> kMessage = {0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7};
-
-std::vector<OutOp> ops(const FakeMidiOutService& service) {
-    std::vector<OutOp> result;
-    for (const auto& call : service.calls()) result.push_back(call.op);
-    return result;
-}
+const Bytes kMessage = {0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7};
 
 class MidiOutPortTest : public ::testing::Test {
   protected:
-    FakeMidiOutService service;
-    MidiOutPort port{service};
+    FakeOutputBackend service{{"Other Out", "KEVO PXR-9"}};
+    OutputPorts ports{{&service}};
+    MidiOutPort port{ports};
 };
 
-TEST_F(MidiOutPortTest, SendHandsTheBytesOverAndReturnsOnceDone) {
-    ASSERT_TRUE(port.open(0));
-    ASSERT_TRUE(sendSysEx(port, kMessage.data(), static_cast<std::int32_t>(kMessage.size())));
-
-    EXPECT_EQ(ops(service), (std::vector<OutOp>{OutOp::Open, OutOp::Prepare, OutOp::LongMessage,
-                                                OutOp::WaitDone, OutOp::Unprepare}));
-    EXPECT_EQ(service.sent(), std::vector<std::vector<std::uint8_t>>{kMessage});
-    EXPECT_EQ(service.lastWaitBound(), kSendBoundMs);
-    EXPECT_EQ(service.preparedHeaders(), 0u);
-    const MidiHandle handle = service.calls().front().handle;
-    for (const auto& call : service.calls()) EXPECT_EQ(call.handle, handle);
+TEST_F(MidiOutPortTest, SendHandsTheBytesToTheChosenDevice) {
+    ports.count();
+    ASSERT_TRUE(port.open(1));
+    EXPECT_EQ(service.opened(), std::vector<int>{1});
+    ASSERT_TRUE(port.send(kMessage.data(), kMessage.size()));
+    EXPECT_EQ(service.sent(), std::vector<Bytes>{kMessage});
 }
 
-TEST_F(MidiOutPortTest, SendsThatCannotLeaveFailWithoutAnyPlatformCall) {
+TEST_F(MidiOutPortTest, SendsThatCannotLeaveFailWithoutReachingTheConnection) {
     struct Case {
         const char* name;
         bool open;
         const std::uint8_t* buffer;
-        std::int32_t length;
+        std::size_t length;
     };
     const Case cases[] = {
         {"closed port", false, kMessage.data(), 6},
         {"no buffer", true, nullptr, 6},
         {"empty message", true, kMessage.data(), 0},
-        {"negative length", true, kMessage.data(), -1},
     };
+    ports.count();
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        FakeMidiOutService fresh;
-        MidiOutPort subject(fresh);
         if (c.open) {
-            ASSERT_TRUE(subject.open(0));
+            ASSERT_TRUE(port.open(0)) << c.name;
         }
-        fresh.clearCalls();
-        EXPECT_FALSE(sendSysEx(subject, c.buffer, c.length));
-        EXPECT_TRUE(fresh.calls().empty());
+        EXPECT_FALSE(port.send(c.buffer, c.length)) << c.name;
+        port.close();
     }
+    EXPECT_TRUE(service.sent().empty());
 }
 
-TEST_F(MidiOutPortTest, FailedOpenLeavesThePortClosed) {
-    service.failNext(OutOp::Open);
+TEST_F(MidiOutPortTest, OpensOnlyADeviceTheListShowed) {
+    ports.count();
+    for (const std::int32_t index : {-1, 2, 1000}) {
+        EXPECT_FALSE(port.open(index)) << index;
+        EXPECT_FALSE(port.isOpen()) << index;
+    }
+    service.failOpen(0);
     EXPECT_FALSE(port.open(0));
     EXPECT_FALSE(port.isOpen());
-    EXPECT_FALSE(sendSysEx(port, kMessage.data(), 6));
-    port.close();
-    EXPECT_EQ(ops(service), std::vector<OutOp>{OutOp::Open});
+    EXPECT_EQ(service.openConnections(), 0);
 }
 
-TEST_F(MidiOutPortTest, NoChoiceInTheListReachesThePlatformAsMinusOne) {
-    ASSERT_TRUE(port.open(-1));
-    EXPECT_EQ(service.calls().front().deviceIndex, -1);
-}
-
-TEST_F(MidiOutPortTest, CloseClosesOnceAndOnlyAnOpenPort) {
+TEST_F(MidiOutPortTest, CloseLetsGoOfTheConnectionOnce) {
+    ports.count();
+    port.close();  // never opened: nothing happens
+    ASSERT_TRUE(port.open(1));
     port.close();
-    EXPECT_TRUE(service.calls().empty());
-
-    ASSERT_TRUE(port.open(0));
-    port.close();
-    port.close();
-    EXPECT_EQ(service.count(OutOp::Close), 1u);
-    EXPECT_EQ(service.openHandles(), 0u);
-    EXPECT_FALSE(sendSysEx(port, kMessage.data(), 6));
-}
-
-TEST_F(MidiOutPortTest, CloseForgetsTheHandleEvenWhenThePlatformRefuses) {
-    ASSERT_TRUE(port.open(0));
-    service.failNext(OutOp::Close);
     port.close();
     EXPECT_FALSE(port.isOpen());
-    port.close();
-    EXPECT_EQ(service.count(OutOp::Close), 1u);
+    EXPECT_EQ(service.openConnections(), 0);
+    EXPECT_EQ(service.closeCount(), 1);
 }
 
-TEST_F(MidiOutPortTest, RefusedStepsLeaveNoPreparedHeaderBehind) {
+TEST_F(MidiOutPortTest, RefusedAndGoneSendsFailAndOnlyAGoneDeviceSaysSo) {
     struct Case {
-        OutOp refused;
-        std::vector<OutOp> expected;
+        Send send;
+        bool gone;
     };
-    const Case cases[] = {
-        {OutOp::Prepare, {OutOp::Prepare}},
-        {OutOp::LongMessage, {OutOp::Prepare, OutOp::LongMessage, OutOp::Unprepare}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.refused));
-        FakeMidiOutService fresh;
-        MidiOutPort subject(fresh);
-        ASSERT_TRUE(subject.open(0));
-        fresh.clearCalls();
-        fresh.failNext(c.refused);
-        EXPECT_FALSE(sendSysEx(subject, kMessage.data(), 6));
-        EXPECT_EQ(ops(fresh), c.expected);
-        EXPECT_EQ(fresh.preparedHeaders(), 0u);
-        EXPECT_TRUE(fresh.sent().empty());
+    ports.count();
+    for (const Case& c : {Case{Send::Refused, false}, Case{Send::Gone, true}}) {
+        ASSERT_TRUE(port.open(1));
+        service.setSend(c.send);
+        EXPECT_FALSE(port.send(kMessage.data(), kMessage.size()));
+        EXPECT_EQ(port.deviceGone(), c.gone);
+        port.close();
+        EXPECT_FALSE(port.deviceGone());  // a closed port has no device
     }
 }
 
-TEST_F(MidiOutPortTest, ASendReturnsWhenThePlatformMarksItDone) {
-    ASSERT_TRUE(port.open(0));
-    service.completeSendsLater(true);
-
-    std::atomic<bool> sent{false};
-    std::thread sender([&] { sent = sendSysEx(port, kMessage.data(), 6); });
-    service.waitForPendingSends(1);
-    ASSERT_TRUE(service.completeNextSend());  // wakes the waiting sender
-    sender.join();
-
-    EXPECT_TRUE(sent);
-    EXPECT_EQ(service.preparedHeaders(), 0u);
-    EXPECT_EQ(service.count(OutOp::Reset), 0u);
-}
-
-TEST_F(MidiOutPortTest, ASendNotDoneWithinItsBoundFailsAndTheBufferIsTakenBack) {
-    ASSERT_TRUE(port.open(0));
-    service.completeSendsLater(true);
-    service.waitsRunOut(true);
-    service.clearCalls();
-
-    EXPECT_FALSE(sendSysEx(port, kMessage.data(), 6));
-    EXPECT_EQ(service.lastWaitBound(), kSendBoundMs);
-    // The platform hands the buffer back before the send returns and the header goes away.
-    EXPECT_EQ(ops(service), (std::vector<OutOp>{OutOp::Prepare, OutOp::LongMessage, OutOp::WaitDone,
-                                                OutOp::Reset, OutOp::Unprepare}));
-    EXPECT_EQ(service.pendingSends(), 0u);
-    EXPECT_EQ(service.preparedHeaders(), 0u);
-
-    // A device that stopped taking bytes is not tried again until the port is reopened.
-    service.completeSendsLater(false);
-    EXPECT_FALSE(sendSysEx(port, kMessage.data(), 6));
-    port.close();
-    ASSERT_TRUE(port.open(0));
-    EXPECT_TRUE(sendSysEx(port, kMessage.data(), 6));
-}
-
+// A device that stopped taking bytes: close cuts the send short instead of waiting for it,
+// and the port opens again afterwards.
 TEST_F(MidiOutPortTest, CloseCutsARunningSendShortInsteadOfWaitingForIt) {
-    ASSERT_TRUE(port.open(0));
-    service.completeSendsLater(true);  // and nothing ever completes it: a stuck device
-
-    std::atomic<bool> sent{true};
-    std::thread sender([&] { sent = sendSysEx(port, kMessage.data(), 6); });
-    service.waitForPendingSends(1);
-
-    port.close();  // returns although the send never finishes
+    ports.count();
+    ASSERT_TRUE(port.open(1));
+    service.setSend(Send::Stuck);
+    std::atomic<bool> result{true};
+    std::thread sender([&] { result = port.send(kMessage.data(), kMessage.size()); });
+    service.waitForSends(1);
+    while (!service.hasStuckSend()) std::this_thread::yield();
+    port.close();
     sender.join();
-
-    EXPECT_FALSE(sent);
+    EXPECT_FALSE(result.load());
     EXPECT_FALSE(port.isOpen());
-    EXPECT_FALSE(service.closedUnderSend());
-    EXPECT_EQ(service.preparedHeaders(), 0u);
-    const auto calls = ops(service);
-    ASSERT_FALSE(calls.empty());
-    EXPECT_EQ(calls.back(), OutOp::Close);
-    EXPECT_EQ(service.count(OutOp::Close), 1u);
-    // Reset first: the send ends, leaves the gate, and only then is the handle closed.
-    const auto reset = std::find(calls.begin(), calls.end(), OutOp::Reset);
-    ASSERT_NE(reset, calls.end());
-    EXPECT_LT(reset, std::find(calls.begin(), calls.end(), OutOp::Unprepare));
+
+    service.setSend(Send::Taken);
+    ASSERT_TRUE(port.open(1));
+    EXPECT_TRUE(port.send(kMessage.data(), kMessage.size()));
 }
 
-TEST_F(MidiOutPortTest, CloseResetsOnlyAnOpenPort) {
+TEST_F(MidiOutPortTest, CancelledSendsFailUntilThePortOpensAgain) {
+    ports.count();
+    port.cancelSends();  // not open: nothing happens
+    ASSERT_TRUE(port.open(1));
+    port.cancelSends();
+    EXPECT_FALSE(port.send(kMessage.data(), kMessage.size()));
+    EXPECT_FALSE(port.send(kMessage.data(), kMessage.size()));
     port.close();
-    EXPECT_EQ(service.count(OutOp::Reset), 0u);
-    ASSERT_TRUE(port.open(0));
-    port.close();
-    EXPECT_EQ(ops(service), (std::vector<OutOp>{OutOp::Open, OutOp::Reset, OutOp::Close}));
+    ASSERT_TRUE(port.open(1));
+    EXPECT_TRUE(port.send(kMessage.data(), kMessage.size()));
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "midi/midi_in_port.h"
-#include "tests/doubles/fake_midi_in_service.h"
+#include "tests/doubles/fake_input_backend.h"
 
 namespace pxr9 {
 namespace {
@@ -27,11 +27,12 @@ Bytes numbered(int i) {
 
 TEST(ReceiveQueueTest, KeepsOrderAndContentBetweenOneProducerAndOneConsumer) {
     constexpr int kMessages = 40000;
-    test::FakeMidiInService service;
-    MidiInPort port(service);
+    test::FakeInputBackend service;
+    InputPorts ports{{&service}};
+    MidiInPort port(ports);
     ASSERT_TRUE(port.open(0));
 
-    // The platform's thread records messages as fast as the port lends the buffer back.
+    // The platform's thread delivers messages as fast as it can.
     std::atomic<bool> producerFailed{false};
     std::thread producer([&] {
         for (int i = 0; i < kMessages; ++i) {
@@ -41,7 +42,7 @@ TEST(ReceiveQueueTest, KeepsOrderAndContentBetweenOneProducerAndOneConsumer) {
             }
         }
     });
-    // The poll timer's thread takes them off the head, often meeting the producer at the
+    // The dispatch thread takes them off the head, often meeting the producer at the
     // last node.
     int received = 0;
     int mismatches = 0;

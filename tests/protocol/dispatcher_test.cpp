@@ -373,10 +373,10 @@ TEST(Dispatcher, ReadDataWritesOnlyItsOwnBytes) {
 const Bytes kIdentityReplyOfTheDevice = {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x52, 0x6E, 0x00,
                                          0x10, 0x00, 0x31, 0x30, 0x30, 0x30, 0xF7};
 
-// One tick takes everything queued, oldest first. A request has one answer: the first message
+// One dispatch takes everything queued, oldest first. A request has one answer: the first message
 // that may end its wait does; those behind it are not its answer and leave its results alone,
 // while messages the device sent unasked are still answered.
-TEST(Dispatcher, OneTickDrainsTheQueueInArrivalOrder) {
+TEST(Dispatcher, OneDispatchDrainsTheQueueInArrivalOrder) {
     LinkFixture f;
     setUpEarlierState(f);
     f.receive({0xF0, 0x52, 0x00, 0x6E, 0x00, 0x05, 0xF7});
@@ -384,7 +384,7 @@ TEST(Dispatcher, OneTickDrainsTheQueueInArrivalOrder) {
     f.receive({0xF0, 0x52, 0x00, 0x6E, 0x06, 0xF7});
     f.receive({0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7});
 
-    onPollTimer(1, 0, reinterpret_cast<std::uintptr_t>(&f.link), 0, 0);
+    dispatchReplies(f.link);
 
     EXPECT_TRUE(f.queue.empty());
     EXPECT_EQ(f.link.replyCode.load(), 5);
@@ -394,7 +394,7 @@ TEST(Dispatcher, OneTickDrainsTheQueueInArrivalOrder) {
     EXPECT_FALSE(f.signalled());
     EXPECT_EQ(f.service.sent(), (std::vector<Bytes>{statusAnswer(0x01), kHostIdentityReply}));
 
-    // Later arrivals wait for the next tick, and answer the next request.
+    // Later arrivals wait for the next dispatch, and answer the next request.
     ASSERT_TRUE(sendUpdateStart(f.link));
     f.receive({0xF0, 0x52, 0x00, 0x6E, 0x00, 0x0B, 0xF7});
     EXPECT_EQ(f.link.replyCode.load(), 5);

@@ -218,7 +218,7 @@ TEST(SentMessages, FailedSendsReportFalse) {
         }
         {
             LinkFixture refused;
-            refused.service.refuseSends(true);
+            refused.service.setSend(FakeOutputBackend::Send::Refused);
             EXPECT_FALSE(op.send(refused.link)) << "platform refused";
             EXPECT_TRUE(refused.service.sent().empty());
         }

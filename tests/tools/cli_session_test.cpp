@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "engine/product_profile.h"
-#include "tests/doubles/fake_midi_out_service.h"
+#include "tests/doubles/fake_output_backend.h"
 #include "tests/doubles/virtual_world.h"
 #include "tests/tools/json_reader.h"
 
@@ -38,10 +38,10 @@ struct CliRun {
         EXPECT_TRUE(parsed.command.has_value()) << parsed.error;
         return session.run(*parsed.command);
     }
-    // The poll timer runs only while ports are open.
-    bool portsClosedAndPollingStopped() {
-        return !session.state().out.isOpen() && !session.state().in.isOpen() &&
-               !session.state().timer.running();
+    // Replies are dispatched only while ports are open.
+    bool portsClosedAndDispatchStopped() {
+        return !session.state().channel.out.isOpen() && !session.state().channel.in.isOpen() &&
+               !session.state().channel.dispatcher.running();
     }
 
     VirtualWorld world;
@@ -61,7 +61,7 @@ TEST(CliSession, UpdateWithVerifySucceedsAndShowsTheReport) {
     EXPECT_NE(r.out.str().find("status: Version update completed.\n"), std::string::npos);
     EXPECT_NE(r.out.str().find(kMatchingReport), std::string::npos) << r.out.str();
     EXPECT_EQ(r.err.str(), "");
-    EXPECT_TRUE(r.portsClosedAndPollingStopped());
+    EXPECT_TRUE(r.portsClosedAndDispatchStopped());
 }
 
 TEST(CliSession, VerifyFindsADeviceStampThatDiffersFromTheCarriedOne) {
@@ -87,7 +87,7 @@ TEST(CliSession, VersionPrintsTheReportAndClosesThePorts) {
     EXPECT_EQ(r.run({"version"}), kExitSuccess);
     EXPECT_EQ(r.out.str(),
               "Version Information\nSYSTEM:\t\t1.00 -> 1.10\nPRESET:\t\t1.00\nBOOT:\t\t1.00\n");
-    EXPECT_TRUE(r.portsClosedAndPollingStopped());
+    EXPECT_TRUE(r.portsClosedAndDispatchStopped());
 }
 
 struct FailureCase {
@@ -162,7 +162,7 @@ TEST_P(CliFailure, ExitsWithOneAndNoPortOpen) {
     EXPECT_EQ(r.run(GetParam().args), kExitFailure);
     EXPECT_EQ(r.err.str(), GetParam().err);
     EXPECT_EQ(r.out.str().find("Version Information"), std::string::npos);
-    EXPECT_TRUE(r.portsClosedAndPollingStopped());
+    EXPECT_TRUE(r.portsClosedAndDispatchStopped());
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, CliFailure, ::testing::ValuesIn(kFailures),
@@ -194,7 +194,7 @@ TEST(CliSession, APortNumberBeyondTheLastIsAUsageErrorNamingTheRange) {
         EXPECT_EQ(r.run(c.args), kExitUsage) << c.err;
         EXPECT_EQ(r.err.str(), c.err);
         EXPECT_EQ(r.world.device().counts().requests(), 0u) << c.err;
-        EXPECT_TRUE(r.portsClosedAndPollingStopped());
+        EXPECT_TRUE(r.portsClosedAndDispatchStopped());
         EXPECT_EQ(r.session.result().message, c.err.substr(7, c.err.size() - 8));
     }
 }
@@ -224,7 +224,7 @@ TEST(CliSession, JsonUpdateReadsTheStampsBeforeAndAfter) {
     EXPECT_EQ(j["stamps"]["after"]["boot"].str(), "1.00");
     EXPECT_EQ(j["stamps"]["carried"]["boot"].str(), "1.00");
     EXPECT_EQ(r.world.device().counts()[RequestKind::MemoryRead], 7u);  // 3 + boot check + 3
-    EXPECT_TRUE(r.portsClosedAndPollingStopped());
+    EXPECT_TRUE(r.portsClosedAndDispatchStopped());
 }
 
 TEST(CliSession, JsonUpdateOfADeviceThatCannotBeReadDoesNotUpdateIt) {
@@ -281,7 +281,7 @@ TEST(CliSession, AReadAfterTheUpdateThatFailsCountsOnlyWithVerify) {
         EXPECT_EQ(j["message"].str(), "Version update completed.");
         EXPECT_EQ(j["stamps"]["before"]["boot"].str(), "1.00");
         EXPECT_TRUE(j["stamps"]["after"].isNull());
-        EXPECT_TRUE(r.portsClosedAndPollingStopped());
+        EXPECT_TRUE(r.portsClosedAndDispatchStopped());
     }
 }
 
@@ -334,24 +334,24 @@ TEST(CliSession, AbortDuringTheWriteEndsSilentlyWithOneAndClosesThePorts) {
     EXPECT_EQ(r.err.str(), "");
     EXPECT_EQ(r.out.str().find("Version Information"), std::string::npos);
     EXPECT_EQ(r.out.str().find("progress 100%\nstep 4/10"), std::string::npos);
-    EXPECT_TRUE(r.portsClosedAndPollingStopped());
+    EXPECT_TRUE(r.portsClosedAndDispatchStopped());
     EXPECT_EQ(r.world.device().counts()[RequestKind::UpdateEnd], 0u);
 }
 
 TEST(CliSession, AbortDuringASendThatNeverFinishesStillEndsTheRun) {
     VirtualWorld world(instantDevice());
     // Takes the first message and never finishes it: a device that stopped taking bytes.
-    test::FakeMidiOutService stuck;
-    stuck.setDeviceNames({std::string("KEVO PXR-9")});
-    stuck.completeSendsLater(true);
+    test::FakeOutputBackend stuck({"KEVO PXR-9"});
+    stuck.setSend(test::FakeOutputBackend::Send::Stuck);
+    OutputPorts stuckPorts{{&stuck}};
     const UpdaterPlatform p = world.platform();
     std::ostringstream out;
     std::ostringstream err;
     ConsoleSurface surface(out, err, false);
-    CliSession session({p.midiIn, stuck, p.timer, p.replyEvent, p.clock}, surface, out, err);
+    CliSession session({p.inputs, stuckPorts, p.replyEvent, p.clock, p.watcher}, surface, out, err);
     // Ctrl-C, once the send is stuck.
     std::thread user([&] {
-        stuck.waitForPendingSends(1);
+        stuck.waitForSends(1);
         session.abort();
     });
 
@@ -362,8 +362,8 @@ TEST(CliSession, AbortDuringASendThatNeverFinishesStillEndsTheRun) {
 
     EXPECT_TRUE(session.aborted());
     EXPECT_EQ(err.str(), "");
-    EXPECT_FALSE(session.state().out.isOpen());
-    EXPECT_GE(stuck.count(test::OutOp::Reset), 1u);
+    EXPECT_FALSE(session.state().channel.out.isOpen());
+    EXPECT_GE(stuck.cancels(), 1);
 }
 
 TEST(CliSession, AbortBeforeTheRunStartsNoWorker) {
@@ -371,7 +371,7 @@ TEST(CliSession, AbortBeforeTheRunStartsNoWorker) {
     r.session.abort();
     EXPECT_EQ(r.run({"update"}), kExitFailure);
     EXPECT_EQ(r.world.device().counts().requests(), 0u);
-    EXPECT_TRUE(r.portsClosedAndPollingStopped());
+    EXPECT_TRUE(r.portsClosedAndDispatchStopped());
 }
 
 }  // namespace

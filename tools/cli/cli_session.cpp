@@ -11,8 +11,8 @@ namespace pxr9::tools {
 
 CliSession::CliSession(const UpdaterPlatform& platform, ConsoleSurface& surface, std::ostream& out,
                        std::ostream& err, ResourceLookup lookup)
-    : inputs_(platform.midiIn),
-      outputs_(platform.midiOut),
+    : inputs_(platform.inputs),
+      outputs_(platform.outputs),
       surface_(surface),
       out_(out),
       err_(err),
@@ -48,7 +48,7 @@ void CliSession::abort() {
 
 int CliSession::listPorts(const CliCommand& command) {
     const auto patterns = portPatterns(command.instance, kPlatformNameEncoding);
-    auto list = [&](const char* title, MidiDeviceList& devices) {
+    auto list = [&](const char* title, PortList& devices) {
         const std::vector<std::string> names = listDeviceNames(devices);
         const int chosen = selectPort(names, patterns);
         out_ << title << (names.empty() ? ": none\n" : ":\n");

@@ -52,8 +52,8 @@ class CliSession {
     ProcedureOutcome runWorker(ProcedureOutcome (*procedure)(UpdaterState&));
     bool stampsMatch() const;
 
-    MidiInService& inputs_;
-    MidiOutService& outputs_;
+    PortList& inputs_;
+    PortList& outputs_;
     ConsoleSurface& surface_;
     std::ostream& out_;
     std::ostream& err_;

@@ -123,19 +123,19 @@ std::vector<PortEntry> RawMidiInputBackend::ports() {
 }
 
 std::unique_ptr<InputConnection> RawMidiInputBackend::open(const PortEntry& port,
-                                                           SysexRecorder& recorder) {
+                                                           SysexReceiver& receiver) {
     int error = 0;
     if (std::unique_ptr<ByteSource> source =
             openRawMidiSource(port.address, kRawMidiInputBuffer, error)) {
         if (notes_) notes_->clear(false);
-        return std::make_unique<StreamInput>(std::move(source), recorder);
+        return std::make_unique<StreamInput>(std::move(source), receiver);
     }
     std::unique_ptr<ByteSource> around = openAround(port, false, error, notes_, [](auto& place) {
         int seqError = 0;
         return openSeqSource(place, seqError);
     });
     if (!around) return nullptr;
-    return std::make_unique<StreamInput>(std::move(around), recorder);
+    return std::make_unique<StreamInput>(std::move(around), receiver);
 }
 
 }  // namespace pxr9

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/midi/port_backend.h"
+#include "midi/midi_connection.h"
 #include "platform/midi/port_notes.h"
 
 namespace pxr9 {
@@ -25,7 +25,7 @@ class RawMidiInputBackend : public InputBackend {
   public:
     explicit RawMidiInputBackend(PortNotes* notes = nullptr) : notes_(notes) {}
     std::vector<PortEntry> ports() override;
-    std::unique_ptr<InputConnection> open(const PortEntry& port, SysexRecorder& recorder) override;
+    std::unique_ptr<InputConnection> open(const PortEntry& port, SysexReceiver& receiver) override;
 
   private:
     PortNotes* notes_;

@@ -9,6 +9,7 @@
 #include "platform/midi/jack/jack_midi_out.h"
 #include "platform/midi/jack/jack_session.h"
 #include "platform/midi/port_notes.h"
+#include "platform/midi/stream/sysex_recorder.h"
 
 namespace pxr9 {
 
@@ -34,12 +35,19 @@ class JackOutput : public OutputConnection {
 // it is stopped, and so it does the end of the input when the other end goes away.
 class JackInput : public InputConnection {
   public:
-    explicit JackInput(std::unique_ptr<JackMidiIn> port) : port_(std::move(port)) {}
-    bool start() override { return true; }
-    void stop() override {}
+    explicit JackInput(std::unique_ptr<SysexRecorder> recorder) : recorder_(std::move(recorder)) {}
+    // Declared after the recorder, so the port's callbacks end before the recorder goes.
+    std::unique_ptr<JackMidiIn> port;
+
+    bool start() override {
+        recorder_->start();
+        return true;
+    }
+    void stop() override { recorder_->stop(); }
+    SysexRecorder& recorder() { return *recorder_; }
 
   private:
-    const std::unique_ptr<JackMidiIn> port_;
+    const std::unique_ptr<SysexRecorder> recorder_;
 };
 
 // Why a connect that did not carry failed, after "cannot be opened: ".
@@ -103,7 +111,9 @@ std::vector<PortEntry> JackInputBackend::ports() {
 }
 
 std::unique_ptr<InputConnection> JackInputBackend::open(const PortEntry& port,
-                                                        SysexRecorder& recorder) {
+                                                        SysexReceiver& receiver) {
+    auto input = std::make_unique<JackInput>(std::make_unique<SysexRecorder>(receiver));
+    SysexRecorder& recorder = input->recorder();
     std::unique_ptr<JackMidiIn> midi =
         openLinked(session_, port, false, notes_,
                    [&recorder](std::shared_ptr<JackClient> client, std::string& why) {
@@ -115,7 +125,8 @@ std::unique_ptr<InputConnection> JackInputBackend::open(const PortEntry& port,
                            why, [&recorder] { recorder.inputEnded(); });
                    });
     if (!midi) return nullptr;
-    return std::make_unique<JackInput>(std::move(midi));
+    input->port = std::move(midi);
+    return input;
 }
 
 }  // namespace pxr9

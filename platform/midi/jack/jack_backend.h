@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/midi/port_backend.h"
+#include "midi/midi_connection.h"
 
 namespace pxr9 {
 
@@ -28,7 +28,7 @@ class JackInputBackend : public InputBackend {
     explicit JackInputBackend(JackSession& session, PortNotes* notes = nullptr)
         : session_(session), notes_(notes) {}
     std::vector<PortEntry> ports() override;
-    std::unique_ptr<InputConnection> open(const PortEntry& port, SysexRecorder& recorder) override;
+    std::unique_ptr<InputConnection> open(const PortEntry& port, SysexReceiver& receiver) override;
 
   private:
     JackSession& session_;

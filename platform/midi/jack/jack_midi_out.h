@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "midi/midi_connection.h"
 #include "platform/midi/jack/jack_midi_port.h"
-#include "platform/midi/port_backend.h"
 
 namespace pxr9 {
 

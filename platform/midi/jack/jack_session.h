@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/midi/port_backend.h"
+#include "midi/midi_connection.h"
 
 namespace pxr9 {
 

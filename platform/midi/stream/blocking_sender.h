@@ -8,7 +8,7 @@
 #include <functional>
 #include <mutex>
 
-#include "platform/midi/port_backend.h"
+#include "midi/midi_connection.h"
 #include "platform/midi/stream/byte_stream.h"
 
 namespace pxr9 {

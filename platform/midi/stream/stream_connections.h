@@ -3,7 +3,7 @@
 #include <memory>
 #include <thread>
 
-#include "platform/midi/port_backend.h"
+#include "midi/midi_connection.h"
 #include "platform/midi/stream/blocking_sender.h"
 #include "platform/midi/stream/byte_stream.h"
 #include "platform/midi/stream/stream_reader.h"
@@ -32,18 +32,28 @@ class StreamOutput : public OutputConnection {
     BlockingSender sender_;
 };
 
-// An input over a byte source, read by a thread of its own while started. A source that ends
-// by itself (the device went away) ends the reading and is told to the recorder.
+// An input over a byte source, read by a thread of its own while started, its SysEx messages
+// recorded for the receiver. A source that ends by itself (the device went away) ends the
+// reading and is told to the receiver.
 class StreamInput : public InputConnection {
   public:
-    StreamInput(std::unique_ptr<ByteSource> source, SysexRecorder& recorder)
-        : source_(std::move(source)), reader_(*source_, recorder) {}
+    StreamInput(std::unique_ptr<ByteSource> source, SysexReceiver& receiver)
+        : source_(std::move(source)), recorder_(receiver), reader_(*source_, recorder_) {}
     ~StreamInput() override { reader_.stop(); }
-    bool start() override { return reader_.start(); }
-    void stop() override { reader_.stop(); }
+    bool start() override {
+        recorder_.start();
+        if (reader_.start()) return true;
+        recorder_.stop();
+        return false;
+    }
+    void stop() override {
+        reader_.stop();
+        recorder_.stop();
+    }
 
   private:
     std::unique_ptr<ByteSource> source_;
+    SysexRecorder recorder_;
     StreamReader reader_;
 };
 

@@ -1,7 +1,5 @@
 #include "platform/midi/stream/sysex_recorder.h"
 
-#include <algorithm>
-
 namespace pxr9 {
 
 namespace {
@@ -9,24 +7,6 @@ constexpr std::uint8_t kSysexStart = 0xF0;
 constexpr std::uint8_t kSysexEnd = 0xF7;
 constexpr std::uint8_t kFirstRealTime = 0xF8;
 }  // namespace
-
-SysexRecorder::SysexRecorder(MidiHandle handle, MidiInCallback callback, void* instance)
-    : handle_(handle), callback_(callback), instance_(instance) {}
-
-bool SysexRecorder::lend(MidiHeader& header) {
-    if (header.data == nullptr || header.bufferLength == 0) return false;
-    std::lock_guard lock(mutex_);
-    if (std::find(lent_.begin(), lent_.end(), &header) != lent_.end()) return false;
-    header.bytesRecorded = 0;
-    header.flags.fetch_and(~kHeaderDone, std::memory_order_relaxed);
-    lent_.push_back(&header);
-    return true;
-}
-
-bool SysexRecorder::isLent(const MidiHeader& header) {
-    std::lock_guard lock(mutex_);
-    return std::find(lent_.begin(), lent_.end(), &header) != lent_.end();
-}
 
 void SysexRecorder::start() {
     std::lock_guard lock(mutex_);
@@ -43,17 +23,6 @@ void SysexRecorder::stop() {
     recorded_ = 0;
     const auto self = std::this_thread::get_id();
     feedDone_.wait(lock, [&] { return !feeding_ || feeder_ == self; });
-}
-
-void SysexRecorder::reset() {
-    std::unique_lock lock(mutex_);
-    std::deque<MidiHeader*> taken;
-    taken.swap(lent_);
-    // A message in progress lost its buffer; its rest must not start a message of its own.
-    if (parse_ == Parse::Recording) parse_ = Parse::Dropping;
-    recorded_ = 0;
-    lock.unlock();
-    for (MidiHeader* header : taken) deliver(*header, 0);
 }
 
 void SysexRecorder::feed(const std::uint8_t* bytes, std::size_t count) {
@@ -75,7 +44,7 @@ void SysexRecorder::inputEnded() {
     feeding_ = true;
     feeder_ = std::this_thread::get_id();
     lock.unlock();
-    callback_(handle_, kMimInputEnded, instance_, 0, 0);
+    receiver_.inputEnded();
     lock.lock();
     feeding_ = false;
     feeder_ = {};
@@ -88,48 +57,36 @@ void SysexRecorder::record(std::unique_lock<std::mutex>& lock, std::uint8_t byte
     if (byte >= kFirstRealTime) return;
 
     if (byte == kSysexStart) {
-        // A new start ends an unterminated message: that one is discarded, not handed back.
+        // A new start ends an unterminated message: that one is discarded, not delivered.
         recorded_ = 0;
-        parse_ = lent_.empty() ? Parse::Dropping : Parse::Recording;
-        if (parse_ != Parse::Recording) return;
+        parse_ = Parse::Recording;
     } else if (byte & 0x80) {
         // F7 closes a message; any other status byte cuts the message short and is dropped.
         if (parse_ == Parse::Recording && byte == kSysexEnd) {
-            MidiHeader& header = *lent_.front();
-            header.data[recorded_] = byte;
+            buffer_[recorded_++] = byte;
             parse_ = Parse::Idle;
-            handBack(lock, recorded_ + 1);
+            deliver(lock);
             return;
         }
         recorded_ = 0;
         parse_ = Parse::Idle;
         return;
     } else if (parse_ != Parse::Recording) {
-        return;  // data outside a message, or a message being dropped
+        return;  // data outside a message
     }
 
-    MidiHeader& header = *lent_.front();
-    header.data[recorded_++] = byte;
-    if (recorded_ == header.bufferLength) {
-        // Full without its end: hand it back and go on in the next lent buffer, if any.
-        handBack(lock, recorded_);
-        if (running_) parse_ = lent_.empty() ? Parse::Dropping : Parse::Recording;
-    }
+    buffer_[recorded_++] = byte;
+    // Full without its end: deliver this piece and go on with the next.
+    if (recorded_ == buffer_.size()) deliver(lock);
 }
 
-void SysexRecorder::handBack(std::unique_lock<std::mutex>& lock, std::uint32_t recorded) {
-    MidiHeader* header = lent_.front();
-    lent_.pop_front();
+void SysexRecorder::deliver(std::unique_lock<std::mutex>& lock) {
+    // Only the reading thread touches the buffer while it feeds, so it may be read unlocked.
+    const std::size_t size = recorded_;
     recorded_ = 0;
     lock.unlock();
-    deliver(*header, recorded);
+    receiver_.received(buffer_.data(), size);
     lock.lock();
-}
-
-void SysexRecorder::deliver(MidiHeader& header, std::uint32_t recorded) {
-    header.bytesRecorded = recorded;
-    header.flags.fetch_or(kHeaderDone, std::memory_order_release);
-    callback_(handle_, kMimLongData, instance_, reinterpret_cast<std::uintptr_t>(&header), 0);
 }
 
 }  // namespace pxr9

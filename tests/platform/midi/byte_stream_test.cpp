@@ -23,7 +23,7 @@ using test::Bytes;
 using test::join;
 using test::PipeSink;
 using test::PipeSource;
-using test::ReturnLog;
+using test::ReceivedLog;
 using test::sysex;
 
 struct Pipe {
@@ -43,13 +43,9 @@ void writeAll(int fd, const Bytes& bytes) {
 // Output through a pipe into input: the path a rawmidi port pair takes, minus the hardware.
 TEST(StreamConnections, MessagesCrossAPipeWholeAndInOrder) {
     Pipe pipe;
-    ReturnLog log;
-    SysexRecorder recorder(7, &ReturnLog::onInput, &log);
-    log.recorder = &recorder;
-    StreamInput input(std::make_unique<PipeSource>(pipe.fds[0]), recorder);
+    ReceivedLog log;
+    StreamInput input(std::make_unique<PipeSource>(pipe.fds[0]), log);
     StreamOutput output(std::make_unique<PipeSink>(pipe.fds[1]));
-    ASSERT_TRUE(recorder.lend(log.header()));
-    recorder.start();
     ASSERT_TRUE(input.start());
 
     const Bytes a = sysex(4700, 1);
@@ -64,17 +60,14 @@ TEST(StreamConnections, MessagesCrossAPipeWholeAndInOrder) {
                                          Bytes(b.begin() + 8192, b.end())};
     EXPECT_EQ(log.messages(), expected);
     input.stop();
-    recorder.stop();
 }
 
 TEST(StreamReader, StopsWhileWaitingAndStartsAgain) {
     Pipe pipe;
-    ReturnLog log;
-    SysexRecorder recorder(7, &ReturnLog::onInput, &log);
-    log.recorder = &recorder;
+    ReceivedLog log;
+    SysexRecorder recorder(log);
     PipeSource source(pipe.fds[0]);
     StreamReader reader(source, recorder);
-    ASSERT_TRUE(recorder.lend(log.header()));
     recorder.start();
 
     // Nothing arrives: stop must wake the waiting thread rather than wait for bytes.
@@ -92,12 +85,10 @@ TEST(StreamReader, StopsWhileWaitingAndStartsAgain) {
 
 TEST(StreamReader, EndsByItselfWhenTheSourceEnds) {
     Pipe pipe;
-    ReturnLog log;
-    SysexRecorder recorder(7, &ReturnLog::onInput, &log);
-    log.recorder = &recorder;
+    ReceivedLog log;
+    SysexRecorder recorder(log);
     PipeSource source(pipe.fds[0]);
     StreamReader reader(source, recorder);
-    ASSERT_TRUE(recorder.lend(log.header()));
     recorder.start();
     ASSERT_TRUE(reader.start());
     const Bytes message = sysex(64);
@@ -106,10 +97,7 @@ TEST(StreamReader, EndsByItselfWhenTheSourceEnds) {
     // The port hears of the end once, after the message that came before it.
     ASSERT_TRUE(log.waitFor(2));
     reader.stop();  // joins a thread that has already ended
-    const auto returns = log.returns();
-    ASSERT_EQ(returns.size(), 2u);
-    EXPECT_EQ(returns[0].bytes, message);
-    EXPECT_EQ(returns[1].notice, kMimInputEnded);
+    EXPECT_EQ(log.deliveries(), (std::vector<Bytes>{message, Bytes{}}));
 }
 
 // A source whose descriptor reports a hang-up but which yields nothing, as a device that

@@ -29,7 +29,7 @@ namespace pxr9 {
 namespace {
 
 using test::Bytes;
-using test::ReturnLog;
+using test::ReceivedLog;
 using test::sysex;
 
 // The private server ctest started for these tests (JACK_DEFAULT_SERVER names it). Without it
@@ -114,12 +114,12 @@ class EchoDevice {
     std::thread thread_;
 };
 
-int findDevice(MidiDeviceList& list, const std::string& wanted) {
-    const int count = list.deviceCount();
+int findDevice(PortList& list, const std::string& wanted) {
+    const int count = list.count();
     int found = -1;
     for (int i = 0; i < count; ++i) {
         std::string name;
-        if (list.deviceName(i, name) && name == wanted) found = i;
+        if (list.name(i, name) && name == wanted) found = i;
     }
     return found;
 }
@@ -128,31 +128,29 @@ TEST(JackEndToEnd, MessagesSentThroughOurOutputArriveWholeThroughOurInput) {
     EchoDevice device("KEVO PXR-9");
     ASSERT_TRUE(device.ready());
     SystemMidiServices services;
-    const int outIndex = findDevice(services.out(), "KEVO PXR-9");
-    const int inIndex = findDevice(services.in(), "KEVO PXR-9");
+    const int outIndex = findDevice(services.outputs(), "KEVO PXR-9");
+    const int inIndex = findDevice(services.inputs(), "KEVO PXR-9");
     ASSERT_GE(outIndex, 0);
     ASSERT_GE(inIndex, 0);
-    const int outCount = services.out().deviceCount();
-    const int inCount = services.in().deviceCount();
+    const int outCount = services.outputs().count();
+    const int inCount = services.inputs().count();
 
-    MidiOutPort out(services.out());
+    MidiOutPort out(services.outputs());
     ASSERT_TRUE(out.open(outIndex));
-    ReturnLog log;
-    log.service = &services.in();
-    MidiHandle in = 0;
-    ASSERT_TRUE(services.in().open(in, inIndex, &ReturnLog::onInput, &log));
-    ASSERT_TRUE(services.in().prepareHeader(in, log.header()));
-    ASSERT_TRUE(services.in().addBuffer(in, log.header()));
-    ASSERT_TRUE(services.in().start(in));
+    ReceivedLog log;
+    const auto listed = services.inputs().find(inIndex);
+    ASSERT_TRUE(listed);
+    std::unique_ptr<InputConnection> in = listed->backend->open(listed->port, log);
+    ASSERT_TRUE(in && in->start());
 
     // Our own open ports are not offered as devices, so no number has moved.
-    EXPECT_EQ(services.out().deviceCount(), outCount);
-    EXPECT_EQ(services.in().deviceCount(), inCount);
-    EXPECT_EQ(findDevice(services.out(), "KEVO PXR-9"), outIndex);
-    EXPECT_EQ(findDevice(services.in(), "KEVO PXR-9"), inIndex);
+    EXPECT_EQ(services.outputs().count(), outCount);
+    EXPECT_EQ(services.inputs().count(), inCount);
+    EXPECT_EQ(findDevice(services.outputs(), "KEVO PXR-9"), outIndex);
+    EXPECT_EQ(findDevice(services.inputs(), "KEVO PXR-9"), inIndex);
 
     const Bytes message = sysex(4700, 1);
-    ASSERT_TRUE(sendSysEx(out, message.data(), static_cast<std::int32_t>(message.size())));
+    ASSERT_TRUE(out.send(message.data(), message.size()));
     ASSERT_TRUE(log.waitFor(1));
     EXPECT_EQ(log.messages(), std::vector<Bytes>{message});
 
@@ -160,20 +158,17 @@ TEST(JackEndToEnd, MessagesSentThroughOurOutputArriveWholeThroughOurInput) {
     std::vector<Bytes> sent{message};
     for (std::uint8_t seed = 2; seed < 22; ++seed) {
         sent.push_back(sysex(seed % 2 ? 7 : 4700, seed));
-        ASSERT_TRUE(
-            sendSysEx(out, sent.back().data(), static_cast<std::int32_t>(sent.back().size())));
+        ASSERT_TRUE(out.send(sent.back().data(), sent.back().size()));
     }
     ASSERT_TRUE(log.waitFor(sent.size()));
     EXPECT_EQ(log.messages(), sent);
 
     // Longer than any message the updater sends: refused, not cut into pieces.
     const Bytes longer = sysex(JackMidiOut::kLargestMessage + 1, 2);
-    EXPECT_FALSE(sendSysEx(out, longer.data(), static_cast<std::int32_t>(longer.size())));
+    EXPECT_FALSE(out.send(longer.data(), longer.size()));
 
-    ASSERT_TRUE(services.in().stop(in));
-    ASSERT_TRUE(services.in().reset(in));
-    EXPECT_TRUE(services.in().unprepareHeader(in, log.header()));
-    EXPECT_TRUE(services.in().close(in));
+    in->stop();
+    in.reset();
     out.close();
 }
 
@@ -248,10 +243,10 @@ TEST(JackEndToEnd, APortThatWentAwayFailsToOpen) {
     {
         EchoDevice device("KEVO PXR-9 (2)");
         ASSERT_TRUE(device.ready());
-        index = findDevice(services.out(), "KEVO PXR-9 (2)");
+        index = findDevice(services.outputs(), "KEVO PXR-9 (2)");
         ASSERT_GE(index, 0);
     }
-    MidiOutPort out(services.out());
+    MidiOutPort out(services.outputs());
     EXPECT_FALSE(out.open(index));
     // The cause is named for the front ends to show.
     const std::string cause = services.portNotes().takeFailure(true);
@@ -408,14 +403,12 @@ TEST(JackEndToEnd, APeerThatGoesAwayEndsTheInputOnceAndTheOutputIsGone) {
         ASSERT_EQ(jack_activate(peer), 0);
         const std::string name = jack_get_client_name(peer);
 
-        ReturnLog log;
-        SysexRecorder recorder(1, &ReturnLog::onInput, &log);
-        log.recorder = &recorder;
-        recorder.start();
+        ReceivedLog log;
         std::unique_ptr<OutputConnection> output = outputs.open({"to", name + ":to"});
-        std::unique_ptr<InputConnection> input = inputs.open({"from", name + ":from"}, recorder);
+        std::unique_ptr<InputConnection> input = inputs.open({"from", name + ":from"}, log);
         ASSERT_TRUE(output && input)
             << c.what << ": " << notes.takeFailure(true) << notes.takeFailure(false);
+        ASSERT_TRUE(input->start()) << c.what;
         EXPECT_FALSE(output->deviceGone()) << c.what;
 
         switch (c.way) {
@@ -439,7 +432,6 @@ TEST(JackEndToEnd, APeerThatGoesAwayEndsTheInputOnceAndTheOutputIsGone) {
         EXPECT_FALSE(output->send(message.data(), message.size())) << c.what;
 
         input.reset();  // nothing is delivered after this: the count below is final
-        recorder.stop();
         EXPECT_EQ(log.endings(), 1u) << c.what;
         EXPECT_EQ(log.messages().size(), 0u) << c.what;
         output.reset();
@@ -466,10 +458,10 @@ TEST(JackWithoutServer, ContributesNoDevicesAndPrintsNothing) {
     bool opened = true;
     {
         SystemMidiServices services;
-        inCount = services.in().deviceCount();
-        outCount = services.out().deviceCount();
-        MidiHandle handle = 0;
-        opened = services.out().open(handle, outCount);  // the number after the last port
+        inCount = services.inputs().count();
+        outCount = services.outputs().count();
+        MidiOutPort out(services.outputs());
+        opened = out.open(outCount);  // the number after the last port
     }
 
     std::fflush(stderr);

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "midi/midi_service.h"
+#include "midi/midi_connection.h"
 #include "platform/midi/stream/sysex_recorder.h"
 
 namespace pxr9::test {
@@ -29,95 +29,53 @@ inline Bytes join(std::initializer_list<Bytes> parts) {
     return all;
 }
 
-// Stands in for the input port: owns one lendable buffer and records every return of it.
-// Like the port, it lends the buffer again when something was recorded (if `relend` is set).
-class ReturnLog {
+// Stands in for the input port: records every message delivered and every end of input.
+class ReceivedLog final : public SysexReceiver {
   public:
-    explicit ReturnLog(std::uint32_t size = 8192) : data_(size), header_{} {
-        header_.data = data_.data();
-        header_.bufferLength = size;
-    }
-
-    static void onInput(MidiHandle handle, std::uint32_t notice, void* instance,
-                        std::uintptr_t param1, std::uintptr_t) {
-        auto& self = *static_cast<ReturnLog*>(instance);
-        if (notice == kMimInputEnded) {
-            {
-                std::lock_guard lock(self.mutex_);
-                self.returns_.push_back({handle, notice, false, nullptr, {}});
-            }
-            self.arrived_.notify_all();
-            return;
-        }
-        auto& header = *reinterpret_cast<MidiHeader*>(param1);
-        Return got;
-        got.handle = handle;
-        got.notice = notice;
-        got.done = (header.flags.load() & kHeaderDone) != 0;
-        got.header = &header;
-        got.bytes.assign(header.data, header.data + header.bytesRecorded);
-        bool relend = false;
+    void received(const std::uint8_t* bytes, std::size_t size) override {
         {
-            std::lock_guard lock(self.mutex_);
-            self.returns_.push_back(std::move(got));
-            relend = self.relend && header.bytesRecorded > 0;
+            std::lock_guard lock(mutex_);
+            messages_.emplace_back(bytes, bytes + size);
+            deliveries_.push_back(messages_.back());
         }
-        self.arrived_.notify_all();
-        if (!relend) return;
-        if (self.service != nullptr) {
-            self.service->prepareHeader(handle, header);
-            self.service->addBuffer(handle, header);
-        } else if (self.recorder != nullptr) {
-            EXPECT_TRUE(self.recorder->lend(header));
+        arrived_.notify_all();
+    }
+    void inputEnded() override {
+        {
+            std::lock_guard lock(mutex_);
+            ++endings_;
+            deliveries_.emplace_back();
         }
+        arrived_.notify_all();
     }
 
-    struct Return {
-        MidiHandle handle = 0;
-        std::uint32_t notice = 0;
-        bool done = false;
-        MidiHeader* header = nullptr;
-        Bytes bytes;
-    };
-
-    std::vector<Return> returns() {
-        std::lock_guard lock(mutex_);
-        return returns_;
-    }
-    // The bytes of every buffer handed back, without the notices of an ended input.
     std::vector<Bytes> messages() {
-        std::vector<Bytes> all;
-        for (const Return& r : returns()) {
-            if (r.notice != kMimInputEnded) all.push_back(r.bytes);
-        }
-        return all;
+        std::lock_guard lock(mutex_);
+        return messages_;
+    }
+    // Messages and ends in the order they came; an end is an empty entry.
+    std::vector<Bytes> deliveries() {
+        std::lock_guard lock(mutex_);
+        return deliveries_;
     }
     std::size_t endings() {
-        std::size_t count = 0;
-        for (const Return& r : returns()) count += r.notice == kMimInputEnded ? 1 : 0;
-        return count;
+        std::lock_guard lock(mutex_);
+        return endings_;
     }
-
-    // Waits until `count` returns have come; the deadline only guards against a hang.
+    // Waits until `count` deliveries (messages and ends) have come; the deadline only guards
+    // against a hang.
     bool waitFor(std::size_t count) {
         std::unique_lock lock(mutex_);
         return arrived_.wait_for(lock, std::chrono::seconds(20),
-                                 [&] { return returns_.size() >= count; });
+                                 [&] { return messages_.size() + endings_ >= count; });
     }
 
-    MidiHeader& header() { return header_; }
-
-    // Where the buffer is lent again: a service (as the port does it) or a bare recorder.
-    MidiInService* service = nullptr;
-    SysexRecorder* recorder = nullptr;
-    bool relend = true;
-
   private:
-    std::vector<std::uint8_t> data_;
-    MidiHeader header_;
     std::mutex mutex_;
     std::condition_variable arrived_;
-    std::vector<Return> returns_;
+    std::vector<Bytes> messages_;
+    std::vector<Bytes> deliveries_;
+    std::size_t endings_ = 0;
 };
 
 }  // namespace pxr9::test

@@ -1,3 +1,5 @@
+#include "midi/port_directory.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,15 +12,12 @@
 #include "midi/midi_out_port.h"
 #include "pipe_stream.h"
 #include "platform/midi/stream/stream_connections.h"
-#include "platform/midi/system_midi_in.h"
-#include "platform/midi/system_midi_out.h"
 #include "recorder_fixture.h"
 
 namespace pxr9 {
 namespace {
 
 using test::Bytes;
-using test::ReturnLog;
 using test::sysex;
 
 class FakeOutput : public OutputConnection {
@@ -53,15 +52,15 @@ class FakeOutputBackend : public OutputBackend {
     bool accepts = true;
 };
 
-class SystemMidiOutTest : public ::testing::Test {
+class PortDirectoryTest : public ::testing::Test {
   protected:
     FakeOutputBackend hardware{{{"KEVO PXR-9", "hw:1,0,0"}, {"", "hw:1,0,1"}}};
     FakeOutputBackend software{{{"KEVO PXR-9", "sim:KEVO PXR-9"}}};
-    SystemMidiOut service{{&hardware, &software}};
+    OutputPorts service{{&hardware, &software}};
 };
 
-TEST_F(SystemMidiOutTest, NumbersHardwareFirstThenSoftwarePorts) {
-    ASSERT_EQ(service.deviceCount(), 3);
+TEST_F(PortDirectoryTest, NumbersHardwareFirstThenSoftwarePorts) {
+    ASSERT_EQ(service.count(), 3);
     struct Case {
         int index;
         const char* name;
@@ -75,88 +74,66 @@ TEST_F(SystemMidiOutTest, NumbersHardwareFirstThenSoftwarePorts) {
     };
     for (const Case& c : cases) {
         std::string name = "unread";
-        EXPECT_TRUE(service.deviceName(c.index, name));
+        EXPECT_TRUE(service.name(c.index, name));
         EXPECT_EQ(name, c.name) << c.index;
-        MidiHandle handle = 0;
-        ASSERT_TRUE(service.open(handle, c.index)) << c.index;
-        EXPECT_NE(handle, 0u);
+        MidiOutPort port(service);
+        ASSERT_TRUE(port.open(c.index)) << c.index;
         ASSERT_FALSE(c.backend->opened.empty());
         EXPECT_EQ(c.backend->opened.back(), c.address);
-        EXPECT_TRUE(service.close(handle));
     }
     EXPECT_EQ(hardware.opened.size() + software.opened.size(), 3u);
 }
 
-TEST_F(SystemMidiOutTest, NumbersWithoutAPortFailToOpen) {
-    service.deviceCount();
+TEST_F(PortDirectoryTest, NumbersWithoutAPortFailToOpen) {
+    service.count();
+    MidiOutPort port(service);
     for (const std::int32_t index : {-1, 3, 1000}) {
-        MidiHandle handle = 99;
-        EXPECT_FALSE(service.open(handle, index)) << index;
-        EXPECT_EQ(handle, 99u) << index;
+        EXPECT_FALSE(port.open(index)) << index;
+        EXPECT_FALSE(port.isOpen()) << index;
         std::string name;
-        EXPECT_FALSE(service.deviceName(index, name)) << index;
+        EXPECT_FALSE(service.name(index, name)) << index;
     }
     EXPECT_TRUE(hardware.opened.empty());
     EXPECT_TRUE(software.opened.empty());
 }
 
-TEST_F(SystemMidiOutTest, AChosenNumberOpensThePortTheListShowed) {
-    ASSERT_EQ(service.deviceCount(), 3);
+TEST_F(PortDirectoryTest, AChosenNumberOpensThePortTheListShowed) {
+    ASSERT_EQ(service.count(), 3);
     // A hardware port goes away after the list was shown: number 2 is still the software port.
     hardware.list.pop_back();
-    MidiHandle handle = 0;
-    ASSERT_TRUE(service.open(handle, 2));
+    MidiOutPort port(service);
+    ASSERT_TRUE(port.open(2));
     EXPECT_EQ(software.opened, std::vector<std::string>{"sim:KEVO PXR-9"});
     // The next count takes the new list.
-    EXPECT_EQ(service.deviceCount(), 2);
-    service.close(handle);
+    EXPECT_EQ(service.count(), 2);
 }
 
-TEST_F(SystemMidiOutTest, SendThroughTheOutputPortMarksDoneOnlyAfterTheBytesWentOut) {
+TEST_F(PortDirectoryTest, SendThroughTheOutputPortSucceedsOnlyWhenTheBytesWentOut) {
     MidiOutPort port(service);
-    service.deviceCount();
+    service.count();
     ASSERT_TRUE(port.open(2));
     const Bytes message = sysex(4700);
-    EXPECT_TRUE(sendSysEx(port, message.data(), static_cast<std::int32_t>(message.size())));
+    EXPECT_TRUE(port.send(message.data(), message.size()));
     EXPECT_EQ(software.sent, std::vector<Bytes>{message});
 
-    software.accepts = false;  // a refused send is a failure, never a hang on the done flag
+    software.accepts = false;  // a refused send is a failure, never a hang
     port.close();
     ASSERT_TRUE(port.open(2));
-    EXPECT_FALSE(sendSysEx(port, message.data(), static_cast<std::int32_t>(message.size())));
+    EXPECT_FALSE(port.send(message.data(), message.size()));
     port.close();
-    EXPECT_FALSE(sendSysEx(port, message.data(), static_cast<std::int32_t>(message.size())));
-}
-
-TEST_F(SystemMidiOutTest, HandlesThatAreClosedOrUnknownAreRefused) {
-    service.deviceCount();
-    MidiHandle handle = 0;
-    ASSERT_TRUE(service.open(handle, 0));
-    ASSERT_TRUE(service.close(handle));
-    Bytes message = sysex(10);
-    MidiHeader header;
-    header.data = message.data();
-    header.bufferLength = static_cast<std::uint32_t>(message.size());
-    for (const MidiHandle stale : {handle, MidiHandle{0}, MidiHandle{12345}}) {
-        EXPECT_FALSE(service.prepareHeader(stale, header));
-        EXPECT_FALSE(service.longMessage(stale, header));
-        EXPECT_FALSE(service.unprepareHeader(stale, header));
-        EXPECT_FALSE(service.close(stale));
-    }
-    EXPECT_EQ(header.flags.load() & kHeaderDone, 0u);
-    EXPECT_TRUE(hardware.sent.empty());
+    EXPECT_FALSE(port.send(message.data(), message.size()));
 }
 
 // Input ports over pipes: the test writes what a device would send.
 class PipeInputBackend : public InputBackend {
   public:
     std::vector<PortEntry> ports() override { return {{"KEVO PXR-9", "pipe"}}; }
-    std::unique_ptr<InputConnection> open(const PortEntry&, SysexRecorder& recorder) override {
+    std::unique_ptr<InputConnection> open(const PortEntry&, SysexReceiver& receiver) override {
         int fds[2];
         if (::pipe(fds) != 0) return nullptr;
         writeEnd = fds[1];
         ++opens;
-        return std::make_unique<StreamInput>(std::make_unique<test::PipeSource>(fds[0]), recorder);
+        return std::make_unique<StreamInput>(std::make_unique<test::PipeSource>(fds[0]), receiver);
     }
 
     int writeEnd = -1;
@@ -166,7 +143,7 @@ class PipeInputBackend : public InputBackend {
 class NoInputBackend : public InputBackend {
   public:
     std::vector<PortEntry> ports() override { return {{"Other", "x"}}; }
-    std::unique_ptr<InputConnection> open(const PortEntry&, SysexRecorder&) override {
+    std::unique_ptr<InputConnection> open(const PortEntry&, SysexReceiver&) override {
         return nullptr;
     }
 };
@@ -195,11 +172,11 @@ std::vector<Bytes> takeQueued(MidiInPort& port, std::size_t count) {
     return taken;
 }
 
-TEST(SystemMidiIn, InputPortReceivesWholeMessagesAndClosesCleanly) {
+TEST(InputPorts, InputPortReceivesWholeMessagesAndClosesCleanly) {
     NoInputBackend hardware;
     PipeInputBackend software;
-    SystemMidiIn service({&hardware, &software});
-    ASSERT_EQ(service.deviceCount(), 2);
+    InputPorts service({&hardware, &software});
+    ASSERT_EQ(service.count(), 2);
     MidiInPort port(service);
     EXPECT_FALSE(port.open(0));  // a port the backend cannot open
     ASSERT_TRUE(port.open(1));
@@ -212,8 +189,6 @@ TEST(SystemMidiIn, InputPortReceivesWholeMessagesAndClosesCleanly) {
                                          Bytes(b.begin() + 8192, b.end())};
     EXPECT_EQ(got, expected);
 
-    // Close runs stop, reset, unprepare and close: every step must succeed, which needs the
-    // buffer handed back before the unprepare.
     port.close();
     EXPECT_FALSE(port.isOpen());
     // The close has released the input: its read end is gone.
@@ -227,33 +202,6 @@ TEST(SystemMidiIn, InputPortReceivesWholeMessagesAndClosesCleanly) {
     EXPECT_EQ(software.opens, 2);
     port.close();
     ::close(software.writeEnd);
-}
-
-TEST(SystemMidiIn, ALentBufferCannotBeUnpreparedAndStaleHandlesAreRefused) {
-    PipeInputBackend software;
-    SystemMidiIn service({&software});
-    ReturnLog log;
-    MidiHandle handle = 0;
-    EXPECT_FALSE(service.open(handle, 0, nullptr, &log));  // no callback, no port
-    ASSERT_TRUE(service.open(handle, 0, &ReturnLog::onInput, &log));
-    log.relend = false;
-    ASSERT_TRUE(service.prepareHeader(handle, log.header()));
-    ASSERT_TRUE(service.addBuffer(handle, log.header()));
-    EXPECT_FALSE(service.unprepareHeader(handle, log.header()));
-    ASSERT_TRUE(service.reset(handle));
-    ASSERT_EQ(log.returns().size(), 1u);
-    EXPECT_EQ(log.returns()[0].handle, handle);
-    EXPECT_TRUE(service.unprepareHeader(handle, log.header()));
-    ASSERT_TRUE(service.close(handle));
-    ::close(software.writeEnd);
-
-    for (const MidiHandle stale : {handle, MidiHandle{0}, MidiHandle{777}}) {
-        EXPECT_FALSE(service.reset(stale));
-        EXPECT_FALSE(service.addBuffer(stale, log.header()));
-        EXPECT_FALSE(service.start(stale));
-        EXPECT_FALSE(service.stop(stale));
-        EXPECT_FALSE(service.close(stale));
-    }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Cost of one poll-timer tick: with nothing received, and with one Read Data reply waiting.
+// Cost of one dispatch: with nothing received, and with one Read Data reply waiting.
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -9,7 +9,7 @@
 #include "platform/real_time.h"
 #include "protocol/device_link.h"
 #include "protocol/dispatcher.h"
-#include "tests/doubles/fake_midi_out_service.h"
+#include "tests/doubles/fake_output_backend.h"
 
 namespace {
 
@@ -20,18 +20,19 @@ constexpr std::array<std::uint8_t, 22> kReadData = {0xF0, 0x52, 0x00, 0x6E, 0x60
                                                     0x67, 0x62, 0x5B, 0x2F, 0x0B, 0xF7};
 
 struct Link {
-    pxr9::test::FakeMidiOutService service;
-    pxr9::MidiOutPort out{service};
+    pxr9::test::FakeOutputBackend service;
+    pxr9::OutputPorts ports{{&service}};
+    pxr9::MidiOutPort out{ports};
     pxr9::ReceiveQueue queue;
     pxr9::RealReplyEvent event;
     pxr9::DeviceLink link{out, queue, event};
 };
 
-void BM_TickWithEmptyQueue(benchmark::State& state) {
+void BM_DispatchWithEmptyQueue(benchmark::State& state) {
     Link l;
     for (auto _ : state) pxr9::dispatchReplies(l.link);
 }
-BENCHMARK(BM_TickWithEmptyQueue);
+BENCHMARK(BM_DispatchWithEmptyQueue);
 
 // Messages are queued outside the timed part, in batches, so what is measured is the
 // dispatcher's work: interpret, unpack, check the CRC, store, signal, free the node.

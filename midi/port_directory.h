@@ -6,15 +6,25 @@
 #include <string>
 #include <vector>
 
-#include "platform/midi/port_backend.h"
+#include "midi/midi_connection.h"
 
 namespace pxr9 {
+
+// What a port list shows a user: device k's name for k in 0..count-1.
+class PortList {
+  public:
+    virtual ~PortList() = default;
+    // Takes a fresh list of the ports and returns how many there are.
+    virtual int count() = 0;
+    // False when there is no device k in the list last taken.
+    virtual bool name(int index, std::string& name) = 0;
+};
 
 // Numbers the ports of several backends in one order: all ports of the first backend, then
 // those of the next. Counting takes a fresh list; names and opens use the list last taken,
 // so the number a user chose from a list opens the port that list showed.
 template <class Backend>
-class PortDirectory {
+class PortDirectory final : public PortList {
   public:
     struct Listed {
         Backend* backend;
@@ -23,13 +33,13 @@ class PortDirectory {
 
     explicit PortDirectory(std::vector<Backend*> backends) : backends_(std::move(backends)) {}
 
-    int count() {
+    int count() override {
         std::lock_guard lock(mutex_);
         refresh();
         return static_cast<int>(listed_->size());
     }
 
-    bool name(int index, std::string& name) {
+    bool name(int index, std::string& name) override {
         const std::optional<Listed> entry = find(index);
         if (!entry) return false;
         name = entry->port.name;
@@ -56,5 +66,8 @@ class PortDirectory {
     std::mutex mutex_;
     std::optional<std::vector<Listed>> listed_;
 };
+
+using OutputPorts = PortDirectory<OutputBackend>;
+using InputPorts = PortDirectory<InputBackend>;
 
 }  // namespace pxr9
