@@ -25,8 +25,7 @@ class FakeInputBackend final : public InputBackend {
             entries.push_back({names_[k], std::to_string(k)});
         return entries;
     }
-    std::unique_ptr<InputConnection> open(const PortEntry& port,
-                                          SysexReceiver& receiver) override {
+    std::unique_ptr<InputConnection> open(const PortEntry& port, SysexReceiver& receiver) override {
         const int index = std::stoi(port.address);
         std::lock_guard lock(state_->mutex);
         state_->opened.push_back(index);
