@@ -9,6 +9,7 @@
 #include "engine/device_channel.h"
 #include "engine/dialog_surface.h"
 #include "firmware/resources.h"
+#include "midi/port_watch.h"
 #include "protocol/reply_event.h"
 
 namespace pxr9 {
@@ -32,6 +33,8 @@ struct UpdaterPlatform {
     ReplyEvent& replyEvent;
     Clock& clock;
     DispatchWatcher* watcher = nullptr;
+    // Tells when the port lists may have changed; null where nothing can tell.
+    PortWatch* portWatch = nullptr;
 };
 
 // The record shared by the dialog, the workers and the dispatcher; the dialog owns it.

@@ -16,7 +16,10 @@ SystemPlatform::SystemPlatform() : parts_(std::make_unique<Parts>()) {}
 SystemPlatform::~SystemPlatform() = default;
 
 UpdaterPlatform SystemPlatform::platform() {
-    return {parts_->midi.inputs(), parts_->midi.outputs(), parts_->replyEvent, parts_->clock};
+    UpdaterPlatform platform{parts_->midi.inputs(), parts_->midi.outputs(), parts_->replyEvent,
+                             parts_->clock};
+    platform.portWatch = &parts_->midi.portWatch();
+    return platform;
 }
 
 PortNotes& SystemPlatform::portNotes() {

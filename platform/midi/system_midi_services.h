@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "midi/port_directory.h"
+#include "midi/port_watch.h"
 #include "platform/midi/port_notes.h"
 
 namespace pxr9 {
@@ -21,6 +22,8 @@ class SystemMidiServices {
     OutputPorts& outputs();
     // Why a hardware port could not be opened, or how it was reached anyway.
     PortNotes& portNotes();
+    // Sound cards coming and going, and the JACK server's ports.
+    PortWatch& portWatch();
 
   private:
     struct Parts;

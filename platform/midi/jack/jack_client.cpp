@@ -40,9 +40,14 @@ std::shared_ptr<JackClient> JackClient::open(const std::string& name, std::strin
 
 std::shared_ptr<JackClient> JackClient::openWithPorts(const std::string& name,
                                                       const std::vector<PortSpec>& ports,
-                                                      std::string& why) {
+                                                      std::string& why,
+                                                      std::shared_ptr<JackPortSignal> portChanges) {
     std::shared_ptr<JackClient> client = open(name, why);
     if (!client) return nullptr;
+    if (portChanges && !client->watchPorts(std::move(portChanges))) {
+        why = "the JACK server did not take the port callbacks";
+        return nullptr;
+    }
     for (const PortSpec& port : ports) {
         if (!client->registerPort(port.shortName, port.output)) {
             why = "the JACK server did not register the port \"" + port.shortName + "\"";
@@ -87,6 +92,20 @@ void JackClient::onShutdown(void* self) {
     auto* client = static_cast<JackClient*>(self);
     client->lost_.store(true);
     client->forEachEndpoint([](JackEndpoint& endpoint) { endpoint.serverLost(); });
+    // The server's ports went with it.
+    client->portsChanged();
+}
+
+void JackClient::onPortRegistration(jack_port_id_t, int, void* self) {
+    static_cast<JackClient*>(self)->portsChanged();
+}
+
+void JackClient::onPortRename(jack_port_id_t, const char*, const char*, void* self) {
+    static_cast<JackClient*>(self)->portsChanged();
+}
+
+void JackClient::portsChanged() noexcept {
+    if (JackPortSignal* signal = portSignal_.load()) signal->notify();
 }
 
 std::vector<std::string> JackClient::midiPorts(bool sinks) {
@@ -106,6 +125,19 @@ bool JackClient::registerPort(const std::string& shortName, bool output) {
                                            output ? JackPortIsOutput : JackPortIsInput, 0);
     if (port == nullptr) return false;
     ports_.push_back({port, output, false});
+    return true;
+}
+
+bool JackClient::watchPorts(std::shared_ptr<JackPortSignal> signal) {
+    std::lock_guard lock(changeMutex_);
+    if (active_ || portChanges_ || !signal) return false;
+    // On JACK's notification thread; they only count up the signal, which never blocks.
+    if (jack_set_port_registration_callback(client_, onPortRegistration, this) != 0 ||
+        jack_set_port_rename_callback(client_, onPortRename, this) != 0) {
+        return false;
+    }
+    portChanges_ = std::move(signal);
+    portSignal_.store(portChanges_.get());
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/midi/jack/jack_port_signal.h"
 #include "platform/midi/jack/jack_wake.h"
 
 struct _jack_client;
@@ -50,10 +51,11 @@ class JackClient {
         bool output;
     };
     // An active client with these ports, registered before it was activated; null with the
-    // reason in `why` when a step fails.
-    static std::shared_ptr<JackClient> openWithPorts(const std::string& name,
-                                                     const std::vector<PortSpec>& ports,
-                                                     std::string& why);
+    // reason in `why` when a step fails. With `portChanges`, it tells that signal of ports
+    // coming and going from its activation on (see watchPorts).
+    static std::shared_ptr<JackClient> openWithPorts(
+        const std::string& name, const std::vector<PortSpec>& ports, std::string& why,
+        std::shared_ptr<JackPortSignal> portChanges = nullptr);
     // The same with one port: for a program that keeps its ports for its whole run.
     static std::shared_ptr<JackClient> openWithPort(const std::string& name,
                                                     const std::string& shortName, bool output,
@@ -73,6 +75,10 @@ class JackClient {
 
     // Registers a MIDI port; false when the server refuses it or the client is active.
     bool registerPort(const std::string& shortName, bool output);
+    // From its activation on, notifies `signal` whenever a port of the server is registered,
+    // removed or renamed, and when the server goes away. Only before activate(): libjack takes
+    // no callback on an active client. False when active already.
+    bool watchPorts(std::shared_ptr<JackPortSignal> signal);
     // Starts the process callback; false when the server refuses.
     bool activate();
 
@@ -99,6 +105,10 @@ class JackClient {
 
     static int onProcess(std::uint32_t frames, void* self);
     static void onShutdown(void* self);
+    static void onPortRegistration(std::uint32_t port, int registered, void* self);
+    static void onPortRename(std::uint32_t port, const char* oldName, const char* newName,
+                             void* self);
+    void portsChanged() noexcept;
 
     // Calls `visit` for every attached endpoint, counted in `inside_` so detach can wait.
     template <class Visit>
@@ -118,6 +128,11 @@ class JackClient {
     std::mutex changeMutex_;  // what follows, and attach and detach one at a time
     bool active_ = false;
     std::vector<Port> ports_;
+
+    // Kept alive by the client; the callbacks reach it through the atomic, set before
+    // activation and never again.
+    std::shared_ptr<JackPortSignal> portChanges_;
+    std::atomic<JackPortSignal*> portSignal_{nullptr};
 
     std::array<std::atomic<JackEndpoint*>, kMaxEndpoints> endpoints_{};
     std::atomic<int> inside_{0};

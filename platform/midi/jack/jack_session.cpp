@@ -5,7 +5,7 @@
 
 namespace pxr9 {
 
-JackSession::JackSession() = default;
+JackSession::JackSession() : portChanges_(std::make_shared<JackPortSignal>()) {}
 JackSession::~JackSession() = default;
 
 std::shared_ptr<JackClient> JackSession::connect(std::string* why) {
@@ -15,7 +15,7 @@ std::shared_ptr<JackClient> JackSession::connect(std::string* why) {
     if (!client_) {
         std::string failure;
         client_ = JackClient::openWithPorts(std::string(kOwnJackClientName),
-                                            {{"out", true}, {"in", false}}, failure);
+                                            {{"out", true}, {"in", false}}, failure, portChanges_);
         if (why) *why = failure;
     }
     return client_;

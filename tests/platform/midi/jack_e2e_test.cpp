@@ -439,6 +439,49 @@ TEST(JackEndToEnd, APeerThatGoesAwayEndsTheInputOnceAndTheOutputIsGone) {
     }
 }
 
+// The program's watch hears of a port of another program coming and going: after each call,
+// the lists taken afresh show what the server has.
+TEST(JackEndToEnd, TheWatchTellsOfPortsOfOtherProgramsComingAndGoing) {
+    SystemMidiServices services;
+    std::mutex mutex;
+    std::condition_variable called;
+    int calls = 0;
+    ASSERT_TRUE(services.portWatch().start([&] {
+        {
+            std::lock_guard lock(mutex);
+            ++calls;
+        }
+        called.notify_all();
+    }));
+    auto callsSoFar = [&] {
+        std::lock_guard lock(mutex);
+        return calls;
+    };
+    // Waits for calls after the first `before` until, after one, the lists show the peer's
+    // port as `present`; false when none came within the guard.
+    auto toldOf = [&](int before, const std::string& port, bool present) {
+        std::unique_lock lock(mutex);
+        for (int seen = before;; seen = calls) {
+            if (!called.wait_for(lock, std::chrono::seconds(60), [&] { return calls > seen; }))
+                return false;
+            lock.unlock();
+            const bool listed = findDevice(services.inputs(), port) >= 0;
+            lock.lock();
+            if (listed == present) return true;
+        }
+    };
+
+    int before = callsSoFar();
+    std::string why;
+    auto peer = JackClient::openWithPort("pxr9-test-newcomer", "PXR9 Newcomer", true, why);
+    ASSERT_TRUE(peer) << serverNamed() << why;
+    EXPECT_TRUE(toldOf(before, "PXR9 Newcomer", true)) << "the new port was not told of";
+    before = callsSoFar();
+    peer.reset();
+    EXPECT_TRUE(toldOf(before, "PXR9 Newcomer", false)) << "the port's end was not told of";
+    services.portWatch().stop();
+}
+
 // Without a server the JACK side lists nothing, and says nothing about it.
 TEST(JackWithoutServer, ContributesNoDevicesAndPrintsNothing) {
     const char* before = std::getenv("JACK_DEFAULT_SERVER");
