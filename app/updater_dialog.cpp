@@ -18,7 +18,6 @@
 #include "engine/update_procedure.h"
 #include "engine/version_check.h"
 #include "engine/version_report.h"
-#include "midi/port_selection.h"
 #include "platform/instance_name.h"
 
 namespace pxr9 {
@@ -27,12 +26,6 @@ namespace {
 
 QString fromText(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-void fillList(QComboBox* list, const std::vector<std::string>& names, int selection) {
-    list->clear();
-    for (const auto& name : names) list->addItem(fromText(name));
-    list->setCurrentIndex(selection);
 }
 
 }  // namespace
@@ -49,6 +42,7 @@ UpdaterDialog::UpdaterDialog(const UpdaterPlatform& platform, int instanceNumber
       boxes_(boxes),
       inDevices_(platform.inputs),
       outDevices_(platform.outputs),
+      portWatch_(platform.portWatch),
       workers_(std::move(workers)),
       state_(platform, *this, std::move(lookup)) {
     buildControls();
@@ -135,6 +129,8 @@ void UpdaterDialog::initDialog() {
     }
 
     setWindowIcon(appIcon());
+    portLists_ = std::make_unique<PortListFollower>(midiInList_, midiOutList_, inDevices_,
+                                                    outDevices_, instanceNumber_, portWatch_);
     scanPorts();
     progressBar_->setRange(0, 100);
     progressBar_->setValue(0);
@@ -143,11 +139,7 @@ void UpdaterDialog::initDialog() {
 }
 
 void UpdaterDialog::scanPorts() {
-    const auto patterns = portPatterns(instanceNumber_, kPlatformNameEncoding);
-    const auto outNames = listDeviceNames(outDevices_);
-    const auto inNames = listDeviceNames(inDevices_);
-    fillList(midiOutList_, outNames, selectPort(outNames, patterns));
-    fillList(midiInList_, inNames, selectPort(inNames, patterns));
+    portLists_->rescan();
 }
 
 void UpdaterDialog::showErrorText(std::uint32_t messageId) {

@@ -3,9 +3,11 @@
 #include <QDialog>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/message_boxes.h"
+#include "app/port_list_follower.h"
 #include "app/worker_host.h"
 #include "engine/device_session.h"
 #include "engine/dialog_surface.h"
@@ -57,6 +59,7 @@ class UpdaterDialog : public QDialog, public DialogSurface {
 
     UpdaterState& state() { return state_; }
     WorkerHost& workerHost() { return host_; }
+    PortListFollower& portLists() { return *portLists_; }
     int instanceNumber() const { return instanceNumber_; }
 
     QComboBox* midiInList() const { return midiInList_; }
@@ -101,6 +104,7 @@ class UpdaterDialog : public QDialog, public DialogSurface {
     MessageBoxes& boxes_;
     PortList& inDevices_;
     PortList& outDevices_;
+    PortWatch* const portWatch_;
     WorkerEntries workers_;
     UpdaterState state_;
     // Declared after the state: destroyed first, so no worker outlives what it uses.
@@ -118,6 +122,8 @@ class UpdaterDialog : public QDialog, public DialogSurface {
     QLineEdit* stepText_ = nullptr;
     QPushButton* versionCheckButton_ = nullptr;
     QMenu* systemMenu_ = nullptr;
+    // Destroyed before the lists it fills; its watch stops first.
+    std::unique_ptr<PortListFollower> portLists_;
 };
 
 }  // namespace pxr9

@@ -14,6 +14,7 @@
 #include "platform/real_time.h"
 #include "tests/doubles/fake_input_backend.h"
 #include "tests/doubles/fake_output_backend.h"
+#include "tests/doubles/fake_port_watch.h"
 
 namespace pxr9::testing {
 
@@ -51,8 +52,9 @@ class FakePlatform final : private DispatchWatcher {
     OutputPorts outputs{{&out}};
     RealReplyEvent event;
     InstantClock clock;
+    test::FakePortWatch portWatch;
 
-    UpdaterPlatform platform() { return {inputs, outputs, event, clock, this}; }
+    UpdaterPlatform platform() { return {inputs, outputs, event, clock, this, &portWatch}; }
     void setNames(const std::vector<std::string>& names) {
         in.setNames(names);
         out.setNames(names);
