@@ -100,6 +100,11 @@ void JackClient::onPortRegistration(jack_port_id_t, int, void* self) {
     static_cast<JackClient*>(self)->portsChanged();
 }
 
+int JackClient::onGraphOrder(void* self) {
+    static_cast<JackClient*>(self)->portsChanged();
+    return 0;
+}
+
 void JackClient::onPortRename(jack_port_id_t, const char*, const char*, void* self) {
     static_cast<JackClient*>(self)->portsChanged();
 }
@@ -131,9 +136,12 @@ bool JackClient::registerPort(const std::string& shortName, bool output) {
 bool JackClient::watchPorts(std::shared_ptr<JackPortSignal> signal) {
     std::lock_guard lock(changeMutex_);
     if (active_ || portChanges_ || !signal) return false;
-    // On JACK's notification thread; they only count up the signal, which never blocks.
+    // On JACK's notification thread; they only count up the signal, which never blocks. A
+    // port's removal is told before the port lists show it: the server switches to the graph
+    // without it at its next cycle, and then tells of the new graph order.
     if (jack_set_port_registration_callback(client_, onPortRegistration, this) != 0 ||
-        jack_set_port_rename_callback(client_, onPortRename, this) != 0) {
+        jack_set_port_rename_callback(client_, onPortRename, this) != 0 ||
+        jack_set_graph_order_callback(client_, onGraphOrder, this) != 0) {
         return false;
     }
     portChanges_ = std::move(signal);

@@ -76,8 +76,8 @@ class JackClient {
     // Registers a MIDI port; false when the server refuses it or the client is active.
     bool registerPort(const std::string& shortName, bool output);
     // From its activation on, notifies `signal` whenever a port of the server is registered,
-    // removed or renamed, and when the server goes away. Only before activate(): libjack takes
-    // no callback on an active client. False when active already.
+    // removed or renamed, when the server runs a new graph, and when it goes away. Only before
+    // activate(): libjack takes no callback on an active client. False when active already.
     bool watchPorts(std::shared_ptr<JackPortSignal> signal);
     // Starts the process callback; false when the server refuses.
     bool activate();
@@ -106,6 +106,7 @@ class JackClient {
     static int onProcess(std::uint32_t frames, void* self);
     static void onShutdown(void* self);
     static void onPortRegistration(std::uint32_t port, int registered, void* self);
+    static int onGraphOrder(void* self);
     static void onPortRename(std::uint32_t port, const char* oldName, const char* newName,
                              void* self);
     void portsChanged() noexcept;
