@@ -21,6 +21,18 @@ expect_updated() {
     [ "$good" -eq 6 ] || fail "flash does not match the memory map: $(grep -v '"matchesUpdate": true' "$report" | grep matchesUpdate)"
 }
 
+# wait_for_line SECONDS FILE PATTERN PID: returns once a line of FILE matches PATTERN (grep -E),
+# fails when PID has ended or the time is up without one.
+wait_for_line() {
+    local limit=$1 file=$2 pattern=$3 pid=$4 lines follower found=0
+    exec {lines}< <(exec timeout "$limit" tail -n +1 -F --pid="$pid" "$file" 2>/dev/null)
+    follower=$!
+    grep -q -m1 -E "$pattern" <&"$lines" && found=1
+    kill -TERM "$follower" 2>/dev/null || true
+    exec {lines}<&-
+    [ "$found" = 1 ]
+}
+
 cli=$build/tools/cli/pxr9-cli
 pxr9_start_jack "pxr9-e2e-$$-$case" 64
 
@@ -57,6 +69,31 @@ case $case in
         pxr9_stop "$sim1"
         expect_updated "$work/report2.json"
         grep -q '"write-block": 0' "$work/report1.json" || fail "copy 2 wrote to the device of copy 1"
+        ;;
+    cli_ports_watch)
+        # The bounds only catch a watch that never speaks; each line comes as the server
+        # registers or removes the device's ports.
+        "$cli" ports --watch >"$work/watch.out" 2>"$work/watch.err" &
+        watcher=$!
+        PXR9_STARTED_PIDS+=("$watcher")
+        wait_for_line 120 "$work/watch.out" '^MIDI OUT' "$watcher" || fail "no first list"
+        pxr9_start_sim "$build" "$work/sim.out" --instant
+        for direction in IN OUT; do
+            wait_for_line 120 "$work/watch.out" "^\\+ MIDI $direction [0-9]+  KEVO PXR-9\$" "$watcher" ||
+                fail "the device's MIDI $direction port was not told of"
+        done
+        wait_for_line 120 "$work/watch.out" '^  \* [0-9]+  KEVO PXR-9$' "$watcher" ||
+            fail "the device was not marked as chosen"
+        pxr9_stop "$PXR9_SIM_PID"
+        for direction in IN OUT; do
+            wait_for_line 120 "$work/watch.out" "^- MIDI $direction [0-9]+  KEVO PXR-9\$" "$watcher" ||
+                fail "the end of the device's MIDI $direction port was not told of"
+        done
+        kill -TERM "$watcher"
+        status=0
+        wait "$watcher" || status=$?
+        [ "$status" -eq 0 ] || fail "ports --watch ended with $status on SIGTERM"
+        [ ! -s "$work/watch.err" ] || fail "ports --watch wrote errors"
         ;;
     fault_not_in_update_mode)
         pxr9_start_sim "$build" "$work/sim.out" --instant --fault update-start=refuse:11 --report "$work/report.json"

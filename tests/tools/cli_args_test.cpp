@@ -18,6 +18,7 @@ struct Case {
     int instance = 1;
     bool verify = false;
     bool json = false;
+    bool watch = false;
 };
 
 PortArg number(std::int32_t n) {
@@ -31,6 +32,15 @@ TEST(CliArgs, Table) {
     const std::vector<Case> cases = {
         {{"ports"}, true, CliVerb::Ports},
         {{"ports", "--instance", "3"}, true, CliVerb::Ports, {}, {}, 3},
+        {{"ports", "--watch", "--instance", "2"},
+         true,
+         CliVerb::Ports,
+         {},
+         {},
+         2,
+         false,
+         false,
+         true},
         {{"update"}, true, CliVerb::Update},
         {{"update", "--in", "2", "--out", "KEVO PXR-9", "--verify"},
          true,
@@ -60,6 +70,8 @@ TEST(CliArgs, Table) {
         {{"update", "--verify", "--verify"}, false},
         {{"version", "--verify"}, false},
         {{"ports", "--json"}, false},
+        {{"ports", "--watch", "--watch"}, false},
+        {{"update", "--watch"}, false},
         {{"update", "--json", "--json"}, false},
         {{"ports", "--in", "1"}, false},
         {{"update", "--force"}, false},
@@ -82,6 +94,7 @@ TEST(CliArgs, Table) {
         EXPECT_EQ(cmd.instance, c.instance) << line;
         EXPECT_EQ(cmd.verify, c.verify) << line;
         EXPECT_EQ(cmd.json, c.json) << line;
+        EXPECT_EQ(cmd.watch, c.watch) << line;
     }
 }
 

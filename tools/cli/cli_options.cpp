@@ -7,12 +7,14 @@
 namespace pxr9::tools {
 
 const char* const kCliUsage =
-    "usage: pxr9-cli ports [--instance N]\n"
+    "usage: pxr9-cli ports [--instance N] [--watch]\n"
     "       pxr9-cli update [--in N|NAME] [--out N|NAME] [--instance N] [--verify] [--json]\n"
     "       pxr9-cli version [--in N|NAME] [--out N|NAME] [--instance N] [--json]\n"
     "Without --in/--out the device's ports are chosen by name, as copy N (1..20) of the updater\n"
     "would choose them. Without --instance, update and version take the lowest copy number\n"
     "that no running copy holds, as the dialog does (ports: copy 1).\n"
+    "--watch lists the ports again on each change, after a line per port that came (+) or\n"
+    "went (-), until SIGINT or SIGTERM.\n"
     "--verify checks the versions after an update.\n"
     "--json prints the result as one JSON object; everything else then goes to the error\n"
     "stream. With update, the versions are read before and after the update.\n"
@@ -57,6 +59,12 @@ CliArgs parseCliArgs(const std::vector<std::string>& args) {
             if (command.verb != CliVerb::Update) return fail("--verify belongs to update");
             if (command.verify) return fail("--verify given twice");
             command.verify = true;
+            continue;
+        }
+        if (option == "--watch") {
+            if (command.verb != CliVerb::Ports) return fail("--watch belongs to ports");
+            if (command.watch) return fail("--watch given twice");
+            command.watch = true;
             continue;
         }
         if (option == "--json") {

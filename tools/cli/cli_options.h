@@ -23,7 +23,8 @@ struct CliCommand {
     int instance = 1;            // which copy's port names are pre-selected
     bool instanceGiven = false;  // --instance on the command line
     bool verify = false;
-    bool json = false;  // the result as one JSON object on the output, the rest on errors
+    bool json = false;   // the result as one JSON object on the output, the rest on errors
+    bool watch = false;  // ports: listed again on each change until SIGINT or SIGTERM
 };
 
 struct CliArgs {

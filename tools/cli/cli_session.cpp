@@ -6,6 +6,7 @@
 #include "midi/port_selection.h"
 #include "tools/cli/port_choice.h"
 #include "tools/cli/port_diagnosis.h"
+#include "tools/cli/port_listing.h"
 
 namespace pxr9::tools {
 
@@ -13,6 +14,7 @@ CliSession::CliSession(const UpdaterPlatform& platform, ConsoleSurface& surface,
                        std::ostream& err, ResourceLookup lookup)
     : inputs_(platform.inputs),
       outputs_(platform.outputs),
+      portWatch_(platform.portWatch),
       surface_(surface),
       out_(out),
       err_(err),
@@ -44,18 +46,19 @@ void CliSession::abort() {
     // A send stuck on a device that stopped taking bytes would hold the worker, and so the
     // end of the run, for good: the session's abort cuts it short.
     session_.abort();
+    watchRun_.stop();
 }
 
 int CliSession::listPorts(const CliCommand& command) {
+    if (command.watch) {
+        if (portWatch_ && watchRun_.run(*portWatch_, command.instance)) return kExitSuccess;
+        err_ << "pxr9-cli: the MIDI ports cannot be watched here\n" << std::flush;
+        return kExitFailure;
+    }
     const auto patterns = portPatterns(command.instance, kPlatformNameEncoding);
     auto list = [&](const char* title, PortList& devices) {
         const std::vector<std::string> names = listDeviceNames(devices);
-        const int chosen = selectPort(names, patterns);
-        out_ << title << (names.empty() ? ": none\n" : ":\n");
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            out_ << (static_cast<int>(i) == chosen ? "  * " : "    ") << i << "  " << names[i]
-                 << '\n';
-        }
+        printPortList(out_, title, names, selectPort(names, patterns));
     };
     list("MIDI IN", inputs_);
     list("MIDI OUT", outputs_);

@@ -9,6 +9,7 @@
 #include "engine/worker_runner.h"
 #include "tools/cli/cli_options.h"
 #include "tools/cli/console_surface.h"
+#include "tools/cli/port_watch_run.h"
 #include "tools/cli/run_result.h"
 
 namespace pxr9::tools {
@@ -28,6 +29,7 @@ class CliSession {
 
     // What closing the dialog does, from any thread: the worker ends at its next wait without
     // a word, and run() returns kExitFailure once it has joined the worker and closed the ports.
+    // `ports --watch` ends this way, with kExitSuccess.
     void abort();
     bool aborted() const { return aborted_.load(); }
 
@@ -54,6 +56,7 @@ class CliSession {
 
     PortList& inputs_;
     PortList& outputs_;
+    PortWatch* const portWatch_;
     ConsoleSurface& surface_;
     std::ostream& out_;
     std::ostream& err_;
@@ -61,6 +64,7 @@ class CliSession {
     ThreadWorkerRunner worker_;
     DeviceSession session_{state_, worker_};
     std::atomic<bool> aborted_{false};
+    PortWatchRun watchRun_{inputs_, outputs_, out_};
     RunResult result_;
     std::string portError_;  // a port given on the command line that is not there
     std::string lastError_;  // the text of the last error box, empty while none was shown

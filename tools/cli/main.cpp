@@ -103,7 +103,8 @@ int main(int argc, char** argv) {
         watcher.start(session);
         code = session.run(command);
         watcher.stop();
-        if (session.aborted()) code = kExitFailure;
+        // A signal is how `ports --watch` ends, and so its success.
+        if (session.aborted() && !command.watch) code = kExitFailure;
         if (command.json) {
             std::cout << resultJson(command, session.result(), code, session.aborted())
                       << std::endl;
