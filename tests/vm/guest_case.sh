@@ -151,6 +151,49 @@ case $case in
         stop "$SIM_PID"
         verified report.json || fail "the flash does not match the update"
         ;;
+    hotplug)
+        # Gadget 2 is the device of copy 2, its cable still out: the dialog of copy 2 and
+        # ports --watch are up before it goes in. Each wait ends as the line comes; the bound
+        # only catches a list that never follows.
+        QT_QPA_PLATFORM=offscreen "$build/tests/vm/vm_dialog_lists" 2 >dialog.out 2>dialog.err &
+        dialog=$!
+        STARTED+=("$dialog")
+        "$cli" ports --watch --instance 2 >watch.out 2>watch.err &
+        watcher=$!
+        STARTED+=("$watcher")
+        wait_for_line "$ready_limit" dialog.out '^opened: ' "$dialog" || fail "the dialog did not open"
+        wait_for_line "$ready_limit" watch.out '^MIDI OUT' "$watcher" || fail "ports --watch did not list"
+        grep -q 'selected "" of' dialog.out || fail "copy 2's device was there before it was plugged in"
+        own='KEVO PXR-9 \(2\)'
+        for round in 1 2; do
+            from=$(next_line dialog.out)
+            watched=$(next_line watch.out)
+            gadget_plug 2
+            wait_for_line "$ready_limit" dialog.out "in selected \"$own\" of .*; out selected \"$own\" of" "$dialog" "$from" ||
+                fail "round $round: the dialog did not select the device plugged in: $(tail -n 1 dialog.out)"
+            for direction in IN OUT; do
+                wait_for_line "$ready_limit" watch.out "^\\+ MIDI $direction [0-9]+  $own\$" "$watcher" "$watched" ||
+                    fail "round $round: ports --watch did not tell of MIDI $direction coming"
+            done
+            from=$(next_line dialog.out)
+            watched=$(next_line watch.out)
+            gadget_unplug 2
+            wait_for_line "$ready_limit" dialog.out "in selected \"$own \(disconnected\)\" of .*; out selected \"$own \(disconnected\)\" of" "$dialog" "$from" ||
+                fail "round $round: the dialog did not show the device gone: $(tail -n 1 dialog.out)"
+            for direction in IN OUT; do
+                wait_for_line "$ready_limit" watch.out "^- MIDI $direction [0-9]+  $own\$" "$watcher" "$watched" ||
+                    fail "round $round: ports --watch did not tell of MIDI $direction going"
+            done
+        done
+        for ending in "dialog $dialog" "ports-watch $watcher"; do
+            set -- $ending
+            kill -TERM "$2"
+            status=0
+            wait "$2" || status=$?
+            [ "$status" -eq 0 ] || fail "the $1 ended with $status on SIGTERM"
+        done
+        [ ! -s watch.err ] || fail "ports --watch wrote errors: $(cat watch.err)"
+        ;;
     *)
         fail "unknown case $case"
         ;;

@@ -70,11 +70,12 @@ wait_until() {
     done
 }
 
-# wait_for_line SECONDS FILE PATTERN PID: returns once a line of FILE matches PATTERN (grep -E),
-# fails when PID has ended or the time is up without one.
+# wait_for_line SECONDS FILE PATTERN PID [FROM]: returns once a line of FILE (from line FROM on,
+# the first by default) matches PATTERN (grep -E), fails when PID has ended or the time is up
+# without one.
 wait_for_line() {
-    local limit=$1 file=$2 pattern=$3 pid=$4 lines follower found=0
-    exec {lines}< <(exec timeout "$limit" tail -n +1 -F --pid="$pid" "$file" 2>/dev/null)
+    local limit=$1 file=$2 pattern=$3 pid=$4 from=${5:-1} lines follower found=0
+    exec {lines}< <(exec timeout "$limit" tail -n "+$from" -F --pid="$pid" "$file" 2>/dev/null)
     follower=$!
     grep -q -m1 -E "$pattern" <&"$lines" && found=1
     kill -TERM "$follower" 2>/dev/null || true
@@ -92,6 +93,9 @@ start_sim() {
     STARTED+=("$SIM_PID")
     wait_for_line "$ready_limit" "$out" '^ready:' "$SIM_PID" || { echo "FAILED: pxr9-sim on gadget $n did not come up" >&2; cat "$out" >&2; return 1; }
 }
+
+# next_line FILE: the number of the line that FILE's next line will have.
+next_line() { echo $(($(wc -l <"$1") + 1)); }
 
 # stop PID: SIGTERM (a simulated device then writes its report) and wait for the end.
 stop() {
