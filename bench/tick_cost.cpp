@@ -40,7 +40,7 @@ void BM_DispatchReadData(benchmark::State& state) {
     Link l;
     l.link.queue.append(kReadData.data(), kReadData.size());
     pxr9::dispatchReplies(l.link);
-    if (l.link.replyCode.load() != 0 || l.link.readBuffer.count() != 4) {
+    if (l.link.takeAnswer() != pxr9::Reply::readData(true) || l.link.readBuffer.count() != 4) {
         state.SkipWithError("the Read Data message was not accepted");
         return;
     }

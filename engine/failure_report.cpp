@@ -20,6 +20,17 @@ ProcedureOutcome reportDeviceGone(UpdaterState& state, std::uint32_t messageId) 
     return reportFailure(state, messageId, kDeviceGoneCause);
 }
 
+ProcedureOutcome reportNoAnswer(UpdaterState& state, const Reply& reply, std::uint32_t messageId) {
+    switch (reply.kind()) {
+        case Reply::Kind::Abort:
+            return ProcedureOutcome::aborted();
+        case Reply::Kind::DeviceGone:
+            return reportDeviceGone(state, messageId);
+        default:
+            return reportFailure(state, messageId);
+    }
+}
+
 void releaseControls(UpdaterState& state) {
     state.surface.releaseControls();
     state.busy.store(0);

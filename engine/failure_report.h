@@ -5,6 +5,7 @@
 
 #include "engine/procedure_outcome.h"
 #include "engine/updater_state.h"
+#include "protocol/reply.h"
 
 namespace pxr9 {
 
@@ -20,6 +21,9 @@ ProcedureOutcome reportFailure(UpdaterState& state, std::uint32_t messageId,
                                std::string cause = {});
 // The step's own text, with the device's disconnection as its cause.
 ProcedureOutcome reportDeviceGone(UpdaterState& state, std::uint32_t messageId);
+// A step whose exchange brought no answer: an abort ends it without a word; anything else
+// shows the step's text, with the device's disconnection as its cause when it went away.
+ProcedureOutcome reportNoAnswer(UpdaterState& state, const Reply& reply, std::uint32_t messageId);
 // Enables the controls through the surface, then clears busy.
 void releaseControls(UpdaterState& state);
 

@@ -16,7 +16,6 @@ UpdaterState::UpdaterState(const UpdaterPlatform& platform, DialogSurface& dialo
 
 void UpdaterState::requestAbort() {
     abortRequested.store(true);
-    link.replyCode.store(kAbortReplyCode);
     link.replyEvent.set();
 }
 

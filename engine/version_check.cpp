@@ -23,19 +23,16 @@ std::string carriedVersionText(const UpdaterState& state, std::uint32_t id, std:
 
 // A read that failed shows nothing, one that was aborted ends the check silently as well;
 // a device that went away is named, since nothing else would tell the user why.
-ProcedureOutcome readFailure(UpdaterState& state, ReadResult result) {
-    switch (result) {
-        case ReadResult::Aborted:
+ProcedureOutcome readFailure(UpdaterState& state, const Reply& reply) {
+    switch (reply.kind()) {
+        case Reply::Kind::Abort:
             return ProcedureOutcome::aborted();
-        case ReadResult::DeviceGone:
+        case Reply::Kind::DeviceGone:
             state.surface.showError(kDeviceGoneCause);
             return ProcedureOutcome::failed(kDeviceGoneCause);
-        case ReadResult::Ok:
-        case ReadResult::Failed:
-        case ReadResult::TimedOut:
-            break;
+        default:
+            return ProcedureOutcome::failed({});
     }
-    return ProcedureOutcome::failed({});
 }
 
 }  // namespace
@@ -45,12 +42,9 @@ ProcedureOutcome runVersionCheck(UpdaterState& state) {
         !identity.isCompleted()) {
         return identity;
     }
-    std::uint32_t word = 0;
-    if (const ReadResult system = readWord(state, kSystemStampAddress, word);
-        system != ReadResult::Ok) {
-        return readFailure(state, system);
-    }
-    state.deviceSystemVersion = deviceVersionText(word);
+    const WordRead system = readWord(state, kSystemStampAddress);
+    if (!system.word) return readFailure(state, system.reply);
+    state.deviceSystemVersion = deviceVersionText(*system.word);
     state.carriedSystemVersion =
         carriedVersionText(state, kVersionBlockImageId, kSystemStampOffset);
 
@@ -58,19 +52,19 @@ ProcedureOutcome runVersionCheck(UpdaterState& state) {
     // away and must not wait for one more read; so does a device that went away. A PRESET
     // answer still on its way is never read as the BOOT stamp: the BOOT read settles the line
     // first.
-    const ReadResult preset = readWord(state, kPresetStampAddress, word);
-    if (preset == ReadResult::Ok) {
-        state.devicePresetVersion = deviceVersionText(word);
+    const WordRead preset = readWord(state, kPresetStampAddress);
+    if (preset.word) {
+        state.devicePresetVersion = deviceVersionText(*preset.word);
         state.carriedPresetVersion = carriedVersionText(state, kPresetImageId, kPresetStampOffset);
     }
-    if (preset == ReadResult::Aborted || preset == ReadResult::DeviceGone) {
-        return readFailure(state, preset);
+    if (preset.reply.kind() == Reply::Kind::Abort ||
+        preset.reply.kind() == Reply::Kind::DeviceGone) {
+        return readFailure(state, preset.reply);
     }
 
-    if (const ReadResult boot = readWord(state, kBootStampAddress, word); boot != ReadResult::Ok) {
-        return readFailure(state, boot);
-    }
-    state.deviceBootVersion = deviceVersionText(word);
+    const WordRead boot = readWord(state, kBootStampAddress);
+    if (!boot.word) return readFailure(state, boot.reply);
+    state.deviceBootVersion = deviceVersionText(*boot.word);
     state.carriedBootVersion = carriedVersionText(state, kBootImageId, kBootStampOffset);
     return ProcedureOutcome::completed();
 }

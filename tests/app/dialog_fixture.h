@@ -63,10 +63,11 @@ inline ControlState observe(UpdaterDialog& dialog) {
             dialog.state().busy.load()};
 }
 
-// Workers that behave like the engine's but wait for the test's verdict: the test stores a
-// reply code and signals the reply event, as the dispatcher does for a device's answer.
+// Workers that behave like the engine's but wait for the test's verdict: the test hands over
+// a status and signals the reply event, as the dispatcher does for a device's answer.
 struct ScriptedWorkers {
-    std::atomic<int> seenCode{-1};
+    // The worker's wait ended with the abort of a closing dialog.
+    std::atomic<bool> sawAbort{false};
     // What an aborted worker still tries (to prove it reaches nothing).
     std::function<void(UpdaterState&)> afterAbort;
 
@@ -77,12 +78,12 @@ struct ScriptedWorkers {
 
     int update(UpdaterState& s) {
         s.surface.setStepText("0/10");
-        const int code = verdict(s);
-        if (code == kAbortReplyCode) {
+        const Reply reply = verdict(s);
+        if (reply.kind() == Reply::Kind::Abort) {
             if (afterAbort) afterAbort(s);
             return 0;
         }
-        if (code == 0) {
+        if (reply.isAccepted()) {
             s.surface.setStepText("10/10");
             s.surface.setStatusText("Version update completed.");
             releaseControls(s);
@@ -95,29 +96,37 @@ struct ScriptedWorkers {
     }
 
     int versionCheck(UpdaterState& s) {
-        const int code = verdict(s);
-        if (code == kAbortReplyCode && afterAbort) afterAbort(s);
-        if (code == 0) {
+        const Reply reply = verdict(s);
+        if (reply.kind() == Reply::Kind::Abort && afterAbort) afterAbort(s);
+        const bool read = reply.isAccepted();
+        if (read) {
             s.deviceSystemVersion = s.devicePresetVersion = s.deviceBootVersion = "1.00";
             s.carriedSystemVersion = "1.10";
             s.carriedPresetVersion = s.carriedBootVersion = "1.00";
         }
         s.out.close();
         s.in.close();
-        s.surface.postVersionCheckDone(code == 0 ? 0 : -1);
+        s.surface.postVersionCheckDone(read ? 0 : -1);
         return 0;
     }
 
-    int verdict(UpdaterState& s) {
-        if (!s.link.replyEvent.wait(kGuardMs)) return -1;
-        seenCode = s.link.replyCode.load();
-        return seenCode;
+    Reply verdict(UpdaterState& s) {
+        if (!s.link.replyEvent.wait(kGuardMs)) return Reply::timeout();
+        if (s.abortRequested.load()) {
+            sawAbort = true;
+            return Reply::abort();
+        }
+        return s.link.takeAnswer().value_or(Reply::timeout());
     }
 };
 
-inline void answer(UpdaterDialog& dialog, int code) {
-    dialog.state().link.replyCode.store(code);
-    dialog.state().link.replyEvent.set();
+inline void answer(UpdaterDialog& dialog, std::uint8_t status) {
+    DeviceLink& link = dialog.state().link;
+    {
+        std::lock_guard lock(link.exchangeMutex);
+        link.answer = Reply::status(status);
+    }
+    link.replyEvent.set();
 }
 
 // Lets the worker finish, carrying out its surface calls, then delivers what it posted.
