@@ -29,10 +29,10 @@ ProcedureOutcome checkIdentity(UpdaterState& state, ControlsAfterFailure control
             return reply.sendFoundDeviceGone() ? fail(kMsgCantOpenMidiOut, kDeviceGoneCause)
                                                : fail(kMsgCantOpenMidiOut);
         case Reply::Kind::DeviceGone:
-            return fail(kMsgTimeout1, kDeviceGoneCause);
+            return fail(kMsgStartTimeout, kDeviceGoneCause);
         case Reply::Kind::Timeout:
         case Reply::Kind::Silent:
-            return fail(kMsgTimeout1);
+            return fail(kMsgStartTimeout);
         // Only an Identity Reply identifies the device; any other answer (a status, even 0, or
         // a Read Data) says nothing of what it is.
         case Reply::Kind::Status:

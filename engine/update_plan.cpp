@@ -66,7 +66,7 @@ ProcedureOutcome eraseRegion(UpdaterState& state, std::uint32_t address, std::ui
         // A timeout is never retried; only a refusing reply is.
         const Reply reply = exchange(state, send, kEraseTimeoutMs);
         if (!reply.isAnswer())
-            return AttemptResult::settled(reportNoAnswer(state, reply, kMsgTimeout3));
+            return AttemptResult::settled(reportNoAnswer(state, reply, kMsgEraseTimeout));
         if (!reply.isAccepted()) return AttemptResult::refused(kMsgTransferError);
         state.surface.setProgressPosition(10);
         return AttemptResult::settled(ProcedureOutcome::completed());
@@ -99,9 +99,10 @@ ProcedureOutcome writeImage(UpdaterState& state, std::uint32_t address, std::uin
             const Reply reply = exchange(state, send, kWriteTimeoutMs);
             // A device that did not answer the barrier either (Silent) is not answering at
             // all: no resend would be answered.
-            if (reply.kind() == Reply::Kind::Timeout) return AttemptResult::timedOut(kMsgTimeout2);
+            if (reply.kind() == Reply::Kind::Timeout)
+                return AttemptResult::timedOut(kMsgWriteTimeout);
             if (!reply.isAnswer()) {
-                return AttemptResult::settled(reportNoAnswer(state, reply, kMsgTimeout2));
+                return AttemptResult::settled(reportNoAnswer(state, reply, kMsgWriteTimeout));
             }
             if (!reply.isAccepted()) return AttemptResult::refused(kMsgTransferError);
             return AttemptResult::settled(ProcedureOutcome::completed());

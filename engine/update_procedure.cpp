@@ -34,7 +34,7 @@ ProcedureOutcome runUpdate(UpdaterState& state) {
             state.surface.setStatusText(loadMessage(kMsgErasing));
         },
         kUpdateStartTimeoutMs);
-    if (!started.isAnswer()) return reportNoAnswer(state, started, kMsgTimeout1);
+    if (!started.isAnswer()) return reportNoAnswer(state, started, kMsgStartTimeout);
     state.surface.setStatusText("");
     if (started.kind() == Reply::Kind::Status && started.statusCode() == kStatusNotInUpdateMode) {
         return reportFailure(state, kMsgUseUpdateMode);

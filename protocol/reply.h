@@ -26,7 +26,9 @@ class Reply {
     static constexpr Reply timeout() { return {Kind::Timeout, 0}; }
     static constexpr Reply silent() { return {Kind::Silent, 0}; }
     // `deviceGone`: the send failed because the device went away.
-    static constexpr Reply notSent(bool deviceGone) { return {Kind::NotSent, deviceGone ? 1u : 0u}; }
+    static constexpr Reply notSent(bool deviceGone) {
+        return {Kind::NotSent, deviceGone ? 1u : 0u};
+    }
     static constexpr Reply abort() { return {Kind::Abort, 0}; }
     static constexpr Reply deviceGone() { return {Kind::DeviceGone, 0}; }
 

@@ -15,7 +15,7 @@
 #include "protocol/seven_bit.h"
 #include "tests/doubles/link_fixture.h"
 
-namespace pxr9::test {
+namespace pxr9::testing {
 namespace {
 
 constexpr std::uint32_t kSupportedIdentity = 0x0010006E;
@@ -575,4 +575,4 @@ TEST(Dispatcher, RandomMessagesOfEveryShortLength) {
 }
 
 }  // namespace
-}  // namespace pxr9::test
+}  // namespace pxr9::testing

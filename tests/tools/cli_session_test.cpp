@@ -11,12 +11,11 @@
 #include "tests/doubles/virtual_world.h"
 #include "tests/tools/json_reader.h"
 
-namespace pxr9::tools {
+namespace pxr9::testing {
 namespace {
 
-using pxr9::testing::JsonReader;
-using pxr9::testing::JsonValue;
-using pxr9::testing::VirtualWorld;
+using namespace pxr9::tools;
+
 using sim::Occurrences;
 using sim::RequestKind;
 
@@ -375,4 +374,4 @@ TEST(CliSession, AbortBeforeTheRunStartsNoWorker) {
 }
 
 }  // namespace
-}  // namespace pxr9::tools
+}  // namespace pxr9::testing

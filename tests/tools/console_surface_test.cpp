@@ -5,8 +5,10 @@
 
 #include <sstream>
 
-namespace pxr9::tools {
+namespace pxr9::testing {
 namespace {
+
+using namespace pxr9::tools;
 
 struct Console {
     explicit Console(bool terminal) : surface(out, err, terminal) {}
@@ -141,4 +143,4 @@ TEST(ConsoleSurfaceTerminal, RedrawsOneLineAndEndsItBeforeAnError) {
 }
 
 }  // namespace
-}  // namespace pxr9::tools
+}  // namespace pxr9::testing

@@ -7,10 +7,10 @@
 #include "tests/tools/json_reader.h"
 #include "tools/cli/json_text.h"
 
-namespace pxr9::tools {
+namespace pxr9::testing {
 namespace {
 
-using pxr9::testing::JsonReader;
+using namespace pxr9::tools;
 
 // The text as a JSON reader gives it back: valid UTF-8 unchanged, any other byte read as
 // the character of the same number.
@@ -112,4 +112,4 @@ TEST(RunResultJson, OutcomeFollowsTheExitCodeAndAnAbort) {
 }
 
 }  // namespace
-}  // namespace pxr9::tools
+}  // namespace pxr9::testing

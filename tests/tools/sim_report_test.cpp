@@ -10,10 +10,10 @@
 #include "tests/doubles/engine_harness.h"
 #include "tools/sim/sha256.h"
 
-namespace pxr9::tools {
+namespace pxr9::testing {
 namespace {
 
-using pxr9::testing::EngineHarness;
+using namespace pxr9::tools;
 
 // Named constant: clang 14 rejects a consteval call as a default argument.
 constexpr sim::VersionStamp kBoot100 = sim::makeStamp("1.00");
@@ -118,4 +118,4 @@ TEST(SimReport, MissingImageHasNoExpectedHash) {
 }
 
 }  // namespace
-}  // namespace pxr9::tools
+}  // namespace pxr9::testing
