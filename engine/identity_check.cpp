@@ -15,29 +15,23 @@ constexpr std::uint32_t kIdentityTimeoutMs = kLatestAnswerMs;
 
 }  // namespace
 
-ProcedureOutcome checkIdentity(UpdaterState& state, ControlsAfterFailure controls) {
-    auto fail = [&](std::uint32_t messageId, std::string cause = {}) {
-        ProcedureOutcome shown = showErrorMessage(state, messageId, std::move(cause));
-        if (controls == ControlsAfterFailure::Release) releaseControls(state);
-        return shown;
-    };
+ProcedureOutcome checkIdentity(UpdaterState& state) {
     const Reply reply = exchangeIdentity(state, kIdentityTimeoutMs);
     switch (reply.kind()) {
         case Reply::Kind::Abort:
             return ProcedureOutcome::aborted();
+        // The Identity Request is the one request whose failed send is reported as such.
         case Reply::Kind::NotSent:
-            return reply.sendFoundDeviceGone() ? fail(kMsgCantOpenMidiOut, kDeviceGoneCause)
-                                               : fail(kMsgCantOpenMidiOut);
+            return reportNoAnswer(state, reply, kMsgCantOpenMidiOut);
         case Reply::Kind::DeviceGone:
-            return fail(kMsgStartTimeout, kDeviceGoneCause);
         case Reply::Kind::Timeout:
         case Reply::Kind::Silent:
-            return fail(kMsgStartTimeout);
+            return reportNoAnswer(state, reply, kMsgStartTimeout);
         // Only an Identity Reply identifies the device; any other answer (a status, even 0, or
         // a Read Data) says nothing of what it is.
         case Reply::Kind::Status:
         case Reply::Kind::ReadData:
-            return fail(kMsgIllegalDevice);
+            return reportFailure(state, FailureKind::WrongDevice, kMsgIllegalDevice);
         case Reply::Kind::Identity:
             break;
     }
@@ -48,7 +42,7 @@ ProcedureOutcome checkIdentity(UpdaterState& state, ControlsAfterFailure control
     if (std::find(accepted.begin(), accepted.end(), identity) != accepted.end()) {
         return ProcedureOutcome::completed();
     }
-    return fail(kMsgIllegalDevice);
+    return reportFailure(state, FailureKind::WrongDevice, kMsgIllegalDevice);
 }
 
 }  // namespace pxr9

@@ -78,7 +78,7 @@ ProcedureOutcome writeImage(UpdaterState& state, std::uint32_t address, std::uin
     const auto image = state.findResource(resourceId);
     // A missing or short image must never be read past its end or reported as written.
     if (!image || image->size == 0 || size > image->size) {
-        return reportFailure(state, kMsgTransferError);
+        return reportFailure(state, FailureKind::MissingImage, kMsgTransferError);
     }
     const std::uint32_t total = size != 0 ? size : static_cast<std::uint32_t>(image->size);
     state.imageBytes = image->data;
@@ -123,7 +123,7 @@ ProcedureOutcome runUpdatePlan(UpdaterState& state) {
         const WordRead device = readWord(state, kBootStampAddress);
         // Nothing has been erased yet when the read fails; say so and hand the dialog back.
         if (!device.reply.isAnswer()) return reportNoAnswer(state, device.reply, kMsgTransferError);
-        if (!device.word) return reportFailure(state, kMsgTransferError);
+        if (!device.word) return reportFailure(state, FailureKind::Refused, kMsgTransferError);
         std::uint32_t carriedStamp = 0;
         if (imageWord(state, kBootImageId, kBootStampOffset, carriedStamp) &&
             carriedStamp == *device.word) {

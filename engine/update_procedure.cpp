@@ -21,8 +21,7 @@ constexpr std::uint32_t kPauseBeforePlanMs = 500;
 
 ProcedureOutcome runUpdate(UpdaterState& state) {
     state.surface.setStepText(formatCounts("0/%d", kPlanSteps, 0));
-    if (ProcedureOutcome identity = checkIdentity(state, ControlsAfterFailure::Release);
-        !identity.isCompleted()) {
+    if (ProcedureOutcome identity = checkIdentity(state); !identity.isCompleted()) {
         return identity;
     }
     state.link.hostIdentity.store(state.link.currentIdentity.load());
@@ -37,9 +36,11 @@ ProcedureOutcome runUpdate(UpdaterState& state) {
     if (!started.isAnswer()) return reportNoAnswer(state, started, kMsgStartTimeout);
     state.surface.setStatusText("");
     if (started.kind() == Reply::Kind::Status && started.statusCode() == kStatusNotInUpdateMode) {
-        return reportFailure(state, kMsgUseUpdateMode);
+        return reportFailure(state, FailureKind::NotInUpdateMode, kMsgUseUpdateMode);
     }
-    if (!started.isAccepted()) return reportFailure(state, kMsgTransferError);
+    if (!started.isAccepted()) {
+        return reportFailure(state, FailureKind::Refused, kMsgTransferError);
+    }
 
     state.clock.sleep(kPauseBeforePlanMs);
     if (ProcedureOutcome plan = runUpdatePlan(state); !plan.isCompleted()) return plan;
@@ -52,14 +53,7 @@ ProcedureOutcome runUpdate(UpdaterState& state) {
         return reportNoAnswer(state, ended, kMsgTransferError);
     }
     state.surface.setStatusText(loadMessage(kMsgUpdateCompleted));
-    releaseControls(state);
-    state.surface.enableStartButtons(false);
     return ProcedureOutcome::completed();
-}
-
-int updateWorker(UpdaterState& state) {
-    runUpdate(state);
-    return 0;
 }
 
 }  // namespace pxr9

@@ -44,8 +44,6 @@ struct UpdaterState {
     // ticks at once for each message that the input port queues.
     PollTimer timer;
 
-    // 1 while a worker started by the dialog has not handed it back.
-    std::atomic<std::int32_t> busy{0};
     // Set once when the dialog goes away; every later wait of a worker ends at once, whatever
     // answer is handed over meanwhile.
     std::atomic<bool> abortRequested{false};

@@ -29,19 +29,24 @@ ProcedureOutcome readFailure(UpdaterState& state, const Reply& reply) {
             return ProcedureOutcome::aborted();
         case Reply::Kind::DeviceGone:
             state.surface.showError(kDeviceGoneCause);
-            return ProcedureOutcome::failed(kDeviceGoneCause);
-        default:
-            return ProcedureOutcome::failed({});
+            return ProcedureOutcome::failed(FailureKind::DeviceGone, kDeviceGoneCause);
+        case Reply::Kind::Status:
+        case Reply::Kind::Identity:
+        case Reply::Kind::ReadData:
+            return ProcedureOutcome::failed(FailureKind::Refused, {});
+        case Reply::Kind::Timeout:
+        case Reply::Kind::Silent:
+        case Reply::Kind::NotSent:
+            break;
     }
+    return ProcedureOutcome::failed(FailureKind::Timeout, {});
 }
 
-}  // namespace
-
-ProcedureOutcome runVersionCheck(UpdaterState& state) {
-    if (ProcedureOutcome identity = checkIdentity(state, ControlsAfterFailure::KeepDisabled);
-        !identity.isCompleted()) {
+ProcedureOutcome readVersions(UpdaterState& state) {
+    if (ProcedureOutcome identity = checkIdentity(state); !identity.isCompleted()) {
         return identity;
     }
+
     const WordRead system = readWord(state, kSystemStampAddress);
     if (!system.word) return readFailure(state, system.reply);
     state.deviceSystemVersion = deviceVersionText(*system.word);
@@ -69,14 +74,14 @@ ProcedureOutcome runVersionCheck(UpdaterState& state) {
     return ProcedureOutcome::completed();
 }
 
-int versionCheckWorker(UpdaterState& state) {
-    const ProcedureOutcome outcome = runVersionCheck(state);
+}  // namespace
+
+ProcedureOutcome runVersionCheck(UpdaterState& state) {
+    ProcedureOutcome outcome = readVersions(state);
+    // Unlike the update, the check leaves no port open: the next command opens them afresh.
     state.out.close();
     if (state.in.isOpen()) state.in.close();
-    // The controls come back only with this completion, after both ports are closed; a
-    // failed identity check showed its box but left them disabled.
-    state.surface.postVersionCheckDone(outcome.isCompleted() ? 0 : -1);
-    return 0;
+    return outcome;
 }
 
 }  // namespace pxr9

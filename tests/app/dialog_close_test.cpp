@@ -18,7 +18,6 @@ TEST_F(DialogTest, ClosingDuringAnUpdateWaitAbortsTheWorkerSilently) {
     scripted.afterAbort = [](UpdaterState& s) {
         s.surface.setStatusText("after close");
         s.surface.showError("Time out error(1)");
-        releaseControls(s);
     };
     auto& dlg = make();
     dlg.executeButton()->click();
@@ -49,13 +48,14 @@ TEST_F(DialogTest, ExitDuringAVersionCheckEndsItWithoutReport) {
 TEST_F(DialogTest, ClosingWhileASurfaceCallIsPendingReleasesTheWorker) {
     std::atomic<bool> returned{false};
     scripted.afterAbort = nullptr;
-    WorkerEntries entries{[&](UpdaterState& s) {
-                              s.surface.showError("Illegal device connected.");
-                              returned = true;
-                              return 0;
-                          },
-                          nullptr};
-    dialog = std::make_unique<UpdaterDialog>(fake.platform(), 1, boxes, entries);
+    DialogProcedures procedures{[&](UpdaterState& s) {
+                                    s.surface.showError("Illegal device connected.");
+                                    returned = true;
+                                    return ProcedureOutcome::failed(FailureKind::WrongDevice,
+                                                                    "Illegal device connected.");
+                                },
+                                nullptr};
+    dialog = std::make_unique<UpdaterDialog>(fake.platform(), 1, boxes, procedures);
     auto& dlg = *dialog;
     dlg.show();
     dlg.executeButton()->click();

@@ -12,7 +12,8 @@
 #include <ostream>
 
 #include "app/updater_dialog.h"
-#include "engine/failure_report.h"
+#include "engine/procedure_outcome.h"
+#include "protocol/reply.h"
 #include "tests/doubles/fake_platform.h"
 
 namespace pxr9::testing {
@@ -60,54 +61,51 @@ inline ControlState observe(UpdaterDialog& dialog) {
             dialog.exitButton()->isEnabled(),
             dialog.rescanButton()->isEnabled(),
             dialog.versionCheckButton()->isEnabled(),
-            dialog.state().busy.load()};
+            dialog.busy() ? 1 : 0};
 }
 
-// Workers that behave like the engine's but wait for the test's verdict: the test hands over
-// a status and signals the reply event, as the dispatcher does for a device's answer.
-struct ScriptedWorkers {
+// Procedures that behave like the engine's but wait for the test's verdict: the test hands
+// over a status and signals the reply event, as the dispatcher does for a device's answer.
+struct ScriptedProcedures {
     // The worker's wait ended with the abort of a closing dialog.
     std::atomic<bool> sawAbort{false};
     // What an aborted worker still tries (to prove it reaches nothing).
     std::function<void(UpdaterState&)> afterAbort;
 
-    WorkerEntries entries() {
+    DialogProcedures procedures() {
         return {[this](UpdaterState& s) { return update(s); },
                 [this](UpdaterState& s) { return versionCheck(s); }};
     }
 
-    int update(UpdaterState& s) {
+    ProcedureOutcome update(UpdaterState& s) {
         s.surface.setStepText("0/10");
         const Reply reply = verdict(s);
         if (reply.kind() == Reply::Kind::Abort) {
             if (afterAbort) afterAbort(s);
-            return 0;
+            return ProcedureOutcome::aborted();
         }
-        if (reply.isAccepted()) {
-            s.surface.setStepText("10/10");
-            s.surface.setStatusText("Version update completed.");
-            releaseControls(s);
-            s.surface.enableStartButtons(false);
-        } else {
+        if (!reply.isAccepted()) {
             s.surface.showError("Transfer error occurred.");
-            releaseControls(s);
+            return ProcedureOutcome::failed(FailureKind::Refused, "Transfer error occurred.");
         }
-        return 0;
+        s.surface.setStepText("10/10");
+        s.surface.setStatusText("Version update completed.");
+        return ProcedureOutcome::completed();
     }
 
-    int versionCheck(UpdaterState& s) {
+    ProcedureOutcome versionCheck(UpdaterState& s) {
         const Reply reply = verdict(s);
         if (reply.kind() == Reply::Kind::Abort && afterAbort) afterAbort(s);
-        const bool read = reply.isAccepted();
-        if (read) {
+        if (reply.isAccepted()) {
             s.deviceSystemVersion = s.devicePresetVersion = s.deviceBootVersion = "1.00";
             s.carriedSystemVersion = "1.10";
             s.carriedPresetVersion = s.carriedBootVersion = "1.00";
         }
         s.out.close();
         s.in.close();
-        s.surface.postVersionCheckDone(read ? 0 : -1);
-        return 0;
+        if (reply.kind() == Reply::Kind::Abort) return ProcedureOutcome::aborted();
+        if (!reply.isAccepted()) return ProcedureOutcome::failed(FailureKind::Refused, {});
+        return ProcedureOutcome::completed();
     }
 
     Reply verdict(UpdaterState& s) {
@@ -141,7 +139,7 @@ class DialogTest : public ::testing::Test {
 
     UpdaterDialog& make(int instanceNumber = 1) {
         dialog = std::make_unique<UpdaterDialog>(fake.platform(), instanceNumber, boxes,
-                                                 scripted.entries());
+                                                 scripted.procedures());
         dialog->show();
         return *dialog;
     }
@@ -153,7 +151,7 @@ class DialogTest : public ::testing::Test {
 
     FakePlatform fake;
     RecordingBoxes boxes;
-    ScriptedWorkers scripted;
+    ScriptedProcedures scripted;
     std::unique_ptr<UpdaterDialog> dialog;
 };
 

@@ -76,7 +76,8 @@ TEST(SimReport, BootRegionMustHoldTheImageWhenTheDeviceStartedWithAnotherBootSta
 TEST(SimReport, InterruptedUpdateShowsTheErasedVersionBlockEscaped) {
     EngineHarness h(instantDevice());
     h.world.device().faults().silent(sim::RequestKind::WriteBlock, sim::Occurrences::from(100));
-    ASSERT_EQ(h.run(runUpdate), ProcedureOutcome::failed("Time out error(2)"));
+    ASSERT_EQ(h.run(runUpdate),
+              ProcedureOutcome::failed(FailureKind::Timeout, "Time out error(2)"));
     ASSERT_EQ(h.surface.status().rfind("Data transmit", 0), 0u);  // stopped in a write step
     const std::string json = report(h);
 
