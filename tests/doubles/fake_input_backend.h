@@ -9,7 +9,7 @@
 
 #include "midi/midi_connection.h"
 
-namespace pxr9::test {
+namespace pxr9::testing {
 
 // An input backend whose one open connection delivers what the test hands it, on the test's
 // thread, once started and until stopped. Port k's address is "k".
@@ -124,4 +124,4 @@ class FakeInputBackend final : public InputBackend {
     std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
-}  // namespace pxr9::test
+}  // namespace pxr9::testing

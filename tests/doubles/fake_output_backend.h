@@ -12,7 +12,7 @@
 #include "midi/midi_connection.h"
 #include "midi/port_directory.h"
 
-namespace pxr9::test {
+namespace pxr9::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -178,4 +178,4 @@ class FakeOutputBackend final : public OutputBackend {
     std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
-}  // namespace pxr9::test
+}  // namespace pxr9::testing

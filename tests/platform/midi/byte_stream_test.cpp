@@ -16,15 +16,15 @@
 #include "platform/midi/stream/stream_reader.h"
 #include "recorder_fixture.h"
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
 
-using test::Bytes;
-using test::join;
-using test::PipeSink;
-using test::PipeSource;
-using test::ReceivedLog;
-using test::sysex;
+using testing::Bytes;
+using testing::join;
+using testing::PipeSink;
+using testing::PipeSource;
+using testing::ReceivedLog;
+using testing::sysex;
 
 struct Pipe {
     Pipe() { EXPECT_EQ(::pipe(fds), 0); }
@@ -437,4 +437,4 @@ TEST(BlockingSender, CancelAlsoEndsASendWaitingForTheOneInProgress) {
 }
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing

@@ -25,12 +25,12 @@
 #include "platform/midi/system_midi_services.h"
 #include "recorder_fixture.h"
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
 
-using test::Bytes;
-using test::ReceivedLog;
-using test::sysex;
+using testing::Bytes;
+using testing::ReceivedLog;
+using testing::sysex;
 
 // The private server ctest started for these tests (JACK_DEFAULT_SERVER names it). Without it
 // the tests fail: they never pass by skipping.
@@ -483,4 +483,4 @@ TEST(JackWithoutServer, ContributesNoDevicesAndPrintsNothing) {
 }
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing

@@ -7,7 +7,7 @@
 
 #include "platform/midi/stream/byte_stream.h"
 
-namespace pxr9::test {
+namespace pxr9::testing {
 
 // The read end of a pipe as a byte source, the way the rawmidi input is one.
 class PipeSource : public ByteSource {
@@ -47,4 +47,4 @@ class PipeSink : public ByteSink {
     int fd_;
 };
 
-}  // namespace pxr9::test
+}  // namespace pxr9::testing

@@ -14,11 +14,11 @@
 #include "platform/midi/stream/stream_connections.h"
 #include "recorder_fixture.h"
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
 
-using test::Bytes;
-using test::sysex;
+using testing::Bytes;
+using testing::sysex;
 
 class FakeOutput : public OutputConnection {
   public:
@@ -133,7 +133,8 @@ class PipeInputBackend : public InputBackend {
         if (::pipe(fds) != 0) return nullptr;
         writeEnd = fds[1];
         ++opens;
-        return std::make_unique<StreamInput>(std::make_unique<test::PipeSource>(fds[0]), receiver);
+        return std::make_unique<StreamInput>(std::make_unique<testing::PipeSource>(fds[0]),
+                                             receiver);
     }
 
     int writeEnd = -1;
@@ -183,7 +184,7 @@ TEST(InputPorts, InputPortReceivesWholeMessagesAndClosesCleanly) {
 
     const Bytes a = sysex(4700, 1);
     const Bytes b = sysex(10000, 2);
-    writeAll(software.writeEnd, test::join({{0xFE, 0x80, 0x40, 0x00}, a, {0xF8}, b}));
+    writeAll(software.writeEnd, testing::join({{0xFE, 0x80, 0x40, 0x00}, a, {0xF8}, b}));
     const auto got = takeQueued(port, 3);
     const std::vector<Bytes> expected = {a, Bytes(b.begin(), b.begin() + 8192),
                                          Bytes(b.begin() + 8192, b.end())};
@@ -205,4 +206,4 @@ TEST(InputPorts, InputPortReceivesWholeMessagesAndClosesCleanly) {
 }
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing
