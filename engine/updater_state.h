@@ -8,6 +8,7 @@
 
 #include "engine/device_channel.h"
 #include "engine/dialog_surface.h"
+#include "engine/version_stamps.h"
 #include "firmware/resources.h"
 #include "protocol/reply_event.h"
 
@@ -54,12 +55,7 @@ struct UpdaterState {
     // its wait.
     void requestAbort();
 
-    std::string deviceBootVersion;
-    std::string devicePresetVersion;
-    std::string deviceSystemVersion;
-    std::string carriedBootVersion;
-    std::string carriedPresetVersion;
-    std::string carriedSystemVersion;
+    VersionStamps versions;
 
     DialogSurface& surface;
     Clock& clock;

@@ -49,8 +49,8 @@ ProcedureOutcome readVersions(UpdaterState& state) {
 
     const WordRead system = readWord(state, kSystemStampAddress);
     if (!system.word) return readFailure(state, system.reply);
-    state.deviceSystemVersion = deviceVersionText(*system.word);
-    state.carriedSystemVersion =
+    state.versions.device.system = deviceVersionText(*system.word);
+    state.versions.carried.system =
         carriedVersionText(state, kVersionBlockImageId, kSystemStampOffset);
 
     // A failed PRESET read is passed over, but an abort ends the check: the dialog is going
@@ -59,8 +59,9 @@ ProcedureOutcome readVersions(UpdaterState& state) {
     // first.
     const WordRead preset = readWord(state, kPresetStampAddress);
     if (preset.word) {
-        state.devicePresetVersion = deviceVersionText(*preset.word);
-        state.carriedPresetVersion = carriedVersionText(state, kPresetImageId, kPresetStampOffset);
+        state.versions.device.preset = deviceVersionText(*preset.word);
+        state.versions.carried.preset =
+            carriedVersionText(state, kPresetImageId, kPresetStampOffset);
     }
     if (preset.reply.kind() == Reply::Kind::Abort ||
         preset.reply.kind() == Reply::Kind::DeviceGone) {
@@ -69,8 +70,8 @@ ProcedureOutcome readVersions(UpdaterState& state) {
 
     const WordRead boot = readWord(state, kBootStampAddress);
     if (!boot.word) return readFailure(state, boot.reply);
-    state.deviceBootVersion = deviceVersionText(*boot.word);
-    state.carriedBootVersion = carriedVersionText(state, kBootImageId, kBootStampOffset);
+    state.versions.device.boot = deviceVersionText(*boot.word);
+    state.versions.carried.boot = carriedVersionText(state, kBootImageId, kBootStampOffset);
     return ProcedureOutcome::completed();
 }
 

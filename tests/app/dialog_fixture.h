@@ -97,9 +97,9 @@ struct ScriptedProcedures {
         const Reply reply = verdict(s);
         if (reply.kind() == Reply::Kind::Abort && afterAbort) afterAbort(s);
         if (reply.isAccepted()) {
-            s.deviceSystemVersion = s.devicePresetVersion = s.deviceBootVersion = "1.00";
-            s.carriedSystemVersion = "1.10";
-            s.carriedPresetVersion = s.carriedBootVersion = "1.00";
+            s.versions.device.system = s.versions.device.preset = s.versions.device.boot = "1.00";
+            s.versions.carried.system = "1.10";
+            s.versions.carried.preset = s.versions.carried.boot = "1.00";
         }
         s.channel.out.close();
         s.channel.in.close();

@@ -114,9 +114,7 @@ ProcedureOutcome CliSession::runProcedure(const DeviceSession::Procedure& proced
 }
 
 bool CliSession::stampsMatch() const {
-    return state_.deviceSystemVersion == state_.carriedSystemVersion &&
-           state_.devicePresetVersion == state_.carriedPresetVersion &&
-           state_.deviceBootVersion == state_.carriedBootVersion;
+    return state_.versions.device == state_.versions.carried;
 }
 
 void CliSession::finish(const std::string& shown, int exitCode) {
@@ -191,10 +189,8 @@ int CliSession::checkVersions(const CliCommand& command, std::optional<StampSet>
     // The check closed both ports; this rests the dispatcher.
     session_.closePorts();
     if (aborted_.load() || !outcome.isCompleted()) return kExitFailure;
-    read =
-        StampSet{state_.deviceSystemVersion, state_.devicePresetVersion, state_.deviceBootVersion};
-    result_.carried = StampSet{state_.carriedSystemVersion, state_.carriedPresetVersion,
-                               state_.carriedBootVersion};
+    read = state_.versions.device;
+    result_.carried = state_.versions.carried;
     pxr9::showVersionReport(state_);
     return kExitSuccess;
 }

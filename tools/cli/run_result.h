@@ -5,17 +5,12 @@
 #include <string>
 
 #include "engine/procedure_outcome.h"
+#include "engine/version_stamps.h"
 #include "tools/cli/cli_options.h"
 
 namespace pxr9::tools {
 
 // The three version stamps of a device, or of the images carried, as the report shows them.
-struct StampSet {
-    std::string system;
-    std::string preset;
-    std::string boot;
-};
-
 struct PortUsed {
     std::int32_t device = -1;
     std::string name;
