@@ -12,7 +12,6 @@
 namespace pxr9::testing {
 namespace {
 
-using testing::FakeInputBackend;
 using Bytes = std::vector<std::uint8_t>;
 
 const Bytes kReplyA = {0xF0, 0x52, 0x00, 0x6E, 0x00, 0x00, 0xF7};

@@ -12,8 +12,6 @@
 namespace pxr9::testing {
 namespace {
 
-using testing::Bytes;
-using testing::FakeOutputBackend;
 using Send = FakeOutputBackend::Send;
 
 const Bytes kMessage = {0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7};

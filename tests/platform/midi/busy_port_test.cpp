@@ -17,9 +17,6 @@
 namespace pxr9::testing {
 namespace {
 
-using testing::Bytes;
-using testing::sysex;
-
 TEST(RawMidiPlace, FromTheBackendsAddress) {
     struct Case {
         const char* address;

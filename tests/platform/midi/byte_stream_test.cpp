@@ -19,26 +19,10 @@
 namespace pxr9::testing {
 namespace {
 
-using testing::Bytes;
-using testing::join;
-using testing::PipeSink;
-using testing::PipeSource;
-using testing::ReceivedLog;
-using testing::sysex;
-
 struct Pipe {
     Pipe() { EXPECT_EQ(::pipe(fds), 0); }
     int fds[2] = {-1, -1};
 };
-
-void writeAll(int fd, const Bytes& bytes) {
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + at, bytes.size() - at);
-        ASSERT_GT(n, 0);
-        at += static_cast<std::size_t>(n);
-    }
-}
 
 // Output through a pipe into input: the path a rawmidi port pair takes, minus the hardware.
 TEST(StreamConnections, MessagesCrossAPipeWholeAndInOrder) {

@@ -28,10 +28,6 @@
 namespace pxr9::testing {
 namespace {
 
-using testing::Bytes;
-using testing::ReceivedLog;
-using testing::sysex;
-
 // The private server ctest started for these tests (JACK_DEFAULT_SERVER names it). Without it
 // the tests fail: they never pass by skipping.
 std::string serverNamed() {

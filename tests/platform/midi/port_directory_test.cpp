@@ -17,9 +17,6 @@
 namespace pxr9::testing {
 namespace {
 
-using testing::Bytes;
-using testing::sysex;
-
 class FakeOutput : public OutputConnection {
   public:
     explicit FakeOutput(std::vector<Bytes>& sent, bool accept) : sent_(sent), accept_(accept) {}
@@ -148,15 +145,6 @@ class NoInputBackend : public InputBackend {
         return nullptr;
     }
 };
-
-void writeAll(int fd, const Bytes& bytes) {
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + at, bytes.size() - at);
-        ASSERT_GT(n, 0);
-        at += static_cast<std::size_t>(n);
-    }
-}
 
 // Waits for the queue to hold `count` nodes; the deadline only guards against a hang.
 std::vector<Bytes> takeQueued(MidiInPort& port, std::size_t count) {

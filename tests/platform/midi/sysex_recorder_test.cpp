@@ -7,11 +7,6 @@
 namespace pxr9::testing {
 namespace {
 
-using testing::Bytes;
-using testing::join;
-using testing::ReceivedLog;
-using testing::sysex;
-
 class SysexRecorderTest : public ::testing::Test {
   protected:
     SysexRecorderTest() { recorder.start(); }
