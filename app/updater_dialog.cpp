@@ -30,20 +30,20 @@ QString fromText(const std::string& text) {
 
 }  // namespace
 
-WorkerEntries engineWorkers() {
-    return {updateWorker, versionCheckWorker};
+DialogProcedures engineProcedures() {
+    return {runUpdate, runVersionCheck};
 }
 
 UpdaterDialog::UpdaterDialog(const UpdaterPlatform& platform, int instanceNumber,
-                             MessageBoxes& boxes, WorkerEntries workers, ResourceLookup lookup,
-                             QWidget* parent)
+                             MessageBoxes& boxes, DialogProcedures procedures,
+                             ResourceLookup lookup, QWidget* parent)
     : QDialog(parent),
       instanceNumber_(instanceNumber),
       boxes_(boxes),
       inDevices_(platform.inputs),
       outDevices_(platform.outputs),
       portWatch_(platform.portWatch),
-      workers_(std::move(workers)),
+      procedures_(std::move(procedures)),
       state_(platform, *this, std::move(lookup)) {
     buildControls();
     initDialog();
@@ -147,7 +147,7 @@ void UpdaterDialog::showErrorText(std::uint32_t messageId) {
 }
 
 int UpdaterDialog::openPorts() {
-    if (state_.busy.load() == 1) {
+    if (busy_) {
         showErrorText(kMsgInProgress);
         return -1;
     }
@@ -159,39 +159,50 @@ int UpdaterDialog::openPorts() {
 }
 
 void UpdaterDialog::OnExecute() {
-    if (state_.busy.load() == 1) {
+    if (busy_) {
         showErrorText(kMsgInProgress);
         return;
     }
     if (openPorts() != 0) return;
-    setControlsEnabled(false);
-    session_.begin([this] { workers_.update(state_); });
+    showControls(ControlState::Updating);
+    start(Command::Update);
 }
 
 void UpdaterDialog::OnVersionCheck() {
     if (openPorts() != 0) return;
-    // "Exit" stays: closing the dialog abandons the check.
-    setControlsEnabled(false, ExitButton::Untouched);
-    session_.begin([this] { workers_.versionCheck(state_); });
+    showControls(ControlState::CheckingVersions);
+    start(Command::VersionCheck);
+}
+
+void UpdaterDialog::start(Command command) {
+    const DeviceSession::Procedure& procedure =
+        command == Command::Update ? procedures_.update : procedures_.versionCheck;
+    session_.begin(procedure, [this, command](const ProcedureOutcome& outcome) {
+        // Dropped by the host when the dialog has closed meanwhile.
+        host_.post([this, command, outcome] { finish(command, outcome); });
+    });
+}
+
+void UpdaterDialog::finish(Command command, const ProcedureOutcome& outcome) {
+    if (destroyed_) return;
+    // Posted as the worker's last act: once it is joined no new command can meet it.
+    host_.join();
+    // The version check closed both ports: with no input nothing more can arrive.
+    session_.stopDispatchWithoutInput();
+    if (command == Command::VersionCheck && outcome.isCompleted()) {
+        pxr9::showVersionReport(state_);
+        // The report's box may have been open while the window closed.
+        if (destroyed_) return;
+    }
+    // An updated device starts its new firmware: a new command needs "Rescan Device" first.
+    const bool updated = command == Command::Update && outcome.isCompleted();
+    showControls(updated ? ControlState::Updated : ControlState::Idle);
 }
 
 void UpdaterDialog::OnRescanDevice() {
     scanPorts();
     executeButton_->setEnabled(true);
     versionCheckButton_->setEnabled(true);
-}
-
-void UpdaterDialog::OnVersionCheckDone(std::int32_t result) {
-    if (destroyed_) return;
-    // Posted as the worker's last act, after it closed both ports: the controls come back
-    // only once it has ended, so no new command can meet the ending check.
-    host_.join();
-    session_.stopDispatchWithoutInput();
-    if (result == 0) pxr9::showVersionReport(state_);
-    // The report's box may have been open while the window closed.
-    if (destroyed_) return;
-    releaseControls();
-    state_.busy.store(0);
 }
 
 void UpdaterDialog::OnSysCommand(unsigned id) {
@@ -266,28 +277,16 @@ void UpdaterDialog::showVersionReport(const std::string& text) {
     });
 }
 
-void UpdaterDialog::releaseControls() {
-    host_.call([this] { setControlsEnabled(true); });
-}
-
-void UpdaterDialog::setControlsEnabled(bool enabled, ExitButton exit) {
-    midiInList_->setEnabled(enabled);
-    midiOutList_->setEnabled(enabled);
-    versionCheckButton_->setEnabled(enabled);
-    executeButton_->setEnabled(enabled);
-    if (exit == ExitButton::Along) exitButton_->setEnabled(enabled);
-    rescanButton_->setEnabled(enabled);
-}
-
-void UpdaterDialog::enableStartButtons(bool enable) {
-    host_.call([this, enable] {
-        executeButton_->setEnabled(enable);
-        versionCheckButton_->setEnabled(enable);
-    });
-}
-
-void UpdaterDialog::postVersionCheckDone(std::int32_t result) {
-    host_.post([this, result] { OnVersionCheckDone(result); });
+void UpdaterDialog::showControls(ControlState state) {
+    const bool running = state == ControlState::Updating || state == ControlState::CheckingVersions;
+    midiInList_->setEnabled(!running);
+    midiOutList_->setEnabled(!running);
+    versionCheckButton_->setEnabled(state == ControlState::Idle);
+    executeButton_->setEnabled(state == ControlState::Idle);
+    // Closing the dialog abandons a version check, but never an update.
+    exitButton_->setEnabled(state != ControlState::Updating);
+    rescanButton_->setEnabled(!running);
+    busy_ = running;
 }
 
 }  // namespace pxr9

@@ -21,22 +21,23 @@ class QPushButton;
 
 namespace pxr9 {
 
-// The thread entries the dialog starts; the engine's own unless a test replaces them.
-struct WorkerEntries {
-    std::function<int(UpdaterState&)> update;
-    std::function<int(UpdaterState&)> versionCheck;
+// The procedures the dialog's commands run; the engine's own unless a test replaces them.
+struct DialogProcedures {
+    DeviceSession::Procedure update;
+    DeviceSession::Procedure versionCheck;
 };
-WorkerEntries engineWorkers();
+DialogProcedures engineProcedures();
 
 // Command id of the About item; any id whose upper bits match opens the About box.
 inline constexpr unsigned kAboutCommand = 0x10;
 
 // The updater's one window. It owns the UpdaterState and is the surface its workers report
-// through: each surface call takes effect on the GUI thread before the worker goes on.
+// through: each surface call takes effect on the GUI thread before the worker goes on. It
+// owns busy: set when a command starts its procedure, cleared when the outcome comes back.
 class UpdaterDialog : public QDialog, public DialogSurface {
   public:
     UpdaterDialog(const UpdaterPlatform& platform, int instanceNumber, MessageBoxes& boxes,
-                  WorkerEntries workers = engineWorkers(),
+                  DialogProcedures procedures = engineProcedures(),
                   ResourceLookup lookup = pxr9::findResource, QWidget* parent = nullptr);
     // Tears down as closing does, then stops the poll timer before the rest of the state goes.
     ~UpdaterDialog() override;
@@ -45,7 +46,6 @@ class UpdaterDialog : public QDialog, public DialogSurface {
     void OnExecute();
     void OnVersionCheck();
     void OnRescanDevice();
-    void OnVersionCheckDone(std::int32_t result);
     void OnSysCommand(unsigned id);
     // Closing: ports closed, the abort signalled, the worker released and joined. Idempotent.
     void OnDestroy();
@@ -58,6 +58,8 @@ class UpdaterDialog : public QDialog, public DialogSurface {
     void joinWorker() { host_.join(); }
 
     UpdaterState& state() { return state_; }
+    // A command's procedure runs and has not handed the dialog back.
+    bool busy() const { return busy_; }
     WorkerHost& workerHost() { return host_; }
     PortListFollower& portLists() { return *portLists_; }
     int instanceNumber() const { return instanceNumber_; }
@@ -82,9 +84,6 @@ class UpdaterDialog : public QDialog, public DialogSurface {
     using DialogSurface::showError;
     void showError(const std::string& text, const std::string& cause) override;
     void showVersionReport(const std::string& text) override;
-    void releaseControls() override;
-    void enableStartButtons(bool enable) override;
-    void postVersionCheckDone(std::int32_t result) override;
 
     void done(int result) override;
 
@@ -96,20 +95,27 @@ class UpdaterDialog : public QDialog, public DialogSurface {
     void buildControls();
     void initDialog();
     void showErrorText(std::uint32_t messageId);
-    // Whether "Exit" goes along with the other controls: a version check leaves it enabled.
-    enum class ExitButton { Along, Untouched };
-    void setControlsEnabled(bool enabled, ExitButton exit = ExitButton::Along);
+
+    enum class Command { Update, VersionCheck };
+    // What the six controls show and whether busy is set.
+    enum class ControlState { Idle, Updating, Updated, CheckingVersions };
+    void showControls(ControlState state);
+    // Runs the command's procedure; its outcome comes back to finish() on the GUI thread.
+    void start(Command command);
+    // The one place where a command hands the dialog back, from its procedure's outcome.
+    void finish(Command command, const ProcedureOutcome& outcome);
 
     const int instanceNumber_;
     MessageBoxes& boxes_;
     PortList& inDevices_;
     PortList& outDevices_;
     PortWatch* const portWatch_;
-    WorkerEntries workers_;
+    DialogProcedures procedures_;
     UpdaterState state_;
     // Declared after the state: destroyed first, so no worker outlives what it uses.
     WorkerHost host_;
     DeviceSession session_{state_, host_};
+    bool busy_ = false;
     bool destroyed_ = false;
 
     QComboBox* midiInList_ = nullptr;

@@ -20,7 +20,7 @@ constexpr std::array<std::uint8_t, 22> kReadData = {0xF0, 0x52, 0x00, 0x6E, 0x60
                                                     0x67, 0x62, 0x5B, 0x2F, 0x0B, 0xF7};
 
 struct Link {
-    pxr9::test::FakeOutputBackend service;
+    pxr9::testing::FakeOutputBackend service;
     pxr9::OutputPorts ports{{&service}};
     pxr9::MidiOutPort out{ports};
     pxr9::ReceiveQueue queue;
@@ -41,7 +41,7 @@ void BM_DispatchReadData(benchmark::State& state) {
     Link l;
     l.link.queue.append(kReadData.data(), kReadData.size());
     pxr9::dispatchReplies(l.link);
-    if (l.link.replyCode.load() != 0 || l.link.readBuffer.count() != 4) {
+    if (l.link.takeAnswer() != pxr9::Reply::readData(true) || l.link.readBuffer.count() != 4) {
         state.SkipWithError("the Read Data message was not accepted");
         return;
     }

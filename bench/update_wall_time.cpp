@@ -33,9 +33,6 @@ class TimingSurface final : public pxr9::DialogSurface {
         status = "error: " + text;
     }
     void showVersionReport(const std::string&) override {}
-    void releaseControls() override {}
-    void enableStartButtons(bool) override {}
-    void postVersionCheckDone(std::int32_t) override {}
 
     std::string status;
     bool writing = false;

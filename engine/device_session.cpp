@@ -33,19 +33,24 @@ PortOpenFailure DeviceSession::failedToOpen(PortOpenFailure::Port port, std::uin
     return failure;
 }
 
-bool DeviceSession::begin(std::function<void()> work) {
+bool DeviceSession::begin(Procedure procedure, FinishHandler onFinished) {
     std::lock_guard lock(startMutex_);
     if (state_.abortRequested.load()) return false;
-    state_.busy.store(1);
+    // A signal left over from an earlier run must not end this run's first wait.
     state_.link.replyEvent.reset();
-    runner_.start(std::move(work));
+    runner_.start([this, procedure = std::move(procedure), onFinished = std::move(onFinished)] {
+        onFinished(procedure(state_));
+    });
     return true;
 }
 
-ProcedureOutcome DeviceSession::run(ProcedureOutcome (*procedure)(UpdaterState&)) {
+ProcedureOutcome DeviceSession::run(Procedure procedure) {
     ProcedureOutcome outcome = ProcedureOutcome::aborted();
     // The worker's outcome is read only after the join, which orders it.
-    if (begin([this, procedure, &outcome] { outcome = procedure(state_); })) runner_.join();
+    if (begin(std::move(procedure),
+              [&outcome](const ProcedureOutcome& finished) { outcome = finished; })) {
+        runner_.join();
+    }
     return outcome;
 }
 

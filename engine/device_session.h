@@ -21,7 +21,8 @@ struct PortOpenFailure {
 
 // What every command of the dialog and of the console does around a procedure: the
 // dispatcher runs from the opening of the ports until they are closed, and a worker runs one
-// procedure at a time over them. Used from the front end's thread; abort() from any.
+// procedure at a time over them and hands its outcome back. Used from the front end's
+// thread; abort() from any.
 class DeviceSession {
   public:
     DeviceSession(UpdaterState& state, WorkerRunner& runner);
@@ -34,11 +35,16 @@ class DeviceSession {
     // while an input is open.
     std::optional<PortOpenFailure> openPorts(std::int32_t outDevice, std::int32_t inDevice);
 
-    // Sets busy, resets the reply event and starts `work` on the worker. Refused, with
-    // nothing changed, once abort() has been called.
-    bool begin(std::function<void()> work);
+    using Procedure = std::function<ProcedureOutcome(UpdaterState&)>;
+    using FinishHandler = std::function<void(const ProcedureOutcome&)>;
+
+    // Resets the reply event and runs `procedure` on the worker; the worker's last act is to
+    // hand its outcome to `onFinished`, on the worker's thread (a front end whose controls
+    // live on a thread of their own carries it there). Refused, with nothing run, once
+    // abort() has been called.
+    bool begin(Procedure procedure, FinishHandler onFinished);
     // Begins `procedure` and waits for it to end: its outcome, or Aborted when refused.
-    ProcedureOutcome run(ProcedureOutcome (*procedure)(UpdaterState&));
+    ProcedureOutcome run(Procedure procedure);
 
     // From any thread: no worker begins any more, every wait of a running one ends at once
     // without a word, and a send stuck on a device that stopped taking bytes is cut short.

@@ -5,8 +5,9 @@
 
 namespace pxr9 {
 
-// What the workers report through. Every call has taken effect before it returns; a modal
-// box returns when the user has dismissed it.
+// What a running procedure reports through: progress, and the boxes it shows. Every call has
+// taken effect before it returns; a modal box returns when the user has dismissed it. How a
+// procedure ended reaches the front end as its outcome, not through here.
 class DialogSurface {
   public:
     virtual ~DialogSurface() = default;
@@ -20,12 +21,6 @@ class DialogSurface {
     void showError(const std::string& text) { showError(text, {}); }
     // Modal box with caption "Version Information" and the information icon.
     virtual void showVersionReport(const std::string& text) = 0;
-    // Enables the port lists, "Version Check", "Execute", "Exit" and "Rescan Device".
-    virtual void releaseControls() = 0;
-    // Sets the enabled state of "Execute" and then "Version Check".
-    virtual void enableStartButtons(bool enable) = 0;
-    // The version check's completion: 0 success, -1 failure; handled on the dialog's thread.
-    virtual void postVersionCheckDone(std::int32_t result) = 0;
 };
 
 }  // namespace pxr9

@@ -4,25 +4,29 @@
 
 namespace pxr9 {
 
-ProcedureOutcome showErrorMessage(UpdaterState& state, std::uint32_t messageId, std::string cause) {
+ProcedureOutcome reportFailure(UpdaterState& state, FailureKind why, std::uint32_t messageId,
+                               std::string cause) {
     std::string text = loadMessage(messageId);
     state.surface.showError(text, cause);
-    return ProcedureOutcome::failed(std::move(text), std::move(cause));
-}
-
-ProcedureOutcome reportFailure(UpdaterState& state, std::uint32_t messageId, std::string cause) {
-    ProcedureOutcome shown = showErrorMessage(state, messageId, std::move(cause));
-    releaseControls(state);
-    return shown;
+    return ProcedureOutcome::failed(why, std::move(text), std::move(cause));
 }
 
 ProcedureOutcome reportDeviceGone(UpdaterState& state, std::uint32_t messageId) {
-    return reportFailure(state, messageId, kDeviceGoneCause);
+    return reportFailure(state, FailureKind::DeviceGone, messageId, kDeviceGoneCause);
 }
 
-void releaseControls(UpdaterState& state) {
-    state.surface.releaseControls();
-    state.busy.store(0);
+ProcedureOutcome reportNoAnswer(UpdaterState& state, const Reply& reply, std::uint32_t messageId) {
+    switch (reply.kind()) {
+        case Reply::Kind::Abort:
+            return ProcedureOutcome::aborted();
+        case Reply::Kind::DeviceGone:
+            return reportDeviceGone(state, messageId);
+        case Reply::Kind::NotSent:
+            return reply.sendFoundDeviceGone() ? reportDeviceGone(state, messageId)
+                                               : reportFailure(state, FailureKind::Port, messageId);
+        default:
+            return reportFailure(state, FailureKind::Timeout, messageId);
+    }
 }
 
 }  // namespace pxr9

@@ -6,11 +6,11 @@ std::string loadMessage(std::uint32_t id) {
     switch (id) {
         case kMsgAboutItem:
             return "About KEVO RN Series Updater(&A)...";
-        case kMsgTimeout1:
+        case kMsgStartTimeout:
             return "Time out error(1)";
-        case kMsgTimeout2:
+        case kMsgWriteTimeout:
             return "Time out error(2)";
-        case kMsgTimeout3:
+        case kMsgEraseTimeout:
             return "Time out error(3)";
         case kMsgIllegalDevice:
             return "Illegal device connected.";

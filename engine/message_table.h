@@ -8,9 +8,12 @@ namespace pxr9 {
 // Ids of the user-visible texts.
 enum MessageId : std::uint32_t {
     kMsgAboutItem = 101,
-    kMsgTimeout1 = 102,
-    kMsgTimeout2 = 103,
-    kMsgTimeout3 = 104,
+    // No answer to the Identity Request or to Update Start.
+    kMsgStartTimeout = 102,
+    // No answer to the last send of a Write Block.
+    kMsgWriteTimeout = 103,
+    // No answer to a Flash Erase.
+    kMsgEraseTimeout = 104,
     kMsgIllegalDevice = 105,
     kMsgUseUpdateMode = 106,
     kMsgTransferError = 107,

@@ -4,20 +4,9 @@
 #include <functional>
 
 #include "engine/updater_state.h"
+#include "protocol/reply.h"
 
 namespace pxr9 {
-
-enum class WaitResult {
-    Reply,    // a message ended the wait: replyCode and replyKind say what it was
-    Timeout,  // nothing came in time
-    Abort,    // the dialog is going away
-    Gone,     // the device went away
-};
-
-// Waits for the reply event. A signal with the abort value, or an abort requested by the
-// dialog, ends the wait as Abort; a device that went away ends it as Gone. replyCode may be
-// read only for a Reply.
-WaitResult awaitReply(UpdaterState& state, std::uint32_t timeoutMs);
 
 // The latest a device answers any request, and the wait for an Identity Reply.
 inline constexpr std::uint32_t kLatestAnswerMs = 30000;
@@ -37,11 +26,15 @@ inline constexpr std::uint32_t kLatestAnswerMs = 30000;
 // never ends that request's wait, and a request takes the first answer only, so a stray
 // message between two requests is dropped too.
 //
-// Sends one request through `send` and waits up to timeoutMs for what ends its wait; first
-// settles the line when an earlier answer is outstanding. Returns Unsettled, without sending,
-// when the barrier was not answered: the device is not answering at all.
-enum class ExchangeResult { Reply, Timeout, Abort, Gone, Unsettled };
-ExchangeResult exchange(UpdaterState& state, const std::function<void()>& send,
-                        std::uint32_t timeoutMs);
+// Sends one request through `send` and returns what ended its wait: the device's answer, a
+// Timeout after timeoutMs, an Abort or DeviceGone. With an earlier answer outstanding it
+// settles the line first, and returns Silent, without sending, when the barrier was not
+// answered: the device is not answering at all. The send's own result is not examined: a
+// request that did not leave ends in the wait's timeout, or at once when the device is gone.
+Reply exchange(UpdaterState& state, const std::function<void()>& send, std::uint32_t timeoutMs);
+
+// The Identity Request, which is its own barrier: with an answer outstanding only its
+// Identity Reply ends the wait. Its send is examined: NotSent when it did not leave.
+Reply exchangeIdentity(UpdaterState& state, std::uint32_t timeoutMs);
 
 }  // namespace pxr9

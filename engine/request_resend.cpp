@@ -9,7 +9,7 @@ ProcedureOutcome sendWithResends(UpdaterState& state, int resends, std::uint32_t
     for (int resent = 0;; ++resent) {
         const AttemptResult result = attempt();
         if (result.kind == AttemptResult::Kind::Settled) return result.outcome;
-        if (resent == resends) return reportFailure(state, result.failureMessage);
+        if (resent == resends) return reportFailure(state, result.failure(), result.failureMessage);
         state.clock.sleep(pauseMs);
     }
 }

@@ -28,6 +28,10 @@ struct AttemptResult {
     static AttemptResult timedOut(std::uint32_t messageId) {
         return {Kind::TimedOut, {}, messageId};
     }
+    // Why a last attempt that did not settle failed.
+    FailureKind failure() const {
+        return kind == Kind::TimedOut ? FailureKind::Timeout : FailureKind::Refused;
+    }
 };
 
 // Makes `attempt` (send the request, wait for its answer) until one is settled, resending at

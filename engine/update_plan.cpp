@@ -25,28 +25,18 @@ constexpr std::uint32_t kBlockLength = 4096;
 
 }  // namespace
 
-ReadResult readWord(UpdaterState& state, std::uint32_t address, std::uint32_t& word) {
+WordRead readWord(UpdaterState& state, std::uint32_t address) {
     const auto send = [&state, address] {
         sendMemoryRead(state.link, kProductProfile.memoryReadTemplate, address, 4);
     };
-    switch (exchange(state, send, kReadTimeoutMs)) {
-        case ExchangeResult::Abort:
-            return ReadResult::Aborted;
-        case ExchangeResult::Gone:
-            return ReadResult::DeviceGone;
-        case ExchangeResult::Timeout:
-        case ExchangeResult::Unsettled:
-            return ReadResult::TimedOut;
-        case ExchangeResult::Reply:
-            break;
+    const Reply reply = exchange(state, send, kReadTimeoutMs);
+    // Only an accepted Read Data carries the word; one of fewer than four bytes (an empty
+    // Read Data is accepted) must not pass earlier data off as read.
+    if (reply.kind() != Reply::Kind::ReadData || !reply.isAccepted() ||
+        state.link.readBuffer.count() < 4) {
+        return {reply, std::nullopt};
     }
-    // A reply that ends the wait without carrying the four bytes (a wrong byte 5 keeps the
-    // previous code, an empty Read Data is accepted) must not pass stale data off as read.
-    if (state.link.replyCode.load() != 0 || state.link.readBuffer.count() < 4) {
-        return ReadResult::Failed;
-    }
-    word = state.link.readBuffer.firstWord();
-    return ReadResult::Ok;
+    return {reply, state.link.readBuffer.firstWord()};
 }
 
 namespace {
@@ -73,19 +63,11 @@ ProcedureOutcome eraseRegion(UpdaterState& state, std::uint32_t address, std::ui
         showErasing(state);
     };
     return sendWithResends(state, kEraseResends, kResendPauseMs, [&] {
-        switch (exchange(state, send, kEraseTimeoutMs)) {
-            case ExchangeResult::Abort:
-                return AttemptResult::settled(ProcedureOutcome::aborted());
-            case ExchangeResult::Gone:
-                return AttemptResult::settled(reportDeviceGone(state, kMsgTimeout3));
-            // A timeout is never retried; only a refusing reply is.
-            case ExchangeResult::Timeout:
-            case ExchangeResult::Unsettled:
-                return AttemptResult::settled(reportFailure(state, kMsgTimeout3));
-            case ExchangeResult::Reply:
-                break;
-        }
-        if (state.link.replyCode.load() != 0) return AttemptResult::refused(kMsgTransferError);
+        // A timeout is never retried; only a refusing reply is.
+        const Reply reply = exchange(state, send, kEraseTimeoutMs);
+        if (!reply.isAnswer())
+            return AttemptResult::settled(reportNoAnswer(state, reply, kMsgEraseTimeout));
+        if (!reply.isAccepted()) return AttemptResult::refused(kMsgTransferError);
         state.surface.setProgressPosition(10);
         return AttemptResult::settled(ProcedureOutcome::completed());
     });
@@ -96,7 +78,7 @@ ProcedureOutcome writeImage(UpdaterState& state, std::uint32_t address, std::uin
     const auto image = state.findResource(resourceId);
     // A missing or short image must never be read past its end or reported as written.
     if (!image || image->size == 0 || size > image->size) {
-        return reportFailure(state, kMsgTransferError);
+        return reportFailure(state, FailureKind::MissingImage, kMsgTransferError);
     }
     const std::uint32_t total = size != 0 ? size : static_cast<std::uint32_t>(image->size);
     const std::uint8_t* const imageBytes = image->data;
@@ -114,20 +96,15 @@ ProcedureOutcome writeImage(UpdaterState& state, std::uint32_t address, std::uin
                 formatCounts(transmitFormat, static_cast<int>(offset), static_cast<int>(total)));
         };
         ProcedureOutcome block = sendWithResends(state, kBlockResends, kResendPauseMs, [&] {
-            switch (exchange(state, send, kWriteTimeoutMs)) {
-                case ExchangeResult::Abort:
-                    return AttemptResult::settled(ProcedureOutcome::aborted());
-                case ExchangeResult::Gone:
-                    return AttemptResult::settled(reportDeviceGone(state, kMsgTimeout2));
-                case ExchangeResult::Timeout:
-                    return AttemptResult::timedOut(kMsgTimeout2);
-                // The device did not answer the barrier either: no resend would be answered.
-                case ExchangeResult::Unsettled:
-                    return AttemptResult::settled(reportFailure(state, kMsgTimeout2));
-                case ExchangeResult::Reply:
-                    break;
+            const Reply reply = exchange(state, send, kWriteTimeoutMs);
+            // A device that did not answer the barrier either (Silent) is not answering at
+            // all: no resend would be answered.
+            if (reply.kind() == Reply::Kind::Timeout)
+                return AttemptResult::timedOut(kMsgWriteTimeout);
+            if (!reply.isAnswer()) {
+                return AttemptResult::settled(reportNoAnswer(state, reply, kMsgWriteTimeout));
             }
-            if (state.link.replyCode.load() != 0) return AttemptResult::refused(kMsgTransferError);
+            if (!reply.isAccepted()) return AttemptResult::refused(kMsgTransferError);
             return AttemptResult::settled(ProcedureOutcome::completed());
         });
         if (!block.isCompleted()) return block;
@@ -143,22 +120,13 @@ ProcedureOutcome runUpdatePlan(UpdaterState& state) {
     const bool hasBootStep = std::any_of(plan.begin(), plan.end(),
                                          [](const PlanStep& step) { return step.address == 0; });
     if (hasBootStep) {
-        std::uint32_t deviceStamp = 0;
-        switch (readWord(state, kBootStampAddress, deviceStamp)) {
-            case ReadResult::Aborted:
-                return ProcedureOutcome::aborted();
-            case ReadResult::DeviceGone:
-                return reportDeviceGone(state, kMsgTransferError);
-            case ReadResult::Failed:
-            case ReadResult::TimedOut:
-                // Nothing has been erased yet; say so and hand the dialog back.
-                return reportFailure(state, kMsgTransferError);
-            case ReadResult::Ok:
-                break;
-        }
+        const WordRead device = readWord(state, kBootStampAddress);
+        // Nothing has been erased yet when the read fails; say so and hand the dialog back.
+        if (!device.reply.isAnswer()) return reportNoAnswer(state, device.reply, kMsgTransferError);
+        if (!device.word) return reportFailure(state, FailureKind::Refused, kMsgTransferError);
         std::uint32_t carriedStamp = 0;
         if (imageWord(state, kBootImageId, kBootStampOffset, carriedStamp) &&
-            carriedStamp == deviceStamp) {
+            carriedStamp == *device.word) {
             bootDiffers = false;
         }
     }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "engine/procedure_outcome.h"
 #include "engine/updater_state.h"
+#include "protocol/reply.h"
 
 namespace pxr9 {
 
@@ -16,9 +18,13 @@ ProcedureOutcome eraseRegion(UpdaterState& state, std::uint32_t address, std::ui
 ProcedureOutcome writeImage(UpdaterState& state, std::uint32_t address, std::uint32_t size,
                             std::uint32_t resourceId);
 
-enum class ReadResult { Ok, Failed, TimedOut, Aborted, DeviceGone };
-// The four bytes at `address` (first byte lowest); tells a read that got no answer from one
-// whose answer was refused, from an abort and from a device that went away. Shows nothing.
-ReadResult readWord(UpdaterState& state, std::uint32_t address, std::uint32_t& word);
+// What a read of one word came to. Shows nothing.
+struct WordRead {
+    // What ended the exchange: the device's answer, or why none came.
+    Reply reply;
+    // The four bytes at the address, first byte lowest, when the answer carried them.
+    std::optional<std::uint32_t> word;
+};
+WordRead readWord(UpdaterState& state, std::uint32_t address);
 
 }  // namespace pxr9

@@ -21,7 +21,6 @@ UpdaterState::~UpdaterState() {
 
 void UpdaterState::requestAbort() {
     abortRequested.store(true);
-    link.replyCode.store(kAbortReplyCode);
     link.replyEvent.set();
 }
 

@@ -8,6 +8,7 @@
 
 #include "engine/device_channel.h"
 #include "engine/dialog_surface.h"
+#include "engine/version_stamps.h"
 #include "firmware/resources.h"
 #include "midi/port_watch.h"
 #include "protocol/reply_event.h"
@@ -49,21 +50,15 @@ struct UpdaterState {
     // The channel's link: what every procedure works on.
     DeviceLink& link;
 
-    // 1 while a worker started by the dialog has not handed it back.
-    std::atomic<std::int32_t> busy{0};
-    // Set once when the dialog goes away; every later wait of a worker ends at once, even if
-    // a late reply overwrote the abort value in replyCode.
+    // Set once when the dialog goes away; every later wait of a worker ends at once, whatever
+    // answer is handed over meanwhile.
     std::atomic<bool> abortRequested{false};
 
-    // What closing the dialog does to a running worker: the abort value, then the signal.
+    // What closing the dialog does to a running worker: the abort, then the signal that wakes
+    // its wait.
     void requestAbort();
 
-    std::string deviceBootVersion;
-    std::string devicePresetVersion;
-    std::string deviceSystemVersion;
-    std::string carriedBootVersion;
-    std::string carriedPresetVersion;
-    std::string carriedSystemVersion;
+    VersionStamps versions;
 
     DialogSurface& surface;
     Clock& clock;

@@ -23,66 +23,66 @@ std::string carriedVersionText(const UpdaterState& state, std::uint32_t id, std:
 
 // A read that failed shows nothing, one that was aborted ends the check silently as well;
 // a device that went away is named, since nothing else would tell the user why.
-ProcedureOutcome readFailure(UpdaterState& state, ReadResult result) {
-    switch (result) {
-        case ReadResult::Aborted:
+ProcedureOutcome readFailure(UpdaterState& state, const Reply& reply) {
+    switch (reply.kind()) {
+        case Reply::Kind::Abort:
             return ProcedureOutcome::aborted();
-        case ReadResult::DeviceGone:
+        case Reply::Kind::DeviceGone:
             state.surface.showError(kDeviceGoneCause);
-            return ProcedureOutcome::failed(kDeviceGoneCause);
-        case ReadResult::Ok:
-        case ReadResult::Failed:
-        case ReadResult::TimedOut:
+            return ProcedureOutcome::failed(FailureKind::DeviceGone, kDeviceGoneCause);
+        case Reply::Kind::Status:
+        case Reply::Kind::Identity:
+        case Reply::Kind::ReadData:
+            return ProcedureOutcome::failed(FailureKind::Refused, {});
+        case Reply::Kind::Timeout:
+        case Reply::Kind::Silent:
+        case Reply::Kind::NotSent:
             break;
     }
-    return ProcedureOutcome::failed({});
+    return ProcedureOutcome::failed(FailureKind::Timeout, {});
 }
 
-}  // namespace
-
-ProcedureOutcome runVersionCheck(UpdaterState& state) {
-    if (ProcedureOutcome identity = checkIdentity(state, ControlsAfterFailure::KeepDisabled);
-        !identity.isCompleted()) {
+ProcedureOutcome readVersions(UpdaterState& state) {
+    if (ProcedureOutcome identity = checkIdentity(state); !identity.isCompleted()) {
         return identity;
     }
-    std::uint32_t word = 0;
-    if (const ReadResult system = readWord(state, kSystemStampAddress, word);
-        system != ReadResult::Ok) {
-        return readFailure(state, system);
-    }
-    state.deviceSystemVersion = deviceVersionText(word);
-    state.carriedSystemVersion =
+
+    const WordRead system = readWord(state, kSystemStampAddress);
+    if (!system.word) return readFailure(state, system.reply);
+    state.versions.device.system = deviceVersionText(*system.word);
+    state.versions.carried.system =
         carriedVersionText(state, kVersionBlockImageId, kSystemStampOffset);
 
     // A failed PRESET read is passed over, but an abort ends the check: the dialog is going
     // away and must not wait for one more read; so does a device that went away. A PRESET
     // answer still on its way is never read as the BOOT stamp: the BOOT read settles the line
     // first.
-    const ReadResult preset = readWord(state, kPresetStampAddress, word);
-    if (preset == ReadResult::Ok) {
-        state.devicePresetVersion = deviceVersionText(word);
-        state.carriedPresetVersion = carriedVersionText(state, kPresetImageId, kPresetStampOffset);
+    const WordRead preset = readWord(state, kPresetStampAddress);
+    if (preset.word) {
+        state.versions.device.preset = deviceVersionText(*preset.word);
+        state.versions.carried.preset =
+            carriedVersionText(state, kPresetImageId, kPresetStampOffset);
     }
-    if (preset == ReadResult::Aborted || preset == ReadResult::DeviceGone) {
-        return readFailure(state, preset);
+    if (preset.reply.kind() == Reply::Kind::Abort ||
+        preset.reply.kind() == Reply::Kind::DeviceGone) {
+        return readFailure(state, preset.reply);
     }
 
-    if (const ReadResult boot = readWord(state, kBootStampAddress, word); boot != ReadResult::Ok) {
-        return readFailure(state, boot);
-    }
-    state.deviceBootVersion = deviceVersionText(word);
-    state.carriedBootVersion = carriedVersionText(state, kBootImageId, kBootStampOffset);
+    const WordRead boot = readWord(state, kBootStampAddress);
+    if (!boot.word) return readFailure(state, boot.reply);
+    state.versions.device.boot = deviceVersionText(*boot.word);
+    state.versions.carried.boot = carriedVersionText(state, kBootImageId, kBootStampOffset);
     return ProcedureOutcome::completed();
 }
 
-int versionCheckWorker(UpdaterState& state) {
-    const ProcedureOutcome outcome = runVersionCheck(state);
+}  // namespace
+
+ProcedureOutcome runVersionCheck(UpdaterState& state) {
+    ProcedureOutcome outcome = readVersions(state);
+    // Unlike the update, the check leaves no port open: the next command opens them afresh.
     state.channel.out.close();
     if (state.channel.in.isOpen()) state.channel.in.close();
-    // The controls come back only with this completion, after both ports are closed; a
-    // failed identity check showed its box but left them disabled.
-    state.surface.postVersionCheckDone(outcome.isCompleted() ? 0 : -1);
-    return 0;
+    return outcome;
 }
 
 }  // namespace pxr9

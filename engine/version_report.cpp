@@ -4,15 +4,16 @@ namespace pxr9 {
 
 std::string buildVersionReport(const UpdaterState& state) {
     std::string text =
-        "SYSTEM:\t\t" + state.deviceSystemVersion + " -> " + state.carriedSystemVersion;
-    text += "\nPRESET:\t\t" + state.devicePresetVersion;
-    if (!state.carriedPresetVersion.empty() &&
-        state.carriedPresetVersion != state.devicePresetVersion) {
-        text += " -> " + state.carriedPresetVersion;
+        "SYSTEM:\t\t" + state.versions.device.system + " -> " + state.versions.carried.system;
+    text += "\nPRESET:\t\t" + state.versions.device.preset;
+    if (!state.versions.carried.preset.empty() &&
+        state.versions.carried.preset != state.versions.device.preset) {
+        text += " -> " + state.versions.carried.preset;
     }
-    text += "\nBOOT:\t\t" + state.deviceBootVersion;
-    if (!state.carriedBootVersion.empty() && state.carriedBootVersion != state.deviceBootVersion) {
-        text += " -> " + state.carriedBootVersion;
+    text += "\nBOOT:\t\t" + state.versions.device.boot;
+    if (!state.versions.carried.boot.empty() &&
+        state.versions.carried.boot != state.versions.device.boot) {
+        text += " -> " + state.versions.carried.boot;
     }
     return text;
 }

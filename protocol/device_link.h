@@ -5,26 +5,17 @@
 #include <cstdint>
 #include <limits>
 #include <mutex>
+#include <optional>
+#include <utility>
 
 #include "midi/midi_out_port.h"
 #include "midi/receive_queue.h"
 #include "protocol/messages.h"
 #include "protocol/read_buffer.h"
+#include "protocol/reply.h"
 #include "protocol/reply_event.h"
 
 namespace pxr9 {
-
-// The reply code that ends a worker's wait because the dialog is going away; no device
-// status has this value.
-inline constexpr std::int32_t kAbortReplyCode = 255;
-
-// What kind of message ended a wait.
-enum class ReplyKind : std::uint8_t {
-    Status,    // a Status message: replyCode is its status
-    Accepted,  // a maker-specific message with the Write Block command byte: code 0
-    ReadData,  // a Read Data reply, accepted (code 0) or rejected
-    Identity,  // an Identity Reply: deviceIdentity holds its word, code 0
-};
 
 // Which messages may answer the current request.
 enum class Expect : std::uint8_t {
@@ -36,9 +27,8 @@ enum class Expect : std::uint8_t {
 inline constexpr std::uint64_t kArrivedNow = std::numeric_limits<std::uint64_t>::max();
 
 // The part of the shared updater state that the dispatcher and the request operations work
-// on: where replies come from and go to, and the results they leave for a waiting worker.
-// Plain results are atomics so the dialog's abort store and the dispatcher's stores never
-// race; the reply event still orders every hand-over to the worker.
+// on: where replies come from and go to, and the answer handed over to a waiting worker. The
+// reply event says that something ended the wait; the answer itself travels as a value.
 struct DeviceLink {
     DeviceLink(MidiOutPort& output, ReceiveQueue& input, ReplyEvent& event)
         : out(output), queue(input), replyEvent(event) {}
@@ -49,12 +39,6 @@ struct DeviceLink {
     ReceiveQueue& queue;
     ReplyEvent& replyEvent;
 
-    // 0 success, kAbortReplyCode abort, 1 rejected Read Data, else a device status.
-    std::atomic<std::int32_t> replyCode{0};
-    // The kind of the last message that ended a wait.
-    std::atomic<ReplyKind> replyKind{ReplyKind::Status};
-    // Bytes 6..9 of the last Identity Reply received.
-    std::atomic<std::uint32_t> deviceIdentity{0};
     // Identity of the last answered identity check; its low byte is the model id of every
     // maker-specific message built afterwards.
     std::atomic<std::uint32_t> currentIdentity{0};
@@ -70,13 +54,15 @@ struct DeviceLink {
 
     // Orders the start of an exchange against the dispatcher's hand-over of a reply: a
     // message queued before the request left never ends its wait nor writes what it reads,
-    // and a request takes one answer only. Guards the three fields below.
+    // and a request takes one answer only. Guards the four fields below.
     std::mutex exchangeMutex;
     // Arrival number from which a queued message may answer the current request.
     std::uint64_t answersFrom = 0;
     Expect expected = Expect::AnyAnswer;
     // The current request has had its answer: whatever follows it is not its answer.
     bool answered = false;
+    // That answer, from its hand-over until the worker takes it.
+    std::optional<Reply> answer;
 
     ReadBuffer readBuffer;
     // Requests of the one running worker are assembled here; automatic answers never are.
@@ -89,10 +75,8 @@ struct DeviceLink {
         std::lock_guard lock(exchangeMutex);
         answersFrom = queue.arrivals() + 1;
         answered = false;
+        answer.reset();
         replyEvent.reset();
-        replyCode.store(0);
-        replyKind.store(ReplyKind::Status);
-        deviceIdentity.store(0);
         readBuffer.reset();
         deviceGone.store(false);
     }
@@ -103,6 +87,12 @@ struct DeviceLink {
         deviceGone.store(true);
         out.cancelSends();
         replyEvent.set();
+    }
+
+    // The answer handed over for the current request, taken once; none when nothing was.
+    std::optional<Reply> takeAnswer() {
+        std::lock_guard lock(exchangeMutex);
+        return std::exchange(answer, std::nullopt);
     }
 
     std::uint8_t modelId() const {

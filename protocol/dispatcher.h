@@ -7,7 +7,7 @@
 
 namespace pxr9 {
 
-// Drains the receive queue oldest first: interprets each message, leaves its result for the
+// Drains the receive queue oldest first: interprets each message, hands an answer over to the
 // waiting worker and signals the reply event, or answers the device by itself. Once the
 // queue is empty and the input has ended, the device is marked gone. Runs on the dispatch
 // thread only, never twice at once.

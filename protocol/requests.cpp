@@ -7,7 +7,7 @@ namespace {
 enum class ReadStart { Keep, Reset };
 
 // A request is about to leave: whatever arrived before now belongs to an earlier exchange,
-// whether the dispatcher has handed it over already (the signal is reset) or not yet (its
+// whether the dispatcher has handed it over already (answer and signal are reset) or not yet (its
 // arrival number is below answersFrom). Under the lock the dispatcher holds for a hand-over,
 // so no message falls between the two.
 void startExchange(DeviceLink& link, ReadStart read = ReadStart::Keep,
@@ -16,6 +16,7 @@ void startExchange(DeviceLink& link, ReadStart read = ReadStart::Keep,
     link.answersFrom = link.queue.arrivals() + 1;
     link.expected = expect;
     link.answered = false;
+    link.answer.reset();
     if (read == ReadStart::Reset) link.readBuffer.reset();
     link.replyEvent.reset();
     link.answerOutstanding.store(true);

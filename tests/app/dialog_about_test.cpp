@@ -60,7 +60,7 @@ TEST_F(DialogTest, WorkerGoesOnWhileTheAboutBoxIsOpen) {
     runAbout([&] { dlg.OnSysCommand(kAboutCommand); },
              [&] {
                  answer(dlg, 0);
-                 dlg.joinWorker();
+                 settle(dlg);
                  whileOpen = observe(dlg);
              });
     EXPECT_EQ(whileOpen, expected(DialogState::Updated));

@@ -12,7 +12,8 @@
 #include <ostream>
 
 #include "app/updater_dialog.h"
-#include "engine/failure_report.h"
+#include "engine/procedure_outcome.h"
+#include "protocol/reply.h"
 #include "tests/doubles/fake_platform.h"
 
 namespace pxr9::testing {
@@ -60,64 +61,70 @@ inline ControlState observe(UpdaterDialog& dialog) {
             dialog.exitButton()->isEnabled(),
             dialog.rescanButton()->isEnabled(),
             dialog.versionCheckButton()->isEnabled(),
-            dialog.state().busy.load()};
+            dialog.busy() ? 1 : 0};
 }
 
-// Workers that behave like the engine's but wait for the test's verdict: the test stores a
-// reply code and signals the reply event, as the dispatcher does for a device's answer.
-struct ScriptedWorkers {
-    std::atomic<int> seenCode{-1};
+// Procedures that behave like the engine's but wait for the test's verdict: the test hands
+// over a status and signals the reply event, as the dispatcher does for a device's answer.
+struct ScriptedProcedures {
+    // The worker's wait ended with the abort of a closing dialog.
+    std::atomic<bool> sawAbort{false};
     // What an aborted worker still tries (to prove it reaches nothing).
     std::function<void(UpdaterState&)> afterAbort;
 
-    WorkerEntries entries() {
+    DialogProcedures procedures() {
         return {[this](UpdaterState& s) { return update(s); },
                 [this](UpdaterState& s) { return versionCheck(s); }};
     }
 
-    int update(UpdaterState& s) {
+    ProcedureOutcome update(UpdaterState& s) {
         s.surface.setStepText("0/10");
-        const int code = verdict(s);
-        if (code == kAbortReplyCode) {
+        const Reply reply = verdict(s);
+        if (reply.kind() == Reply::Kind::Abort) {
             if (afterAbort) afterAbort(s);
-            return 0;
+            return ProcedureOutcome::aborted();
         }
-        if (code == 0) {
-            s.surface.setStepText("10/10");
-            s.surface.setStatusText("Version update completed.");
-            releaseControls(s);
-            s.surface.enableStartButtons(false);
-        } else {
+        if (!reply.isAccepted()) {
             s.surface.showError("Transfer error occurred.");
-            releaseControls(s);
+            return ProcedureOutcome::failed(FailureKind::Refused, "Transfer error occurred.");
         }
-        return 0;
+        s.surface.setStepText("10/10");
+        s.surface.setStatusText("Version update completed.");
+        return ProcedureOutcome::completed();
     }
 
-    int versionCheck(UpdaterState& s) {
-        const int code = verdict(s);
-        if (code == kAbortReplyCode && afterAbort) afterAbort(s);
-        if (code == 0) {
-            s.deviceSystemVersion = s.devicePresetVersion = s.deviceBootVersion = "1.00";
-            s.carriedSystemVersion = "1.10";
-            s.carriedPresetVersion = s.carriedBootVersion = "1.00";
+    ProcedureOutcome versionCheck(UpdaterState& s) {
+        const Reply reply = verdict(s);
+        if (reply.kind() == Reply::Kind::Abort && afterAbort) afterAbort(s);
+        if (reply.isAccepted()) {
+            s.versions.device.system = s.versions.device.preset = s.versions.device.boot = "1.00";
+            s.versions.carried.system = "1.10";
+            s.versions.carried.preset = s.versions.carried.boot = "1.00";
         }
         s.channel.out.close();
         s.channel.in.close();
-        s.surface.postVersionCheckDone(code == 0 ? 0 : -1);
-        return 0;
+        if (reply.kind() == Reply::Kind::Abort) return ProcedureOutcome::aborted();
+        if (!reply.isAccepted()) return ProcedureOutcome::failed(FailureKind::Refused, {});
+        return ProcedureOutcome::completed();
     }
 
-    int verdict(UpdaterState& s) {
-        if (!s.link.replyEvent.wait(kGuardMs)) return -1;
-        seenCode = s.link.replyCode.load();
-        return seenCode;
+    Reply verdict(UpdaterState& s) {
+        if (!s.link.replyEvent.wait(kGuardMs)) return Reply::timeout();
+        if (s.abortRequested.load()) {
+            sawAbort = true;
+            return Reply::abort();
+        }
+        return s.link.takeAnswer().value_or(Reply::timeout());
     }
 };
 
-inline void answer(UpdaterDialog& dialog, int code) {
-    dialog.state().link.replyCode.store(code);
-    dialog.state().link.replyEvent.set();
+inline void answer(UpdaterDialog& dialog, std::uint8_t status) {
+    DeviceLink& link = dialog.state().link;
+    {
+        std::lock_guard lock(link.exchangeMutex);
+        link.answer = Reply::status(status);
+    }
+    link.replyEvent.set();
 }
 
 // Lets the worker finish, carrying out its surface calls, then delivers what it posted.
@@ -132,7 +139,7 @@ class DialogTest : public ::testing::Test {
 
     UpdaterDialog& make(int instanceNumber = 1) {
         dialog = std::make_unique<UpdaterDialog>(fake.platform(), instanceNumber, boxes,
-                                                 scripted.entries());
+                                                 scripted.procedures());
         dialog->show();
         return *dialog;
     }
@@ -144,7 +151,7 @@ class DialogTest : public ::testing::Test {
 
     FakePlatform fake;
     RecordingBoxes boxes;
-    ScriptedWorkers scripted;
+    ScriptedProcedures scripted;
     std::unique_ptr<UpdaterDialog> dialog;
 };
 

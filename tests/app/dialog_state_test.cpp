@@ -16,7 +16,6 @@ TEST_F(DialogTest, StartsIdleWithPortsClosedAndNothingDispatched) {
     EXPECT_EQ(dlg.progressBar()->value(), 0);
     EXPECT_FALSE(dlg.state().channel.in.isOpen());
     EXPECT_FALSE(dlg.state().channel.out.isOpen());
-    EXPECT_EQ(dlg.state().link.replyCode.load(), 0);
     // With no port open nothing can arrive: an idle dialog does not wake every millisecond.
     EXPECT_FALSE(fake.dispatching());
     EXPECT_FALSE(dlg.windowIcon().isNull());
@@ -197,14 +196,6 @@ TEST_F(DialogTest, AFailedIdentityCheckGivesTheControlsBackOnlyOnceItHasEnded) {
     EXPECT_EQ(fake.out.openCount(), 2);
 }
 
-TEST_F(DialogTest, EnableStartButtonsTouchesOnlyExecuteAndVersionCheck) {
-    auto& dlg = make();
-    dlg.enableStartButtons(false);
-    EXPECT_EQ(observe(dlg), expected(DialogState::Updated));
-    dlg.enableStartButtons(true);
-    EXPECT_EQ(observe(dlg), expected(DialogState::Idle));
-}
-
 TEST_F(DialogTest, ProgressPositionOutsideTheRangeIsPinnedToItsEnd) {
     auto& dlg = make();
     dlg.setProgressRange(0, 10);
@@ -216,32 +207,37 @@ TEST_F(DialogTest, ProgressPositionOutsideTheRangeIsPinnedToItsEnd) {
     EXPECT_EQ(dlg.progressBar()->value(), 0);
 }
 
-// The worker has handed the dialog back (busy 0) but still waits for its last surface call
-// when the next command starts a new worker: starting must serve that call, not deadlock.
-TEST_F(DialogTest, ACommandRightAfterTheHandBackServesTheLastCallOfTheOldWorker) {
-    std::atomic<int> runs{0};
+// The controls come back from the procedure's outcome, once it has ended: a procedure still
+// running after its last surface call keeps the dialog busy, and a command meanwhile is
+// refused.
+TEST_F(DialogTest, TheDialogIsHandedBackOnlyOnceTheProcedureHasEnded) {
     std::promise<void> go;
     std::shared_future<void> goSignal = go.get_future().share();
-    WorkerEntries entries{[&](UpdaterState& s) {
-                              releaseControls(s);
-                              if (++runs == 1) goSignal.wait();
-                              s.surface.enableStartButtons(false);
-                              return 0;
-                          },
-                          nullptr};
-    dialog = std::make_unique<UpdaterDialog>(fake.platform(), 1, boxes, entries);
+    std::atomic<bool> reported{false};
+    DialogProcedures procedures{[&](UpdaterState& s) {
+                                    s.surface.setStatusText("Version update completed.");
+                                    reported = true;
+                                    goSignal.wait();
+                                    return ProcedureOutcome::completed();
+                                },
+                                nullptr};
+    dialog = std::make_unique<UpdaterDialog>(fake.platform(), 1, boxes, procedures);
     auto& dlg = *dialog;
     dlg.executeButton()->click();
-    // Serve calls only until the dialog is handed back.
-    while (dlg.state().busy.load() != 0) QCoreApplication::sendPostedEvents();
-    go.set_value();
-    while (!dlg.workerHost().hasPendingCall()) std::this_thread::yield();
-
+    // Serves the status call, then whatever else is posted.
+    while (!reported.load()) {
+        QCoreApplication::sendPostedEvents();
+        std::this_thread::yield();
+    }
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(observe(dlg), expected(DialogState::Updating));
     dlg.OnExecute();
-    EXPECT_TRUE(boxes.shown.empty());
-    dlg.joinWorker();
-    EXPECT_EQ(runs.load(), 2);
+    EXPECT_EQ(boxes.shown, std::vector{errorBox("In Progress.")});
+
+    go.set_value();
+    settle(dlg);
     EXPECT_EQ(observe(dlg), expected(DialogState::Updated));
+    EXPECT_EQ(dlg.statusText()->text(), QStringLiteral("Version update completed."));
 }
 
 }  // namespace

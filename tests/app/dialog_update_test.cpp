@@ -35,7 +35,7 @@ TEST(DialogUpdate, ExecuteWritesTheWholeMemoryMapAndEndsInUpdated) {
     EXPECT_EQ(dialog.statusText()->text(), QStringLiteral("Version update completed."));
     EXPECT_GT(dialog.progressBar()->maximum(), 0);
     EXPECT_EQ(dialog.progressBar()->value(), dialog.progressBar()->maximum());
-    EXPECT_EQ(dialog.state().busy.load(), 0);
+    EXPECT_FALSE(dialog.busy());
     EXPECT_FALSE(dialog.executeButton()->isEnabled());
     EXPECT_FALSE(dialog.versionCheckButton()->isEnabled());
     EXPECT_TRUE(dialog.exitButton()->isEnabled());
@@ -60,7 +60,7 @@ TEST(DialogUpdate, VersionCheckReportsTheDevicesStampsBesideTheCarriedOnes) {
     EXPECT_FALSE(dialog.state().channel.out.isOpen());
     EXPECT_FALSE(dialog.state().channel.in.isOpen());
     EXPECT_TRUE(dialog.executeButton()->isEnabled());
-    EXPECT_EQ(dialog.state().busy.load(), 0);
+    EXPECT_FALSE(dialog.busy());
 }
 
 TEST(DialogUpdate, AWrongDeviceIsReportedBeforeTheControlsComeBack) {
@@ -74,6 +74,7 @@ TEST(DialogUpdate, AWrongDeviceIsReportedBeforeTheControlsComeBack) {
 
     dialog.executeButton()->click();
     dialog.joinWorker();
+    QCoreApplication::sendPostedEvents();
 
     const ShownBox illegal{QStringLiteral("Illegal device connected."), QStringLiteral("Error"),
                            BoxIcon::Error};
@@ -81,7 +82,7 @@ TEST(DialogUpdate, AWrongDeviceIsReportedBeforeTheControlsComeBack) {
     EXPECT_FALSE(executeEnabledAtBox);
     EXPECT_TRUE(dialog.executeButton()->isEnabled());
     EXPECT_TRUE(dialog.exitButton()->isEnabled());
-    EXPECT_EQ(dialog.state().busy.load(), 0);
+    EXPECT_FALSE(dialog.busy());
 }
 
 // A block is not answered; the Identity Request that settles the line before its resend is

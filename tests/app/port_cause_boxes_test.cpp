@@ -4,11 +4,8 @@
 
 #include "tests/doubles/fake_platform.h"
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
-
-using testing::RecordingBoxes;
-using testing::ShownBox;
 
 TEST(PortCauseBoxes, TheCauseOfAFailedOpenIsTheSecondLineOfItsBoxOnly) {
     RecordingBoxes shown;
@@ -37,4 +34,4 @@ TEST(PortCauseBoxes, TheCauseOfAFailedOpenIsTheSecondLineOfItsBoxOnly) {
 }
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing

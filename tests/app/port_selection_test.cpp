@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
 
 const std::string kName0Utf8 = "USB \u30aa\u30fc\u30c7\u30a3\u30aa \u30c7\u30d0\u30a4\u30b9";
@@ -95,4 +95,4 @@ TEST(ListDeviceNames, AsksTheCountBeforeEveryItem) {
 }
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing

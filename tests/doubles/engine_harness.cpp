@@ -7,12 +7,8 @@ EngineHarness::EngineHarness(sim::SimConfig config, ResourceLookup lookup)
     session.openPorts(0, 0);
 }
 
-ProcedureOutcome EngineHarness::run(ProcedureOutcome (*procedure)(UpdaterState&)) {
+ProcedureOutcome EngineHarness::run(const DeviceSession::Procedure& procedure) {
     return session.run(procedure);
-}
-
-void EngineHarness::runWorker(int (*entry)(UpdaterState&)) {
-    if (session.begin([this, entry] { entry(state); })) worker.join();
 }
 
 }  // namespace pxr9::testing

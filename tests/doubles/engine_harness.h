@@ -9,15 +9,13 @@
 namespace pxr9::testing {
 
 // An UpdaterState wired to a simulated PXR-9 through the fake MIDI services, with both ports
-// open on the device and the dispatch thread running, as a command leaves it. run() and runWorker()
-// then go on as the command does (busy set, the reply event reset), on the test's thread.
+// open on the device and the dispatch thread running, as a command leaves it. run() then goes
+// on as the command does, on the test's thread.
 struct EngineHarness {
     explicit EngineHarness(sim::SimConfig config = {}, ResourceLookup lookup = pxr9::findResource);
 
     // The procedure's outcome.
-    ProcedureOutcome run(ProcedureOutcome (*procedure)(UpdaterState&));
-    // A thread entry, as the dialog starts it.
-    void runWorker(int (*entry)(UpdaterState&));
+    ProcedureOutcome run(const DeviceSession::Procedure& procedure);
 
     VirtualWorld world;
     SurfaceRecorder surface;

@@ -3,13 +3,13 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "midi/midi_connection.h"
+#include "tests/doubles/fake_port_names.h"
 
-namespace pxr9::test {
+namespace pxr9::testing {
 
 // An input backend whose one open connection delivers what the test hands it, on the test's
 // thread, once started and until stopped. Port k's address is "k".
@@ -18,35 +18,19 @@ class FakeInputBackend final : public InputBackend {
     explicit FakeInputBackend(std::vector<std::string> names = {"recording"})
         : names_(std::move(names)) {}
 
-    std::vector<PortEntry> ports() override {
-        std::lock_guard lock(state_->mutex);
-        std::vector<PortEntry> entries;
-        for (std::size_t k = 0; k < names_.size(); ++k)
-            entries.push_back({names_[k], std::to_string(k)});
-        return entries;
-    }
+    std::vector<PortEntry> ports() override { return names_.entries(); }
     std::unique_ptr<InputConnection> open(const PortEntry& port, SysexReceiver& receiver) override {
         const int index = std::stoi(port.address);
         std::lock_guard lock(state_->mutex);
         state_->opened.push_back(index);
-        if (failingOpens_.contains(index)) return nullptr;
+        if (!names_.opens(index)) return nullptr;
         ++state_->opens;
         ++state_->open;
         return std::make_unique<Connection>(state_, receiver);
     }
 
-    void setNames(std::vector<std::string> names) {
-        std::lock_guard lock(state_->mutex);
-        names_ = std::move(names);
-    }
-    void failOpen(int index, bool fail = true) {
-        std::lock_guard lock(state_->mutex);
-        if (fail) {
-            failingOpens_.insert(index);
-        } else {
-            failingOpens_.erase(index);
-        }
-    }
+    void setNames(std::vector<std::string> names) { names_.set(std::move(names)); }
+    void failOpen(int index, bool fail = true) { names_.failOpen(index, fail); }
     void failStart(bool fail) {
         std::lock_guard lock(state_->mutex);
         state_->failStart = fail;
@@ -119,9 +103,8 @@ class FakeInputBackend final : public InputBackend {
         SysexReceiver& receiver_;
     };
 
-    std::vector<std::string> names_;
-    std::set<int> failingOpens_;
+    FakePortNames names_;
     std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
-}  // namespace pxr9::test
+}  // namespace pxr9::testing

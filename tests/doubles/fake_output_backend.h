@@ -5,14 +5,14 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "midi/midi_connection.h"
 #include "midi/port_directory.h"
+#include "tests/doubles/fake_port_names.h"
 
-namespace pxr9::test {
+namespace pxr9::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -26,36 +26,20 @@ class FakeOutputBackend final : public OutputBackend {
     explicit FakeOutputBackend(std::vector<std::string> names = {"recording"})
         : names_(std::move(names)) {}
 
-    std::vector<PortEntry> ports() override {
-        std::lock_guard lock(state_->mutex);
-        std::vector<PortEntry> entries;
-        for (std::size_t k = 0; k < names_.size(); ++k)
-            entries.push_back({names_[k], std::to_string(k)});
-        return entries;
-    }
+    std::vector<PortEntry> ports() override { return names_.entries(); }
     std::unique_ptr<OutputConnection> open(const PortEntry& port) override {
         const int index = std::stoi(port.address);
         std::lock_guard lock(state_->mutex);
         state_->opened.push_back(index);
-        if (failingOpens_.contains(index)) return nullptr;
+        if (!names_.opens(index)) return nullptr;
         ++state_->open;
         ++state_->opens;
         state_->cancelled = false;
         return std::make_unique<Connection>(state_);
     }
 
-    void setNames(std::vector<std::string> names) {
-        std::lock_guard lock(state_->mutex);
-        names_ = std::move(names);
-    }
-    void failOpen(int index, bool fail = true) {
-        std::lock_guard lock(state_->mutex);
-        if (fail) {
-            failingOpens_.insert(index);
-        } else {
-            failingOpens_.erase(index);
-        }
-    }
+    void setNames(std::vector<std::string> names) { names_.set(std::move(names)); }
+    void failOpen(int index, bool fail = true) { names_.failOpen(index, fail); }
     void setSend(Send send) {
         std::lock_guard lock(state_->mutex);
         state_->send = send;
@@ -173,9 +157,8 @@ class FakeOutputBackend final : public OutputBackend {
         std::shared_ptr<State> state_;
     };
 
-    std::vector<std::string> names_;
-    std::set<int> failingOpens_;
+    FakePortNames names_;
     std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
-}  // namespace pxr9::test
+}  // namespace pxr9::testing

@@ -46,13 +46,13 @@ class RecordingBoxes final : public MessageBoxes {
 // Everything a dialog runs on, with a real reply event so closing can release a worker.
 class FakePlatform final : private DispatchWatcher {
   public:
-    test::FakeInputBackend in;
-    test::FakeOutputBackend out;
+    testing::FakeInputBackend in;
+    testing::FakeOutputBackend out;
     InputPorts inputs{{&in}};
     OutputPorts outputs{{&out}};
     RealReplyEvent event;
     InstantClock clock;
-    test::FakePortWatch portWatch;
+    FakePortWatch portWatch;
 
     UpdaterPlatform platform() { return {inputs, outputs, event, clock, this, &portWatch}; }
     void setNames(const std::vector<std::string>& names) {

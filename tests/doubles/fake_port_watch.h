@@ -7,7 +7,7 @@
 
 #include "midi/port_watch.h"
 
-namespace pxr9::test {
+namespace pxr9::testing {
 
 // A port watch that speaks when the test says so, on a thread of its own as a real one does.
 class FakePortWatch final : public PortWatch {
@@ -76,4 +76,4 @@ class FakePortWatch final : public PortWatch {
     bool stopping_ = false;
 };
 
-}  // namespace pxr9::test
+}  // namespace pxr9::testing

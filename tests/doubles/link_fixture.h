@@ -8,7 +8,9 @@
 #include "protocol/device_link.h"
 #include "tests/doubles/fake_output_backend.h"
 
-namespace pxr9::test {
+namespace pxr9::testing {
+
+using Bytes = std::vector<std::uint8_t>;
 
 // A DeviceLink over an open recording port: what goes out is recorded, what comes in is
 // queued by the test itself.
@@ -22,7 +24,7 @@ class LinkFixture {
     // The event's state without waiting: consumes a pending signal.
     bool signalled() { return replyEvent.wait(0); }
 
-    FakeOutputBackend service;
+    testing::FakeOutputBackend service;
     OutputPorts ports{{&service}};
     MidiOutPort port{ports};
     ReceiveQueue queue;
@@ -42,4 +44,4 @@ inline std::string hex(const Bytes& bytes) {
     return text;
 }
 
-}  // namespace pxr9::test
+}  // namespace pxr9::testing

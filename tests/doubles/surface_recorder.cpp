@@ -40,34 +40,16 @@ void SurfaceRecorder::showVersionReport(const std::string& text) {
     add("report:" + text);
 }
 
-void SurfaceRecorder::releaseControls() {
-    std::lock_guard lock(mutex_);
-    add("release");
-}
-
-void SurfaceRecorder::enableStartButtons(bool enable) {
-    std::lock_guard lock(mutex_);
-    add(enable ? "start:1" : "start:0");
-}
-
-void SurfaceRecorder::postVersionCheckDone(std::int32_t result) {
-    std::lock_guard lock(mutex_);
-    add("done:" + std::to_string(result));
-}
-
 std::vector<std::string> SurfaceRecorder::calls() const {
     std::lock_guard lock(mutex_);
     return calls_;
 }
 
-std::vector<std::string> SurfaceRecorder::outcome() const {
+std::vector<std::string> SurfaceRecorder::boxes() const {
     std::lock_guard lock(mutex_);
     std::vector<std::string> result;
     for (const auto& call : calls_) {
-        if (call.rfind("error:", 0) == 0 || call.rfind("report:", 0) == 0 ||
-            call.rfind("done:", 0) == 0 || call.rfind("start:", 0) == 0 || call == "release") {
-            result.push_back(call);
-        }
+        if (call.rfind("error:", 0) == 0 || call.rfind("report:", 0) == 0) result.push_back(call);
     }
     return result;
 }

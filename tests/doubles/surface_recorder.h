@@ -9,8 +9,8 @@
 namespace pxr9::testing {
 
 // Logs every surface call in order, as short texts ("status:...", "step:3/10", "range:0..10",
-// "pos:1", "error:...", "report:...", "release", "start:0", "done:-1"), and keeps the latest
-// value of each field. Boxes return at once, as if dismissed.
+// "pos:1", "error:...", "report:..."), and keeps the latest value of each field. Boxes return
+// at once, as if dismissed.
 class SurfaceRecorder final : public DialogSurface {
   public:
     void setStatusText(const std::string& text) override;
@@ -21,13 +21,10 @@ class SurfaceRecorder final : public DialogSurface {
     // Recorded as the box shows it: the text, and the cause as its second line.
     void showError(const std::string& text, const std::string& cause) override;
     void showVersionReport(const std::string& text) override;
-    void releaseControls() override;
-    void enableStartButtons(bool enable) override;
-    void postVersionCheckDone(std::int32_t result) override;
 
     std::vector<std::string> calls() const;
-    // The calls that are not progress reports: boxes, releases, start buttons, completion.
-    std::vector<std::string> outcome() const;
+    // The calls that are not progress reports: the boxes.
+    std::vector<std::string> boxes() const;
     std::vector<std::string> steps() const;
     std::string status() const;
     std::string step() const;

@@ -20,7 +20,7 @@ TEST(VirtualClock, AReplyDueBeforeTheDeadlineEndsTheWaitWithItsCode) {
     EngineHarness h;
     h.world.scheduleFromDevice(900, statusMessage(0x0B));
     EXPECT_TRUE(h.state.link.replyEvent.wait(1000));
-    EXPECT_EQ(h.state.link.replyCode.load(), 11);
+    EXPECT_EQ(h.state.link.takeAnswer(), Reply::status(11));
     EXPECT_EQ(h.world.nowMs(), 900u);
 }
 
@@ -32,7 +32,7 @@ TEST(VirtualClock, AReplyDueAfterTheDeadlineIsTakenByTheNextWait) {
     h.state.clock.sleep(100);
     EXPECT_EQ(h.world.nowMs(), 1100u);
     EXPECT_TRUE(h.state.link.replyEvent.wait(1000));
-    EXPECT_EQ(h.state.link.replyCode.load(), 2);
+    EXPECT_EQ(h.state.link.takeAnswer(), Reply::status(2));
     EXPECT_EQ(h.world.nowMs(), 1500u);
 }
 

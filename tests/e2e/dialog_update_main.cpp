@@ -38,7 +38,7 @@ int main(int argc, char* argv[]) {
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (boxes.shown > 0) application.exit(1);
-        if (dialog.state().busy.load() == 0 && dialog.exitButton()->isEnabled()) {
+        if (!dialog.busy() && dialog.exitButton()->isEnabled()) {
             application.exit(dialog.statusText()->text() == "Version update completed." ? 0 : 1);
         }
     });

@@ -1,4 +1,4 @@
-// Closing the dialog while a worker waits: the abort value ends every wait silently.
+// Closing the dialog while a worker waits: the abort ends every wait silently.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -23,12 +23,6 @@ Match memoryReadAt(std::uint32_t address) {
     };
 }
 
-// What the dialog's destroy handler does to a waiting worker.
-void storeAbortAndSignal(UpdaterState& state) {
-    state.link.replyCode.store(kAbortReplyCode);
-    state.link.replyEvent.set();
-}
-
 struct AbortCase {
     const char* name;
     RequestKind unanswered;
@@ -47,12 +41,11 @@ TEST_P(UpdateAbort, EndsWithoutAWordAndSendsNothingMore) {
     const AbortCase& c = GetParam();
     EngineHarness h(oldBootDevice());
     h.world.device().faults().noAnswer(c.unanswered, Occurrences::every());
-    h.world.whenHostSends(c.abortAfter, [&h] { storeAbortAndSignal(h.state); });
+    h.world.whenHostSends(c.abortAfter, [&h] { h.state.requestAbort(); });
 
     EXPECT_EQ(h.run(runUpdate), ProcedureOutcome::aborted());
 
-    EXPECT_TRUE(h.surface.outcome().empty());
-    EXPECT_EQ(h.state.busy.load(), 1);  // the controls stay as they are: the dialog is going
+    EXPECT_TRUE(h.surface.boxes().empty());
     const auto sent = h.world.sent();
     ASSERT_FALSE(sent.empty());
     EXPECT_TRUE(c.abortAfter(sent.back().bytes)) << "something was sent after the abort";
@@ -78,7 +71,7 @@ TEST_P(VersionCheckAbort, EndsWithoutAWordAndNoMoreReads) {
 
     EXPECT_EQ(h.run(runVersionCheck), ProcedureOutcome::aborted());
 
-    EXPECT_TRUE(h.surface.outcome().empty());
+    EXPECT_TRUE(h.surface.boxes().empty());
     const auto sent = h.world.sent();
     ASSERT_FALSE(sent.empty());
     EXPECT_TRUE(c.abortAfter(sent.back().bytes)) << "something was sent after the abort";
@@ -98,8 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UpdateAbortDetail, AReplyArrivingAfterTheAbortDoesNotReviveTheWorker) {
-    // The device's answer lands just after the dialog stored the abort code and overwrites it with
-    // 0.
+    // The device's answer lands just after the dialog asked for the abort, and is handed over.
     EngineHarness h(oldBootDevice());
     h.world.device().faults().noAnswer(RequestKind::FlashErase, Occurrences::every());
     h.world.whenHostSends(command(0x0A), [&h] {
@@ -110,7 +102,7 @@ TEST(UpdateAbortDetail, AReplyArrivingAfterTheAbortDoesNotReviveTheWorker) {
 
     EXPECT_EQ(h.run(runUpdate), ProcedureOutcome::aborted());
 
-    EXPECT_TRUE(h.surface.outcome().empty());
+    EXPECT_TRUE(h.surface.boxes().empty());
     EXPECT_EQ(sentWithCommand(h.world.sent(), 0x0A).size(), 1u);
     EXPECT_TRUE(sentWithCommand(h.world.sent(), 0x02).empty());
 }

@@ -210,7 +210,7 @@ bool runSeed(std::uint64_t seed, VirtualWorld& world, const SmallImages& images,
         if (session.openPorts(0, 0)) ADD_FAILURE() << "the simulated device's ports do not open";
         const ProcedureOutcome result = session.run(runUpdate);
 
-        const auto calls = surface.outcome();
+        const auto calls = surface.boxes();
         std::string lastError;
         for (const auto& call : calls) {
             if (call.rfind("error:", 0) == 0) lastError = call.substr(6);
@@ -222,8 +222,10 @@ bool runSeed(std::uint64_t seed, VirtualWorld& world, const SmallImages& images,
             ADD_FAILURE() << "seed " << seed << ": completion " << completed << ", error "
                           << errorShown;
             told = false;
-        } else if (result != (completed ? ProcedureOutcome::completed()
-                                        : ProcedureOutcome::failed(lastError))) {
+        } else if (completed
+                       ? !result.isCompleted()
+                       : result.kind != ProcedureOutcome::Kind::Failed ||
+                             result.message != lastError || result.failure == FailureKind::None) {
             ADD_FAILURE() << "seed " << seed << ": the caller was told " << result;
             told = false;
         } else if (completed) {

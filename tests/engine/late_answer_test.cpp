@@ -21,7 +21,6 @@ using sim::Occurrences;
 using sim::RequestKind;
 
 constexpr std::size_t kBlocksOfAnUpdate = 3889;
-const std::vector<std::string> kSuccess = {"release", "start:0"};
 
 std::vector<std::uint8_t> statusFromDevice(std::uint8_t status) {
     return {0xF0, 0x52, 0x00, 0x6E, 0x00, status, 0xF7};
@@ -36,7 +35,7 @@ std::size_t identityRequestsSent(const EngineHarness& h) {
 void expectCompletedOverTheWholeMap(EngineHarness& h, const sim::SimConfig& config,
                                     ProcedureOutcome outcome) {
     EXPECT_EQ(outcome, ProcedureOutcome::completed());
-    EXPECT_EQ(h.surface.outcome(), kSuccess);
+    EXPECT_TRUE(h.surface.boxes().empty());
     EXPECT_EQ(firstFlashMismatch(h.world.device().flash(), config, true), "");
 }
 
@@ -89,7 +88,8 @@ TEST(LateAnswers, ABarrierThatIsNotAnsweredEndsTheWrite) {
     EngineHarness h(oldBootDevice());
     h.world.device().faults().silent(RequestKind::WriteBlock, Occurrences::only(1));
 
-    EXPECT_EQ(h.run(runUpdate), ProcedureOutcome::failed("Time out error(2)"));
+    EXPECT_EQ(h.run(runUpdate),
+              ProcedureOutcome::failed(FailureKind::Timeout, "Time out error(2)"));
 
     const auto blocks = sentWithCommand(h.world.sent(), kCmdWriteBlock);
     ASSERT_EQ(blocks.size(), 1u);
@@ -130,7 +130,8 @@ TEST(IdentityOfASecondRun, AnAnswerThatIsNoIdentityNeverPasses) {
         });
         h.world.clearSent();
 
-        EXPECT_EQ(h.run(runUpdate), ProcedureOutcome::failed("Illegal device connected."));
+        EXPECT_EQ(h.run(runUpdate),
+                  ProcedureOutcome::failed(FailureKind::WrongDevice, "Illegal device connected."));
         EXPECT_TRUE(sentWithCommand(h.world.sent(), kCmdUpdateStart).empty());
     }
 }
@@ -143,7 +144,8 @@ TEST(IdentityOfASecondRun, ALateAnswerOfTheRunBeforeIsDropped) {
     // Every send of the first block is answered 5 s late: each resend waits for the barrier,
     // and the last one's answer is still on its way when the run ends.
     h.world.device().faults().late(RequestKind::WriteBlock, Occurrences::range(1, 32), 5000);
-    ASSERT_EQ(h.run(runUpdate), ProcedureOutcome::failed("Time out error(2)"));
+    ASSERT_EQ(h.run(runUpdate),
+              ProcedureOutcome::failed(FailureKind::Timeout, "Time out error(2)"));
     EXPECT_EQ(sentWithCommand(h.world.sent(), kCmdWriteBlock).size(), 32u);
 
     ASSERT_FALSE(h.session.openPorts(0, 0));
@@ -162,7 +164,8 @@ TEST(IdentityOfASecondRun, AnswersQueuedBeforeThePortsOpenAgainAreForgotten) {
     ASSERT_FALSE(h.session.openPorts(0, 0));
     h.world.device().faults().noAnswer(RequestKind::IdentityRequest, Occurrences::from(2));
 
-    EXPECT_EQ(h.run(runUpdate), ProcedureOutcome::failed("Time out error(1)"));
+    EXPECT_EQ(h.run(runUpdate),
+              ProcedureOutcome::failed(FailureKind::Timeout, "Time out error(1)"));
 }
 
 struct VanishCase {
@@ -209,11 +212,11 @@ TEST_P(DeviceVanishes, TheWaitEndsAtOnceWithTheStepsTextAndItsCause) {
         h.world.unplug();
     });
 
-    EXPECT_EQ(h.run(runUpdate), ProcedureOutcome::failed(c.shown, "The device was disconnected."));
+    EXPECT_EQ(h.run(runUpdate), ProcedureOutcome::failed(FailureKind::DeviceGone, c.shown,
+                                                         "The device was disconnected."));
 
-    EXPECT_EQ(h.surface.outcome(),
-              (std::vector<std::string>{"error:" + c.shown + "\nThe device was disconnected.",
-                                        "release"}));
+    EXPECT_EQ(h.surface.boxes(),
+              std::vector<std::string>{"error:" + c.shown + "\nThe device was disconnected."});
     EXPECT_EQ(h.world.nowMs(), pulledAt);
     EXPECT_FALSE(h.world.sent().empty());
     EXPECT_TRUE(c.unplugAfter(h.world.sent().back().bytes)) << "something was sent after";
@@ -235,7 +238,8 @@ TEST(DeviceVanishesBetweenRequests, TheNextRequestEndsAtOnce) {
     h.world.whenHostSends(command(kCmdUpdateStart), [&h] { h.world.unplug(); });
 
     EXPECT_EQ(h.run(runUpdate),
-              ProcedureOutcome::failed("Transfer error occurred.", "The device was disconnected."));
+              ProcedureOutcome::failed(FailureKind::DeviceGone, "Transfer error occurred.",
+                                       "The device was disconnected."));
     EXPECT_TRUE(sentWithCommand(h.world.sent(), kCmdMemory).empty());
 }
 
@@ -245,10 +249,9 @@ TEST(DeviceVanishesBetweenRequests, AVersionCheckNamesIt) {
     h.world.whenHostSends(command(kCmdMemory), [&h] { h.world.unplug(); });
     h.world.device().faults().late(RequestKind::MemoryRead, Occurrences::every(), 10);
 
-    h.runWorker(versionCheckWorker);
-
-    EXPECT_EQ(h.surface.outcome(),
-              (std::vector<std::string>{"error:The device was disconnected.", "done:-1"}));
+    EXPECT_EQ(h.run(runVersionCheck),
+              ProcedureOutcome::failed(FailureKind::DeviceGone, "The device was disconnected."));
+    EXPECT_EQ(h.surface.boxes(), std::vector<std::string>{"error:The device was disconnected."});
 }
 
 // Closing the dialog while a barrier waits for its Identity Reply ends the run there.
@@ -264,7 +267,7 @@ TEST(LateAnswers, AnAbortDuringTheBarrierEndsTheRunSilently) {
         [&h] { h.session.abort(); });
 
     EXPECT_EQ(h.run(runUpdate), ProcedureOutcome::aborted());
-    EXPECT_TRUE(h.surface.outcome().empty());
+    EXPECT_TRUE(h.surface.boxes().empty());
     EXPECT_EQ(sentWithCommand(h.world.sent(), kCmdWriteBlock).size(), 1u);
     EXPECT_LT(h.world.nowMs(), 1000u + 100u + kLatestAnswerMs);
 }

@@ -53,10 +53,9 @@ TEST_P(VersionReport, ShowsDeviceStampsBesideTheCarriedOnes) {
     const ReportCase& c = GetParam();
     EngineHarness h(c.device, c.lookup);
 
-    h.runWorker(versionCheckWorker);
-
-    // The report is shown by the completion's handler, on the dialog's thread.
-    EXPECT_EQ(h.surface.outcome(), std::vector<std::string>{"done:0"});
+    // The report is the front end's to show, once the check has ended.
+    EXPECT_EQ(h.run(runVersionCheck), ProcedureOutcome::completed());
+    EXPECT_TRUE(h.surface.boxes().empty());
     EXPECT_EQ(buildVersionReport(h.state), c.report);
     EXPECT_FALSE(h.state.channel.out.isOpen());
     EXPECT_FALSE(h.state.channel.in.isOpen());
@@ -85,16 +84,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(VersionCheck, UnansweredPresetReadKeepsTheTextsOfTheLastCheck) {
     EngineHarness h(deviceWith(k110, sim::makeStamp("0.90"), k100));
-    h.runWorker(versionCheckWorker);
-    ASSERT_EQ(h.surface.outcome(), std::vector<std::string>{"done:0"});
+    ASSERT_EQ(h.run(runVersionCheck), ProcedureOutcome::completed());
 
     // Second check: the PRESET read (the second read of the check) goes unanswered.
     h.world.device().faults().noAnswer(RequestKind::MemoryRead, Occurrences::only(5));
     ASSERT_FALSE(h.session.openPorts(0, 0));
     const std::uint64_t start = h.world.nowMs();
-    h.runWorker(versionCheckWorker);
-
-    EXPECT_EQ(h.surface.outcome(), (std::vector<std::string>{"done:0", "done:0"}));
+    EXPECT_EQ(h.run(runVersionCheck), ProcedureOutcome::completed());
+    EXPECT_TRUE(h.surface.boxes().empty());
     // The PRESET wait; the barrier before the BOOT read is answered at once.
     EXPECT_EQ(h.world.nowMs() - start, 120000u);
     EXPECT_EQ(buildVersionReport(h.state),
@@ -104,8 +101,7 @@ TEST(VersionCheck, UnansweredPresetReadKeepsTheTextsOfTheLastCheck) {
 TEST(VersionCheck, FirstCheckWithUnansweredPresetReadShowsAnEmptyPresetLine) {
     EngineHarness h(deviceWith(k110, k100, k100));
     h.world.device().faults().noAnswer(RequestKind::MemoryRead, Occurrences::only(2));
-    h.runWorker(versionCheckWorker);
-    EXPECT_EQ(h.surface.outcome(), std::vector<std::string>{"done:0"});
+    EXPECT_EQ(h.run(runVersionCheck), ProcedureOutcome::completed());
     EXPECT_EQ(buildVersionReport(h.state), "SYSTEM:\t\t1.10 -> 1.10\nPRESET:\t\t\nBOOT:\t\t1.00");
 }
 
@@ -116,9 +112,7 @@ TEST(VersionCheck, ALatePresetAnswerIsNeverReadAsTheBootStamp) {
     EngineHarness h(deviceWith(k110, k100, sim::makeStamp("0.90")));
     h.world.device().faults().late(RequestKind::MemoryRead, Occurrences::only(2), 120500);
 
-    h.runWorker(versionCheckWorker);
-
-    EXPECT_EQ(h.surface.outcome(), std::vector<std::string>{"done:0"});
+    EXPECT_EQ(h.run(runVersionCheck), ProcedureOutcome::completed());
     EXPECT_EQ(buildVersionReport(h.state),
               "SYSTEM:\t\t1.10 -> 1.10\nPRESET:\t\t\nBOOT:\t\t0.90 -> 1.00");
 }
@@ -126,7 +120,8 @@ TEST(VersionCheck, ALatePresetAnswerIsNeverReadAsTheBootStamp) {
 struct FailedCheckCase {
     const char* name;
     std::function<void(EngineHarness&)> arrange;
-    std::vector<std::string> outcome;
+    std::vector<std::string> boxes;
+    FailureKind failure;
 };
 
 // Test names carry the case name; this keeps ctest from printing the raw bytes.
@@ -136,25 +131,22 @@ void PrintTo(const FailedCheckCase& c, std::ostream* os) {
 
 class FailedVersionCheck : public ::testing::TestWithParam<FailedCheckCase> {};
 
-TEST_P(FailedVersionCheck, PostsFailureAndClosesThePorts) {
+// Whatever fails, both ports are closed by the time the caller learns of it, and it learns
+// which box was shown, if any, and why the check failed.
+TEST_P(FailedVersionCheck, ClosesThePortsAndTellsTheCallerWhy) {
+    const FailedCheckCase& c = GetParam();
     EngineHarness h(deviceWith(k110, k100, k100));
-    GetParam().arrange(h);
-    h.runWorker(versionCheckWorker);
-    EXPECT_EQ(h.surface.outcome(), GetParam().outcome);
+    c.arrange(h);
+
+    const ProcedureOutcome outcome = h.run(runVersionCheck);
+
+    EXPECT_EQ(h.surface.boxes(), c.boxes);
+    const std::string shown = c.boxes.empty() ? "" : c.boxes.front().substr(6);
+    EXPECT_EQ(outcome, ProcedureOutcome::failed(c.failure, shown));
     EXPECT_FALSE(h.state.channel.out.isOpen());
     EXPECT_FALSE(h.state.channel.in.isOpen());
 }
 
-TEST_P(FailedVersionCheck, TellsTheCallerTheBoxItShowedIfAny) {
-    EngineHarness h(deviceWith(k110, k100, k100));
-    GetParam().arrange(h);
-    const std::string& first = GetParam().outcome.front();
-    const std::string shown = first.rfind("error:", 0) == 0 ? first.substr(6) : "";
-    EXPECT_EQ(h.run(runVersionCheck), ProcedureOutcome::failed(shown));
-}
-
-// Whatever fails, the controls come back with the completion message alone, after both ports
-// are closed: a box never hands them back early.
 INSTANTIATE_TEST_SUITE_P(
     Cases, FailedVersionCheck,
     ::testing::Values(FailedCheckCase{"IdentityNotAnswered",
@@ -162,46 +154,53 @@ INSTANTIATE_TEST_SUITE_P(
                                           h.world.device().faults().noAnswer(
                                               RequestKind::IdentityRequest, Occurrences::every());
                                       },
-                                      {"error:Time out error(1)", "done:-1"}},
+                                      {"error:Time out error(1)"},
+                                      FailureKind::Timeout},
                       FailedCheckCase{"IllegalDevice",
                                       [](EngineHarness& h) {
                                           h.world.device().faults().reportIdentity(
                                               Occurrences::every(), 0x1234);
                                       },
-                                      {"error:Illegal device connected.", "done:-1"}},
+                                      {"error:Illegal device connected."},
+                                      FailureKind::WrongDevice},
                       FailedCheckCase{"IdentityRequestCannotBeSent",
                                       [](EngineHarness& h) { h.state.channel.out.close(); },
-                                      {"error:Can't open MIDI Out device.", "done:-1"}},
+                                      {"error:Can't open MIDI Out device."},
+                                      FailureKind::Port},
                       FailedCheckCase{"SystemReadNotAnswered",
                                       [](EngineHarness& h) {
                                           h.world.device().faults().noAnswer(
                                               RequestKind::MemoryRead, Occurrences::only(1));
                                       },
-                                      {"done:-1"}},
+                                      {},
+                                      FailureKind::Timeout},
                       FailedCheckCase{"BootReadNotAnswered",
                                       [](EngineHarness& h) {
                                           h.world.device().faults().noAnswer(
                                               RequestKind::MemoryRead, Occurrences::only(3));
                                       },
-                                      {"done:-1"}},
-                      // The wait ends with the identity reply's 0; no stale stamp may be shown.
+                                      {},
+                                      FailureKind::Timeout},
+                      // Not a Read Data: no stale stamp may be shown.
                       FailedCheckCase{"SystemReadWithWrongByte5",
                                       [](EngineHarness& h) {
                                           h.world.device().faults().wrongReadByte5(
                                               Occurrences::only(1), 0x05);
                                       },
-                                      {"done:-1"}},
+                                      {},
+                                      FailureKind::Refused},
                       FailedCheckCase{"BootReadWithWrongByte6",
                                       [](EngineHarness& h) {
                                           h.world.device().faults().wrongReadByte6(
                                               Occurrences::only(3), 0x31);
                                       },
-                                      {"done:-1"}}),
+                                      {},
+                                      FailureKind::Refused}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(VersionCheck, DoesNotWriteTheHostsIdentityReply) {
     EngineHarness h;
-    h.runWorker(versionCheckWorker);
+    h.run(runVersionCheck);
     EXPECT_EQ(h.state.link.currentIdentity.load(), 0x0010006Eu);
     EXPECT_EQ(h.state.link.hostIdentity.load(), 0u);
 }

@@ -85,9 +85,9 @@ TEST_P(WaitTiming, LastsExactlyItsTime) {
     c.arrange(h.world.device().faults());
 
     if (c.worker == Worker::Update) {
-        h.runWorker(updateWorker);
+        h.run(runUpdate);
     } else {
-        h.runWorker(versionCheckWorker);
+        h.run(runVersionCheck);
     }
 
     const auto sent = h.world.sent();

@@ -13,7 +13,7 @@
 #include "firmware/images.h"
 #include "firmware/resources.h"
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
 
 std::string_view bytesOf(const ResourceView& view, std::size_t offset, std::size_t length) {
@@ -158,4 +158,4 @@ TEST(EmbeddedImages, EmbeddedBytesAreTheGeneratedOnes) {
 #endif
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing

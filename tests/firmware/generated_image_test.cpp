@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
 
 // Images of another version, for a device that must be told apart from the carried one.
@@ -29,4 +29,4 @@ TEST(GeneratedImage, SameIdSameBytes) {
 }
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vector>
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
 
 const std::uint8_t kMessage[] = {0xF0, 0x52, 0x00, 0x6E, 0x00, 0x00, 0xF7};
@@ -154,4 +154,4 @@ TEST(DispatchThreadTest, AStopFromInsideADispatchEndsTheThreadWithoutWaitingForI
 }
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing

@@ -9,10 +9,9 @@
 
 #include "tests/doubles/fake_input_backend.h"
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
 
-using test::FakeInputBackend;
 using Bytes = std::vector<std::uint8_t>;
 
 const Bytes kReplyA = {0xF0, 0x52, 0x00, 0x6E, 0x00, 0x00, 0xF7};
@@ -146,4 +145,4 @@ TEST_F(MidiInPortTest, ClosingWhileMessagesArriveLosesNoQueuedMessage) {
 }
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing

@@ -9,11 +9,9 @@
 
 #include "tests/doubles/fake_output_backend.h"
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
 
-using test::Bytes;
-using test::FakeOutputBackend;
 using Send = FakeOutputBackend::Send;
 
 const Bytes kMessage = {0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7};
@@ -128,4 +126,4 @@ TEST_F(MidiOutPortTest, CancelledSendsFailUntilThePortOpensAgain) {
 }
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing

@@ -10,7 +10,7 @@
 #include "midi/midi_in_port.h"
 #include "tests/doubles/fake_input_backend.h"
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -27,7 +27,7 @@ Bytes numbered(int i) {
 
 TEST(ReceiveQueueTest, KeepsOrderAndContentBetweenOneProducerAndOneConsumer) {
     constexpr int kMessages = 40000;
-    test::FakeInputBackend service;
+    testing::FakeInputBackend service;
     InputPorts ports{{&service}};
     MidiInPort port(ports);
     ASSERT_TRUE(port.open(0));
@@ -123,4 +123,4 @@ TEST(ReceiveQueueTest, TellsItsListenerOfEachMessageOnceItCanBeTaken) {
 }
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -14,12 +15,9 @@
 #include "protocol/seven_bit.h"
 #include "tests/doubles/link_fixture.h"
 
-namespace pxr9::test {
+namespace pxr9::testing {
 namespace {
 
-// Values left by earlier messages; a rule that must not write them leaves them standing.
-constexpr std::int32_t kEarlierCode = 42;
-constexpr std::uint32_t kEarlierIdentity = 0xA5A5A5A5;
 constexpr std::uint32_t kSupportedIdentity = 0x0010006E;
 
 const Bytes kHostIdentityReply = {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x52, 0x00, 0x00,
@@ -73,9 +71,7 @@ void preload(ReadBuffer& buffer, const Bytes& payload) {
 }
 
 struct Effect {
-    std::int32_t replyCode = kEarlierCode;
-    bool signalled = false;
-    std::uint32_t deviceIdentity = kEarlierIdentity;
+    std::optional<Reply> handedOver = std::nullopt;  // what ends the worker's wait
     std::vector<Bytes> answers = {};
     Bytes data = {};  // the read buffer's contents (bytes 0..count-1) afterwards
 };
@@ -83,23 +79,20 @@ struct Effect {
 Effect nothing() {
     return {};
 }
-Effect signal(std::int32_t code) {
-    return {.replyCode = code, .signalled = true};
-}
-Effect signalKeepingCode() {
-    return {.signalled = true};
+Effect status(std::uint8_t code) {
+    return {.handedOver = Reply::status(code)};
 }
 Effect answer(Bytes reply) {
     return {.answers = {std::move(reply)}};
 }
 Effect identity(std::uint32_t word) {
-    return {.replyCode = 0, .signalled = true, .deviceIdentity = word};
+    return {.handedOver = Reply::identity(word)};
 }
 Effect accepted(Bytes data) {
-    return {.replyCode = 0, .signalled = true, .data = std::move(data)};
+    return {.handedOver = Reply::readData(true), .data = std::move(data)};
 }
 Effect rejected(Bytes data = {}) {
-    return {.replyCode = 1, .signalled = true, .data = std::move(data)};
+    return {.handedOver = Reply::readData(false), .data = std::move(data)};
 }
 
 struct DispatchCase {
@@ -111,11 +104,11 @@ struct DispatchCase {
 
 std::vector<DispatchCase> dispatchCases() {
     std::vector<DispatchCase> cases = {
-        {"status 00", {0xF0, 0x52, 0x00, 0x6E, 0x00, 0x00, 0xF7}, signal(0)},
-        {"status 0B", {0xF0, 0x52, 0x00, 0x6E, 0x00, 0x0B, 0xF7}, signal(11)},
-        {"status 7F", {0xF0, 0x52, 0x00, 0x6E, 0x00, 0x7F, 0xF7}, signal(127)},
-        {"status, bytes 2 and 3 foreign", {0xF0, 0x52, 0x11, 0x13, 0x00, 0x05, 0xF7}, signal(5)},
-        {"status without closing byte", {0xF0, 0x52, 0x00, 0x6E, 0x00, 0x03}, signal(3)},
+        {"status 00", {0xF0, 0x52, 0x00, 0x6E, 0x00, 0x00, 0xF7}, status(0)},
+        {"status 0B", {0xF0, 0x52, 0x00, 0x6E, 0x00, 0x0B, 0xF7}, status(11)},
+        {"status 7F", {0xF0, 0x52, 0x00, 0x6E, 0x00, 0x7F, 0xF7}, status(127)},
+        {"status, bytes 2 and 3 foreign", {0xF0, 0x52, 0x11, 0x13, 0x00, 0x05, 0xF7}, status(5)},
+        {"status without closing byte", {0xF0, 0x52, 0x00, 0x6E, 0x00, 0x03}, status(3)},
 
         {"command 01", {0xF0, 0x52, 0x00, 0x6E, 0x01, 0xF7}, answer(statusAnswer(0x00))},
         {"command 04", {0xF0, 0x52, 0x00, 0x6E, 0x04, 0xF7}, answer(statusAnswer(0x00))},
@@ -124,11 +117,11 @@ std::vector<DispatchCase> dispatchCases() {
         {"command 01, foreign model byte",
          {0xF0, 0x52, 0x00, 0x13, 0x01, 0xF7},
          answer(statusAnswer(0x00))},
-        {"command 02", {0xF0, 0x52, 0x00, 0x6E, 0x02, 0xF7}, signal(0)},
+        {"command 02", {0xF0, 0x52, 0x00, 0x6E, 0x02, 0xF7}, status(0)},
         {"command 02, a whole write block",
          {0xF0, 0x52, 0x00, 0x6E, 0x02, 0x00, 0x60, 0x12, 0x00, 0x00, 0x03,
           0x00, 0x00, 0x61, 0x62, 0x63, 0x3D, 0x7C, 0x6E, 0x56, 0x0C, 0xF7},
-         signal(0)},
+         status(0)},
         {"command 03", {0xF0, 0x52, 0x00, 0x6E, 0x03, 0xF7}, nothing()},
         {"flash erase",
          {0xF0, 0x52, 0x00, 0x6E, 0x0A, 0x00, 0x00, 0x44, 0x00, 0x00, 0x00, 0x20, 0x00, 0x00, 0x00,
@@ -185,8 +178,9 @@ std::vector<DispatchCase> dispatchCases() {
          kReadData110,
          accepted({0xAA, 0xBB, 0x31, 0x2E, 0x31, 0x30}),
          {0xAA, 0xBB}},
-        {"read data, byte 5 is 05", with(kReadData110, 5, 0x05), signalKeepingCode()},
-        {"memory read echoed back", with(kReadData110, 5, 0x30), signalKeepingCode()},
+        // Not a Read Data: its reader must not take an earlier result for what it reads.
+        {"read data, byte 5 is 05", with(kReadData110, 5, 0x05), rejected()},
+        {"memory read echoed back", with(kReadData110, 5, 0x30), rejected()},
         {"read data, byte 6 wrong", with(kReadData110, 6, 0x31), rejected()},
         {"read data, wrong crc",
          with(kReadData110, 20, 0x05),
@@ -228,18 +222,22 @@ std::vector<DispatchCase> dispatchCases() {
 }
 
 // Prepares a link as an update in progress leaves it: the supported device accepted as the
-// current identity, and an earlier reply's results still standing.
+// current identity.
 void setUpEarlierState(LinkFixture& f) {
     f.link.currentIdentity = kSupportedIdentity;
-    f.link.replyCode = kEarlierCode;
-    f.link.deviceIdentity = kEarlierIdentity;
+}
+
+// What a worker waiting now would be handed: nothing unless the event is signalled.
+std::optional<Reply> handedOver(LinkFixture& f) {
+    if (!f.signalled()) return std::nullopt;
+    const std::optional<Reply> answer = f.link.takeAnswer();
+    EXPECT_TRUE(answer.has_value()) << "signalled without an answer";
+    return answer;
 }
 
 void expectEffect(LinkFixture& f, const Effect& expected) {
-    EXPECT_EQ(f.link.replyCode.load(), expected.replyCode);
-    EXPECT_EQ(f.signalled(), expected.signalled);
+    EXPECT_EQ(handedOver(f), expected.handedOver);
     EXPECT_FALSE(f.signalled()) << "more than one signal pending";
-    EXPECT_EQ(f.link.deviceIdentity.load(), expected.deviceIdentity);
     const auto sent = f.service.sent();
     EXPECT_EQ(sent, expected.answers) << (sent.empty() ? "nothing sent" : hex(sent[0]));
     ASSERT_EQ(f.link.readBuffer.count(), expected.data.size());
@@ -315,8 +313,7 @@ TEST(Dispatcher, ReadDataBeyondTheBufferIsRejectedUnwritten) {
         f.receive(kReadData110);
         dispatchReplies(f.link);
 
-        EXPECT_TRUE(f.signalled());
-        EXPECT_EQ(f.link.replyCode.load(), c.fits ? 0 : 1);
+        EXPECT_EQ(handedOver(f), Reply::readData(c.fits));
         EXPECT_EQ(f.link.readBuffer.count(), c.fits ? ReadBuffer::kCapacity : before);
         Bytes tail(c.room);
         f.link.readBuffer.copyData(before, c.room, tail.data());
@@ -338,8 +335,7 @@ TEST(Dispatcher, ReadDataWritesOnlyItsOwnBytes) {
     startRead(f);
     f.receive(readData(patterned(6, 0x90)));
     dispatchReplies(f.link);
-    ASSERT_TRUE(f.signalled());
-    ASSERT_EQ(f.link.replyCode.load(), 0);
+    ASSERT_EQ(handedOver(f), Reply::readData(true));
     EXPECT_EQ(f.link.readBuffer.count(), 6u);
     Bytes data(10);
     f.link.readBuffer.copyData(0, data.size(), data.data());
@@ -349,11 +345,9 @@ TEST(Dispatcher, ReadDataWritesOnlyItsOwnBytes) {
 
     // An empty reply is accepted and the reader finds what the earlier read left.
     startRead(f);
-    f.link.replyCode = kEarlierCode;
     f.receive(readData({}));
     dispatchReplies(f.link);
-    ASSERT_TRUE(f.signalled());
-    EXPECT_EQ(f.link.replyCode.load(), 0);
+    ASSERT_EQ(handedOver(f), Reply::readData(true));
     EXPECT_EQ(f.link.readBuffer.count(), 0u);
     EXPECT_EQ(f.link.readBuffer.firstWord(), 0x90 | (0xB5u << 8) | (0xDAu << 16) | (0xFFu << 24));
 
@@ -361,11 +355,11 @@ TEST(Dispatcher, ReadDataWritesOnlyItsOwnBytes) {
     startRead(f);
     f.receive(with(readData(patterned(4, 0x10)), 17, 0x00));
     dispatchReplies(f.link);
-    EXPECT_EQ(f.link.replyCode.load(), 1);
+    EXPECT_EQ(handedOver(f), Reply::readData(false));
     startRead(f);
     f.receive(kReadData110);
     dispatchReplies(f.link);
-    EXPECT_EQ(f.link.replyCode.load(), 0);
+    EXPECT_EQ(handedOver(f), Reply::readData(true));
     EXPECT_EQ(f.link.readBuffer.count(), 4u);
     EXPECT_EQ(f.link.readBuffer.firstWord(), 0x30312E31u);
 }
@@ -374,7 +368,7 @@ const Bytes kIdentityReplyOfTheDevice = {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x52, 0x6
                                          0x10, 0x00, 0x31, 0x30, 0x30, 0x30, 0xF7};
 
 // One dispatch takes everything queued, oldest first. A request has one answer: the first message
-// that may end its wait does; those behind it are not its answer and leave its results alone,
+// that may end its wait does; those behind it are not its answer and are not handed over,
 // while messages the device sent unasked are still answered.
 TEST(Dispatcher, OneDispatchDrainsTheQueueInArrivalOrder) {
     LinkFixture f;
@@ -387,24 +381,34 @@ TEST(Dispatcher, OneDispatchDrainsTheQueueInArrivalOrder) {
     dispatchReplies(f.link);
 
     EXPECT_TRUE(f.queue.empty());
-    EXPECT_EQ(f.link.replyCode.load(), 5);
-    EXPECT_EQ(f.link.replyKind.load(), ReplyKind::Status);
-    EXPECT_EQ(f.link.deviceIdentity.load(), kEarlierIdentity);
-    EXPECT_TRUE(f.signalled());
+    EXPECT_EQ(handedOver(f), Reply::status(5));
     EXPECT_FALSE(f.signalled());
     EXPECT_EQ(f.service.sent(), (std::vector<Bytes>{statusAnswer(0x01), kHostIdentityReply}));
 
     // Later arrivals wait for the next dispatch, and answer the next request.
     ASSERT_TRUE(sendUpdateStart(f.link));
     f.receive({0xF0, 0x52, 0x00, 0x6E, 0x00, 0x0B, 0xF7});
-    EXPECT_EQ(f.link.replyCode.load(), 5);
+    EXPECT_EQ(handedOver(f), std::nullopt);
     dispatchReplies(f.link);
-    EXPECT_EQ(f.link.replyCode.load(), 11);
-    EXPECT_TRUE(f.signalled());
+    EXPECT_EQ(handedOver(f), Reply::status(11));
+}
+
+// An answer the worker did not take before its next request left (its wait ran out first)
+// is not handed to that request.
+TEST(Dispatcher, AnAnswerNotTakenIsGoneOnceTheNextRequestLeaves) {
+    LinkFixture f;
+    setUpEarlierState(f);
+    ASSERT_TRUE(sendUpdateStart(f.link));
+    f.receive(statusAnswer(0x00));
+    dispatchReplies(f.link);
+
+    startRead(f);
+    EXPECT_EQ(handedOver(f), std::nullopt);
+    EXPECT_EQ(f.link.takeAnswer(), std::nullopt);
 }
 
 // What arrived before a request left is no answer to it, whether the dispatcher had taken it
-// already or not yet: it neither ends the wait nor writes what the worker reads.
+// already or not yet: it neither ends the wait nor adds to what the worker reads.
 TEST(Dispatcher, AMessageQueuedBeforeARequestLeftIsNoAnswerToIt) {
     const std::vector<Bytes> early = {statusAnswer(0x00),
                                       statusAnswer(0x02),
@@ -419,16 +423,14 @@ TEST(Dispatcher, AMessageQueuedBeforeARequestLeftIsNoAnswerToIt) {
         startRead(f);
         dispatchReplies(f.link);
         EXPECT_TRUE(f.queue.empty());
-        EXPECT_FALSE(f.signalled());
-        EXPECT_EQ(f.link.replyCode.load(), kEarlierCode);
-        EXPECT_EQ(f.link.deviceIdentity.load(), kEarlierIdentity);
+        EXPECT_EQ(handedOver(f), std::nullopt);
+        EXPECT_EQ(f.link.takeAnswer(), std::nullopt);
         EXPECT_EQ(f.link.readBuffer.count(), 0u);
 
         // The answer that comes after it is taken.
         f.receive(kReadData110);
         dispatchReplies(f.link);
-        EXPECT_TRUE(f.signalled());
-        EXPECT_EQ(f.link.replyCode.load(), 0);
+        EXPECT_EQ(handedOver(f), Reply::readData(true));
         EXPECT_EQ(f.link.readBuffer.firstWord(), 0x30312E31u);
     }
 }
@@ -444,15 +446,12 @@ TEST(Dispatcher, ABarrierTakesOnlyAnIdentityReply) {
     f.receive({0xF0, 0x52, 0x00, 0x6E, 0x02, 0xF7});
     f.receive(kReadData110);
     dispatchReplies(f.link);
-    EXPECT_FALSE(f.signalled());
-    EXPECT_EQ(f.link.replyCode.load(), kEarlierCode);
+    EXPECT_EQ(handedOver(f), std::nullopt);
     EXPECT_EQ(f.link.readBuffer.count(), 0u);
 
     f.receive(kIdentityReplyOfTheDevice);
     dispatchReplies(f.link);
-    EXPECT_TRUE(f.signalled());
-    EXPECT_EQ(f.link.replyKind.load(), ReplyKind::Identity);
-    EXPECT_EQ(f.link.deviceIdentity.load(), kSupportedIdentity);
+    EXPECT_EQ(handedOver(f), Reply::identity(kSupportedIdentity));
 }
 
 // The end of the input is passed on once what came before it has been handled.
@@ -463,9 +462,8 @@ TEST(Dispatcher, AnInputThatEndedMarksTheDeviceGoneAfterItsLastMessage) {
     f.receive(statusAnswer(0x00));
     f.queue.markEnded();
     dispatchReplies(f.link);
-    EXPECT_EQ(f.link.replyCode.load(), 0);
     EXPECT_TRUE(f.link.deviceGone.load());
-    EXPECT_TRUE(f.signalled());
+    EXPECT_EQ(handedOver(f), Reply::status(0));
 }
 
 TEST(Dispatcher, HeadNodeWithoutBytesHoldsBackTheRest) {
@@ -479,14 +477,12 @@ TEST(Dispatcher, HeadNodeWithoutBytesHoldsBackTheRest) {
     ASSERT_NE(head, nullptr);
     EXPECT_EQ(head->size, 0u);
     ASSERT_NE(head->next, nullptr);
-    EXPECT_EQ(f.link.replyCode.load(), kEarlierCode);
-    EXPECT_FALSE(f.signalled());
+    EXPECT_EQ(handedOver(f), std::nullopt);
 
     f.queue.popHead();
     dispatchReplies(f.link);
     EXPECT_TRUE(f.queue.empty());
-    EXPECT_EQ(f.link.replyCode.load(), 11);
-    EXPECT_TRUE(f.signalled());
+    EXPECT_EQ(handedOver(f), Reply::status(11));
 }
 
 // Messages that each trigger an automatic answer.
@@ -579,4 +575,4 @@ TEST(Dispatcher, RandomMessagesOfEveryShortLength) {
 }
 
 }  // namespace
-}  // namespace pxr9::test
+}  // namespace pxr9::testing

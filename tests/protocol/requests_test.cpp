@@ -11,7 +11,7 @@
 #include "protocol/seven_bit.h"
 #include "tests/doubles/link_fixture.h"
 
-namespace pxr9::test {
+namespace pxr9::testing {
 namespace {
 
 constexpr std::uint32_t kSupportedIdentity = 0x0010006E;
@@ -226,4 +226,4 @@ TEST(SentMessages, FailedSendsReportFalse) {
 }
 
 }  // namespace
-}  // namespace pxr9::test
+}  // namespace pxr9::testing

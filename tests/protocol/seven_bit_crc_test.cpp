@@ -9,7 +9,7 @@
 #include "protocol/seven_bit.h"
 #include "tests/doubles/link_fixture.h"
 
-namespace pxr9::test {
+namespace pxr9::testing {
 namespace {
 
 constexpr std::uint8_t kGuard = 0xEE;
@@ -197,4 +197,4 @@ TEST(SevenBitAndCrc, ReceivedCrcFieldIsReadInThirtyTwoBits) {
 }
 
 }  // namespace
-}  // namespace pxr9::test
+}  // namespace pxr9::testing

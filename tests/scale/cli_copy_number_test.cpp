@@ -8,8 +8,10 @@
 #include "platform/instance_name.h"
 #include "tools/cli/copy_number.h"
 
-namespace pxr9::tools {
+namespace pxr9::testing {
 namespace {
+
+using namespace pxr9::tools;
 
 // Names of this test run only, so a running updater and parallel runs never meet.
 std::string testBase() {
@@ -114,4 +116,4 @@ TEST(CliCopyNumber, RefusalText) {
 }
 
 }  // namespace
-}  // namespace pxr9::tools
+}  // namespace pxr9::testing

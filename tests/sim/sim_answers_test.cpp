@@ -6,12 +6,12 @@
 #include "sim/sim_device.h"
 #include "sim_requests.h"
 
-namespace pxr9::sim {
+namespace pxr9::testing {
 namespace {
 
-using test::Bytes;
+using namespace pxr9::sim;
 
-test::Bytes withFifthByte(test::Bytes m, std::size_t index, std::uint8_t value) {
+Bytes withFifthByte(Bytes m, std::size_t index, std::uint8_t value) {
     m[index] = value;
     return m;
 }
@@ -47,7 +47,7 @@ class SimAnswers : public ::testing::Test {
 };
 
 TEST_F(SimAnswers, IdentityRequestGetsTheIdentityReply) {
-    const Bytes reply = answer(test::identityRequest());
+    const Bytes reply = answer(identityRequest());
     ASSERT_EQ(reply.size(), 15u);
     EXPECT_EQ(Bytes(reply.begin(), reply.begin() + 10),
               (Bytes{0xF0, 0x7E, 0x00, 0x06, 0x02, 0x52, 0x6E, 0x00, 0x10, 0x00}));
@@ -60,16 +60,16 @@ TEST_F(SimAnswers, StatusAnswersCarryTheModelIdOfTheConfiguredIdentity) {
     SimConfig config = instantConfig();
     config.identity = 0x00100021;
     SimDevice other(config);
-    const auto out = other.receive(test::updateStart(), 0);
+    const auto out = other.receive(updateStart(), 0);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].bytes, (Bytes{0xF0, 0x52, 0x00, 0x21, 0x00, 0x00, 0xF7}));
 }
 
 TEST_F(SimAnswers, UpdateStartAndEndAreAcknowledged) {
-    EXPECT_EQ(answer(test::updateStart()), ok);
-    EXPECT_EQ(answer(test::updateEnd()), ok);
+    EXPECT_EQ(answer(updateStart()), ok);
+    EXPECT_EQ(answer(updateEnd()), ok);
     // Whatever modelId the host sends, the device answers with its own.
-    EXPECT_EQ(answer(test::updateStart(0x00)), ok);
+    EXPECT_EQ(answer(updateStart(0x00)), ok);
 }
 
 TEST_F(SimAnswers, MemoryReadReturnsTheSystemStampAsReadData) {
@@ -89,7 +89,7 @@ TEST_F(SimAnswers, StampsAreHeldAtTheirAddresses) {
         const char* text;
     } cases[] = {{0x04AFFC, "2.01"}, {0x070FFC, "3.02"}, {0x110FE0, "4.03"}};
     for (const auto& c : cases) {
-        const auto out = device.receive(test::memoryRead(c.address), 0);
+        const auto out = device.receive(memoryRead(c.address), 0);
         ASSERT_EQ(out.size(), 1u);
         const Bytes& r = out[0].bytes;
         ASSERT_EQ(r.size(), 22u);
@@ -102,16 +102,16 @@ TEST_F(SimAnswers, StampsAreHeldAtTheirAddresses) {
 TEST_F(SimAnswers, ReadDataPacksHighBytesAndCarriesTheirCrc) {
     // Eight bytes with top bits set, written into erased flash and read back.
     const Bytes data = {0x80, 0x01, 0xFF, 0x00, 0x00, 0x00, 0x81, 0xC0};
-    ASSERT_EQ(answer(test::flashErase(0x1CB000, 0x1000)), ok);
-    ASSERT_EQ(answer(test::writeBlock(0x1CB000, data)), ok);
+    ASSERT_EQ(answer(flashErase(0x1CB000, 0x1000)), ok);
+    ASSERT_EQ(answer(writeBlock(0x1CB000, data)), ok);
     const Bytes expected = {0xF0, 0x52, 0x00, 0x6E, 0x60, 0x04, 0x30, 0x00, 0x00,
                             0x08, 0x00, 0x51, 0x00, 0x01, 0x7F, 0x00, 0x00, 0x00,
                             0x01, 0x40, 0x40, 0x0E, 0x5D, 0x25, 0x15, 0x03, 0xF7};
-    EXPECT_EQ(answer(test::memoryRead(0x1CB000, 8)), expected);
+    EXPECT_EQ(answer(memoryRead(0x1CB000, 8)), expected);
 }
 
 TEST_F(SimAnswers, ReadOfNoBytesCarriesTheEmptyCrc) {
-    EXPECT_EQ(answer(test::memoryRead(0x000000, 0)),
+    EXPECT_EQ(answer(memoryRead(0x000000, 0)),
               (Bytes{0xF0, 0x52, 0x00, 0x6E, 0x60, 0x04, 0x30, 0x00, 0x00, 0x00, 0x00, 0x7F, 0x7F,
                      0x7F, 0x7F, 0x0F, 0xF7}));
 }
@@ -130,9 +130,9 @@ TEST_F(SimAnswers, EraseWriteAndReadBack) {
     EXPECT_EQ(Bytes(flashAt(0x04B000, 4).begin(), flashAt(0x04B000, 4).end()),
               (Bytes{0x61, 0x62, 0x63, 0xFF}));
 
-    const Bytes block = test::counting(4096, 7);
-    EXPECT_EQ(answer(test::writeBlock(0x04C000, block)), ok);
-    const Bytes reply = answer(test::memoryRead(0x04C000, 4096));
+    const Bytes block = counting(4096, 7);
+    EXPECT_EQ(answer(writeBlock(0x04C000, block)), ok);
+    const Bytes reply = answer(memoryRead(0x04C000, 4096));
     ASSERT_EQ(reply.size(), 4096u + 586u + 17u);
     Bytes back(4096);
     unpackSevenBit(&reply[11], 4096, back.data());
@@ -145,21 +145,21 @@ TEST_F(SimAnswers, EraseWriteAndReadBack) {
 }
 
 TEST_F(SimAnswers, WriteWithBadCrcIsRefusedAndStoresNothing) {
-    ASSERT_EQ(answer(test::flashErase(0x071000, 0x1000)), ok);
-    const Bytes data = test::counting(100);
+    ASSERT_EQ(answer(flashErase(0x071000, 0x1000)), ok);
+    const Bytes data = counting(100);
     const std::uint32_t wrongCrc = sysexCrc32(data.data(), data.size()) ^ 0x00010000u;
-    EXPECT_EQ(answer(test::writeBlock(0x071000, data, &wrongCrc)), refused);
+    EXPECT_EQ(answer(writeBlock(0x071000, data, &wrongCrc)), refused);
     EXPECT_TRUE(std::all_of(flashAt(0x071000, 0x1000).begin(), flashAt(0x071000, 0x1000).end(),
                             [](std::uint8_t b) { return b == 0xFF; }));
     // The same block sent again with the right CRC is stored.
-    EXPECT_EQ(answer(test::writeBlock(0x071000, data)), ok);
+    EXPECT_EQ(answer(writeBlock(0x071000, data)), ok);
     EXPECT_EQ(Bytes(flashAt(0x071000, 100).begin(), flashAt(0x071000, 100).end()), data);
 }
 
 TEST_F(SimAnswers, WriteOverUnerasedFlashCanOnlyClearBits) {
     const Bytes data = {0xFF, 0x0F, 0x00, 0xAA};
     const Bytes before = initialAt(0x200000, 4);
-    EXPECT_EQ(answer(test::writeBlock(0x200000, data)), ok);
+    EXPECT_EQ(answer(writeBlock(0x200000, data)), ok);
     for (std::size_t i = 0; i < data.size(); ++i) {
         EXPECT_EQ(flashAt(0x200000, 4)[i], before[i] & data[i]) << i;
     }
@@ -167,31 +167,31 @@ TEST_F(SimAnswers, WriteOverUnerasedFlashCanOnlyClearBits) {
     SimConfig config = instantConfig();
     config.programClearsBitsOnly = false;
     SimDevice overwriting(config);
-    overwriting.receive(test::writeBlock(0x200000, data), 0);
+    overwriting.receive(writeBlock(0x200000, data), 0);
     EXPECT_EQ(Bytes(overwriting.flash().begin() + 0x200000, overwriting.flash().begin() + 0x200004),
               data);
 }
 
 TEST_F(SimAnswers, RangesPastTheEndOfFlashAreRefusedAndChangeNothing) {
-    const Bytes four = test::counting(4);
+    const Bytes four = counting(4);
     const struct {
         const char* name;
         Bytes request;
     } cases[] = {
-        {"erase past end", test::flashErase(0xFFF000, 0x2000)},
-        {"erase starting at end", test::flashErase(0x1000000, 1)},
-        {"erase of no bytes", test::flashErase(0x110000, 0)},
-        {"erase wrapping 32 bits", test::flashErase(0xFFFFFFF0u, 0x20)},
-        {"write crossing end", test::writeBlock(0xFFFFFE, four)},
-        {"write wrapping 32 bits", test::writeBlock(0xFFFFFFFEu, four)},
-        {"read crossing end", test::memoryRead(0xFFFFFE, 4)},
-        {"read too long for its reply", test::memoryRead(0, 16384)},
-        {"read at huge address", test::memoryRead(0xFFFFFFFCu, 4)},
+        {"erase past end", flashErase(0xFFF000, 0x2000)},
+        {"erase starting at end", flashErase(0x1000000, 1)},
+        {"erase of no bytes", flashErase(0x110000, 0)},
+        {"erase wrapping 32 bits", flashErase(0xFFFFFFF0u, 0x20)},
+        {"write crossing end", writeBlock(0xFFFFFE, four)},
+        {"write wrapping 32 bits", writeBlock(0xFFFFFFFEu, four)},
+        {"read crossing end", memoryRead(0xFFFFFE, 4)},
+        {"read too long for its reply", memoryRead(0, 16384)},
+        {"read at huge address", memoryRead(0xFFFFFFFCu, 4)},
         // Fields beyond 32 bits must not be cut down to a low address: 2^32 + 0x04AFFC.
-        {"read past 32 bits", withFifthByte(test::memoryRead(0x04AFFC), 10, 0x10)},
-        {"erase past 32 bits", withFifthByte(test::flashErase(0, 0x1000), 9, 0x10)},
-        {"erase size past 32 bits", withFifthByte(test::flashErase(0, 0x1000), 14, 0x10)},
-        {"write past 32 bits", withFifthByte(test::writeBlock(0, four), 9, 0x10)},
+        {"read past 32 bits", withFifthByte(memoryRead(0x04AFFC), 10, 0x10)},
+        {"erase past 32 bits", withFifthByte(flashErase(0, 0x1000), 9, 0x10)},
+        {"erase size past 32 bits", withFifthByte(flashErase(0, 0x1000), 14, 0x10)},
+        {"write past 32 bits", withFifthByte(writeBlock(0, four), 9, 0x10)},
     };
     const Bytes before(device.flash().begin(), device.flash().end());
     for (const auto& c : cases) {
@@ -201,17 +201,17 @@ TEST_F(SimAnswers, RangesPastTheEndOfFlashAreRefusedAndChangeNothing) {
 }
 
 TEST_F(SimAnswers, LastBytesOfFlashCanBeErasedWrittenAndRead) {
-    EXPECT_EQ(answer(test::flashErase(0xFFF000, 0x1000)), ok);
-    EXPECT_EQ(answer(test::writeBlock(0xFFFFFC, Bytes{1, 2, 3, 4})), ok);
-    const Bytes reply = answer(test::memoryRead(0xFFFFFC, 4));
+    EXPECT_EQ(answer(flashErase(0xFFF000, 0x1000)), ok);
+    EXPECT_EQ(answer(writeBlock(0xFFFFFC, Bytes{1, 2, 3, 4})), ok);
+    const Bytes reply = answer(memoryRead(0xFFFFFC, 4));
     ASSERT_EQ(reply.size(), 22u);
     EXPECT_EQ(Bytes(reply.begin() + 12, reply.begin() + 16), (Bytes{1, 2, 3, 4}));
 }
 
 TEST_F(SimAnswers, HostMessagesThatAreNoRequestGetNoAnswer) {
     const Bytes cases[] = {
-        test::status(0x00),
-        test::status(0x01),
+        status(0x00),
+        status(0x01),
         // The host's own Identity Reply, before and after it accepted a device.
         {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x52, 0x00, 0x00, 0x00, 0x00, 0x31, 0x30, 0x30, 0x30, 0xF7},
         {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x52, 0x6E, 0x00, 0x10, 0x00, 0x31, 0x30, 0x30, 0x30, 0xF7},
@@ -222,13 +222,13 @@ TEST_F(SimAnswers, HostMessagesThatAreNoRequestGetNoAnswer) {
 }
 
 TEST_F(SimAnswers, CountsEachRequestKind) {
-    answer(test::identityRequest());
-    answer(test::updateStart());
-    answer(test::flashErase(0x110000, 0x1000));
-    answer(test::writeBlock(0x110000, test::counting(10)));
-    answer(test::writeBlock(0x110010, test::counting(10)));
-    answer(test::memoryRead(0x04AFFC));
-    answer(test::updateEnd());
+    answer(identityRequest());
+    answer(updateStart());
+    answer(flashErase(0x110000, 0x1000));
+    answer(writeBlock(0x110000, counting(10)));
+    answer(writeBlock(0x110010, counting(10)));
+    answer(memoryRead(0x04AFFC));
+    answer(updateEnd());
     const RequestCounts& c = device.counts();
     EXPECT_EQ(c[RequestKind::IdentityRequest], 1u);
     EXPECT_EQ(c[RequestKind::UpdateStart], 1u);
@@ -252,4 +252,4 @@ TEST(SimConfigChecks, RejectsValuesTheDeviceCouldNotSend) {
 }
 
 }  // namespace
-}  // namespace pxr9::sim
+}  // namespace pxr9::testing

@@ -2,8 +2,10 @@
 
 #include "sim/fault_script_text.h"
 
-namespace pxr9::sim {
+namespace pxr9::testing {
 namespace {
+
+using namespace pxr9::sim;
 
 using K = RequestKind;
 using T = FaultType;
@@ -123,4 +125,4 @@ TEST(SimFaultText, RejectsBrokenRulesAndSaysWhich) {
 }
 
 }  // namespace
-}  // namespace pxr9::sim
+}  // namespace pxr9::testing

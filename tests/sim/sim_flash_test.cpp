@@ -5,8 +5,10 @@
 #include "sim/flash_contents.h"
 #include "sim/sim_device.h"
 
-namespace pxr9::sim {
+namespace pxr9::testing {
 namespace {
+
+using namespace pxr9::sim;
 
 TEST(SimFlash, StartsAsOldFirmwareWithTheStampsInPlace) {
     SimConfig config;
@@ -45,4 +47,4 @@ TEST(SimFlash, OldFirmwareNeverLooksErasedAndVariesWithTheSeed) {
 }
 
 }  // namespace
-}  // namespace pxr9::sim
+}  // namespace pxr9::testing

@@ -6,10 +6,10 @@
 #include "sim/sim_device.h"
 #include "sim_requests.h"
 
-namespace pxr9::sim {
+namespace pxr9::testing {
 namespace {
 
-using test::Bytes;
+using namespace pxr9::sim;
 
 enum class Expect { Ignored, Refused };
 
@@ -40,38 +40,36 @@ SimConfig instantConfig() {
 }
 
 TEST(SimMalformed, EachBrokenMessageIsIgnoredOrRefusedWithoutTouchingFlash) {
-    const Bytes block = test::writeBlock(0x1CB000, test::counting(20));
+    const Bytes block = writeBlock(0x1CB000, counting(20));
     const MalformedCase cases[] = {
         // Broken frames: not a message at all.
         {"empty", {}, Expect::Ignored},
         {"lone F0", {0xF0}, Expect::Ignored},
         {"F0 F7", {0xF0, 0xF7}, Expect::Ignored},
-        {"no F7", without(test::updateStart(), 5), Expect::Ignored},
+        {"no F7", without(updateStart(), 5), Expect::Ignored},
         {"no F0", {0x52, 0x00, 0x6E, 0x01, 0xF7}, Expect::Ignored},
-        {"byte above 7F inside", withByte(test::flashErase(0x110000, 0x1000), 7, 0x80),
-         Expect::Ignored},
+        {"byte above 7F inside", withByte(flashErase(0x110000, 0x1000), 7, 0x80), Expect::Ignored},
         {"F7 inside write block", withByte(block, 14, 0xF7), Expect::Ignored},
         {"short maker message", {0xF0, 0x52, 0x00, 0x6E, 0xF7}, Expect::Ignored},
         // Messages the device does not serve.
         {"another maker", {0xF0, 0x41, 0x00, 0x6E, 0x01, 0xF7}, Expect::Ignored},
-        {"byte 2 not 00", withByte(test::updateStart(), 2, 0x01), Expect::Ignored},
+        {"byte 2 not 00", withByte(updateStart(), 2, 0x01), Expect::Ignored},
         {"command 03", {0xF0, 0x52, 0x00, 0x6E, 0x03, 0xF7}, Expect::Ignored},
         {"command 05", {0xF0, 0x52, 0x00, 0x6E, 0x05, 0xF7}, Expect::Ignored},
         {"command 7F", {0xF0, 0x52, 0x00, 0x6E, 0x7F, 0xF7}, Expect::Ignored},
-        {"read data sent to the device", withByte(test::memoryRead(0), 5, 0x04), Expect::Ignored},
-        {"identity request for device 01", withByte(test::identityRequest(), 2, 0x01),
-         Expect::Ignored},
-        {"identity request too long", withExtra(test::identityRequest()), Expect::Ignored},
-        {"general information 06 03", withByte(test::identityRequest(), 4, 0x03), Expect::Ignored},
+        {"read data sent to the device", withByte(memoryRead(0), 5, 0x04), Expect::Ignored},
+        {"identity request for device 01", withByte(identityRequest(), 2, 0x01), Expect::Ignored},
+        {"identity request too long", withExtra(identityRequest()), Expect::Ignored},
+        {"general information 06 03", withByte(identityRequest(), 4, 0x03), Expect::Ignored},
         {"universal, 5 bytes", {0xF0, 0x7E, 0x00, 0x06, 0xF7}, Expect::Ignored},
         // Requests whose layout is wrong: refused, as a device that understood the command.
-        {"update start too long", withExtra(test::updateStart()), Expect::Refused},
-        {"update end too long", withExtra(test::updateEnd()), Expect::Refused},
-        {"erase truncated", without(test::flashErase(0x110000, 0x1000), 14), Expect::Refused},
-        {"erase too long", withExtra(test::flashErase(0x110000, 0x1000)), Expect::Refused},
-        {"read truncated", without(test::memoryRead(0x04AFFC), 15), Expect::Refused},
-        {"read too long", withExtra(test::memoryRead(0x04AFFC)), Expect::Refused},
-        {"read with byte 5 not 30", withByte(test::memoryRead(0x04AFFC), 5, 0x31), Expect::Refused},
+        {"update start too long", withExtra(updateStart()), Expect::Refused},
+        {"update end too long", withExtra(updateEnd()), Expect::Refused},
+        {"erase truncated", without(flashErase(0x110000, 0x1000), 14), Expect::Refused},
+        {"erase too long", withExtra(flashErase(0x110000, 0x1000)), Expect::Refused},
+        {"read truncated", without(memoryRead(0x04AFFC), 15), Expect::Refused},
+        {"read too long", withExtra(memoryRead(0x04AFFC)), Expect::Refused},
+        {"read with byte 5 not 30", withByte(memoryRead(0x04AFFC), 5, 0x31), Expect::Refused},
         {"read, 6 bytes", {0xF0, 0x52, 0x00, 0x6E, 0x60, 0xF7}, Expect::Refused},
         {"write, header only", {0xF0, 0x52, 0x00, 0x6E, 0x02, 0xF7}, Expect::Refused},
         {"write missing a data byte", without(block, 20), Expect::Refused},
@@ -79,7 +77,7 @@ TEST(SimMalformed, EachBrokenMessageIsIgnoredOrRefusedWithoutTouchingFlash) {
         {"write claiming more data than sent", withByte(block, 10, 0x7F), Expect::Refused},
         {"write claiming 16383 bytes", withByte(withByte(block, 10, 0x7F), 11, 0x7F),
          Expect::Refused},
-        {"write of no bytes", test::writeBlock(0x1CB000, Bytes{}), Expect::Refused},
+        {"write of no bytes", writeBlock(0x1CB000, Bytes{}), Expect::Refused},
         {"write with a damaged data byte", withByte(block, 20, 0x55), Expect::Refused},
     };
     // One device takes them all: none may change its flash or stop it from serving.
@@ -100,7 +98,7 @@ TEST(SimMalformed, EachBrokenMessageIsIgnoredOrRefusedWithoutTouchingFlash) {
         }
         EXPECT_TRUE(std::equal(before.begin(), before.end(), device.flash().begin()));
     }
-    const auto stillServing = device.receive(test::updateStart(), 0);
+    const auto stillServing = device.receive(updateStart(), 0);
     ASSERT_EQ(stillServing.size(), 1u);
     EXPECT_EQ(stillServing[0].bytes, (Bytes{0xF0, 0x52, 0x00, 0x6E, 0x00, 0x00, 0xF7}));
 }
@@ -117,12 +115,12 @@ TEST(SimMalformed, NullPointerIsAnEmptyMessage) {
 TEST(SimMalformed, TruncatedAndMutatedRequestsNeverCrash) {
     SimDevice device(instantConfig());
     const Bytes requests[] = {
-        test::identityRequest(),
-        test::updateStart(),
-        test::updateEnd(),
-        test::flashErase(0xFFF000, 0x1000),
-        test::memoryRead(0xFFFFFC, 4),
-        test::writeBlock(0xFFFFF0, test::counting(16, 0xF8)),
+        identityRequest(),
+        updateStart(),
+        updateEnd(),
+        flashErase(0xFFF000, 0x1000),
+        memoryRead(0xFFFFFC, 4),
+        writeBlock(0xFFFFF0, counting(16, 0xF8)),
     };
     for (const Bytes& request : requests) {
         for (std::size_t n = 0; n <= request.size(); ++n) {
@@ -157,4 +155,4 @@ TEST(SimMalformed, RandomMessagesNeverCrash) {
 }
 
 }  // namespace
-}  // namespace pxr9::sim
+}  // namespace pxr9::testing

@@ -9,7 +9,7 @@
 
 // Requests as the host puts them on the wire, assembled here from the message layouts so
 // that the device is checked against the layouts and not against the host's own code.
-namespace pxr9::sim::test {
+namespace pxr9::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -70,4 +70,4 @@ inline Bytes counting(std::size_t n, std::uint8_t first = 0) {
     return b;
 }
 
-}  // namespace pxr9::sim::test
+}  // namespace pxr9::testing

@@ -6,8 +6,10 @@
 
 #include "tools/cli/cli_options.h"
 
-namespace pxr9::tools {
+namespace pxr9::testing {
 namespace {
+
+using namespace pxr9::tools;
 
 struct Case {
     std::vector<std::string> args;
@@ -104,4 +106,4 @@ TEST(CliArgs, Help) {
 }
 
 }  // namespace
-}  // namespace pxr9::tools
+}  // namespace pxr9::testing

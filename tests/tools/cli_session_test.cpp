@@ -11,12 +11,11 @@
 #include "tests/doubles/virtual_world.h"
 #include "tests/tools/json_reader.h"
 
-namespace pxr9::tools {
+namespace pxr9::testing {
 namespace {
 
-using pxr9::testing::JsonReader;
-using pxr9::testing::JsonValue;
-using pxr9::testing::VirtualWorld;
+using namespace pxr9::tools;
+
 using sim::Occurrences;
 using sim::RequestKind;
 
@@ -95,6 +94,7 @@ struct FailureCase {
     std::vector<std::string> args;
     std::function<void(VirtualWorld&)> arrange;
     std::string err;
+    FailureKind failure;
 };
 
 void PrintTo(const FailureCase& c, std::ostream* os) {
@@ -107,27 +107,32 @@ const FailureCase kFailures[] = {
      [](VirtualWorld& w) {
          w.device().faults().refuse(RequestKind::UpdateStart, Occurrences::every(), 11);
      },
-     "Error: Please use the firmware update mode.\n"},
+     "Error: Please use the firmware update mode.\n",
+     FailureKind::NotInUpdateMode},
     {"UpdateEndNeverAnswered",
      {"update", "--verify"},
      [](VirtualWorld& w) {
          w.device().faults().noAnswer(RequestKind::UpdateEnd, Occurrences::every());
      },
-     "Error: Transfer error occurred.\n"},
+     "Error: Transfer error occurred.\n",
+     FailureKind::Timeout},
     {"VersionReadOfBootFails",
      {"version"},
      [](VirtualWorld& w) {
          w.device().faults().noAnswer(RequestKind::MemoryRead, Occurrences::only(3));
      },
-     ""},
+     "",
+     FailureKind::Timeout},
     {"InputCannotBeOpened",
      {"version"},
      [](VirtualWorld& w) { w.failOpens(false, true); },
-     "Error: Can't open MIDI In device.\n"},
+     "Error: Can't open MIDI In device.\n",
+     FailureKind::Port},
     {"NamedInputMissing",
      {"update", "--in", "KEVO PXR-9 (3)"},
      [](VirtualWorld&) {},
-     "Error: MIDI IN: no device named \"KEVO PXR-9 (3)\"\nMIDI IN ports:\n    0  KEVO PXR-9\n"},
+     "Error: MIDI IN: no device named \"KEVO PXR-9 (3)\"\nMIDI IN ports:\n    0  KEVO PXR-9\n",
+     FailureKind::Port},
     {"NoDevicePortForThisCopy",
      {"update", "--instance", "2"},
      [](VirtualWorld&) {},
@@ -135,14 +140,16 @@ const FailureCase kFailures[] = {
      "MIDI OUT: looked for a port named \"USB オーディオ デバイス (2)\", \"USB Audio Device (2)\", "
      "\"KEVO RN Series (2)\", \"KEVO PXR-9 MIDI (2)\", \"KEVO PXR-9 (2)\" or "
      "\"KEVO T Series (2)\" (copy 2); none is there\n"
-     "MIDI OUT ports:\n    0  KEVO PXR-9\n"},
+     "MIDI OUT ports:\n    0  KEVO PXR-9\n",
+     FailureKind::Port},
     {"NoPortsAtAll",
      {"version"},
      [](VirtualWorld& w) { w.setPorts({}, -1); },
      "Error: Can't open MIDI Out device.\n"
      "MIDI OUT: looked for a port named \"USB オーディオ デバイス\", \"USB Audio Device\", "
      "\"KEVO RN Series\", \"KEVO PXR-9 MIDI\", \"KEVO PXR-9\" or \"KEVO T Series\" (copy 1); "
-     "none is there\nMIDI OUT ports: none\n"},
+     "none is there\nMIDI OUT ports: none\n",
+     FailureKind::Port},
     {"OnlyTheInputIsLeftWithoutAPort",
      {"update", "--out", "0"},
      [](VirtualWorld& w) {
@@ -151,7 +158,8 @@ const FailureCase kFailures[] = {
      "Error: Can't open MIDI In device.\n"
      "MIDI IN: looked for a port named \"USB オーディオ デバイス\", \"USB Audio Device\", "
      "\"KEVO RN Series\", \"KEVO PXR-9 MIDI\", \"KEVO PXR-9\" or \"KEVO T Series\" (copy 1); "
-     "none is there\nMIDI IN ports:\n    0  Other\n    1  Else\n"},
+     "none is there\nMIDI IN ports:\n    0  Other\n    1  Else\n",
+     FailureKind::Port},
 };
 
 class CliFailure : public ::testing::TestWithParam<FailureCase> {};
@@ -161,6 +169,7 @@ TEST_P(CliFailure, ExitsWithOneAndNoPortOpen) {
     GetParam().arrange(r.world);
     EXPECT_EQ(r.run(GetParam().args), kExitFailure);
     EXPECT_EQ(r.err.str(), GetParam().err);
+    EXPECT_EQ(r.session.result().failure, GetParam().failure);
     EXPECT_EQ(r.out.str().find("Version Information"), std::string::npos);
     EXPECT_TRUE(r.portsClosedAndDispatchStopped());
 }
@@ -217,6 +226,7 @@ TEST(CliSession, JsonUpdateReadsTheStampsBeforeAndAfter) {
     const JsonValue j = jsonOf(r, args, kExitSuccess);
     EXPECT_EQ(j["outcome"].str(), "success");
     EXPECT_EQ(j["message"].str(), "Version update completed.");
+    EXPECT_EQ(j["failure"].str(), "");
     EXPECT_EQ(j["ports"]["in"]["device"].number(), 0);
     EXPECT_EQ(j["ports"]["out"]["name"].str(), "KEVO PXR-9");
     EXPECT_EQ(j["stamps"]["before"]["boot"].str(), "0.90");
@@ -237,6 +247,7 @@ TEST(CliSession, JsonUpdateOfADeviceThatCannotBeReadDoesNotUpdateIt) {
     const JsonValue j = jsonOf(r, args, kExitFailure);
     EXPECT_EQ(j["outcome"].str(), "failure");
     EXPECT_EQ(j["message"].str(), "Illegal device connected.");
+    EXPECT_EQ(j["failure"].str(), "wrong-device");
     EXPECT_TRUE(j["stamps"]["before"].isNull());
     EXPECT_TRUE(j["stamps"]["after"].isNull());
 }
@@ -255,6 +266,7 @@ TEST(CliSession, ADeviceThatGoesAwayIsNamedUnderTheError) {
     const JsonValue j = jsonOf(r, args, kExitFailure);
     EXPECT_EQ(j["message"].str(), "Time out error(2)");
     EXPECT_EQ(j["cause"].str(), "The device was disconnected.");
+    EXPECT_EQ(j["failure"].str(), "device-gone");
 }
 
 TEST(CliSession, JsonUpdateRefusedByTheDeviceKeepsTheStampsReadBefore) {
@@ -264,6 +276,7 @@ TEST(CliSession, JsonUpdateRefusedByTheDeviceKeepsTheStampsReadBefore) {
     ASSERT_EQ(r.run(args), kExitFailure);
     const JsonValue j = jsonOf(r, args, kExitFailure);
     EXPECT_EQ(j["message"].str(), "Please use the firmware update mode.");
+    EXPECT_EQ(j["failure"].str(), "not-in-update-mode");
     EXPECT_EQ(j["stamps"]["before"]["system"].str(), "1.10");
     EXPECT_TRUE(j["stamps"]["after"].isNull());
 }
@@ -279,6 +292,8 @@ TEST(CliSession, AReadAfterTheUpdateThatFailsCountsOnlyWithVerify) {
         ASSERT_EQ(r.run(args), expected);
         const JsonValue j = jsonOf(r, args, expected);
         EXPECT_EQ(j["message"].str(), "Version update completed.");
+        // Why the run failed, only when it did.
+        EXPECT_EQ(j["failure"].str(), verify ? "timeout" : "");
         EXPECT_EQ(j["stamps"]["before"]["boot"].str(), "1.00");
         EXPECT_TRUE(j["stamps"]["after"].isNull());
         EXPECT_TRUE(r.portsClosedAndDispatchStopped());
@@ -302,6 +317,7 @@ TEST(CliSession, JsonOfAMissingPortSaysWhichAndHasNoPort) {
     ASSERT_EQ(r.run(args), kExitFailure);
     const JsonValue j = jsonOf(r, args, kExitFailure);
     EXPECT_EQ(j["message"].str(), "Can't open MIDI Out device.");
+    EXPECT_EQ(j["failure"].str(), "port");
     EXPECT_TRUE(j["ports"]["out"].isNull());
     EXPECT_TRUE(j["stamps"]["device"].isNull());
 }
@@ -341,8 +357,8 @@ TEST(CliSession, AbortDuringTheWriteEndsSilentlyWithOneAndClosesThePorts) {
 TEST(CliSession, AbortDuringASendThatNeverFinishesStillEndsTheRun) {
     VirtualWorld world(instantDevice());
     // Takes the first message and never finishes it: a device that stopped taking bytes.
-    test::FakeOutputBackend stuck({"KEVO PXR-9"});
-    stuck.setSend(test::FakeOutputBackend::Send::Stuck);
+    testing::FakeOutputBackend stuck({"KEVO PXR-9"});
+    stuck.setSend(testing::FakeOutputBackend::Send::Stuck);
     OutputPorts stuckPorts{{&stuck}};
     const UpdaterPlatform p = world.platform();
     std::ostringstream out;
@@ -375,4 +391,4 @@ TEST(CliSession, AbortBeforeTheRunStartsNoWorker) {
 }
 
 }  // namespace
-}  // namespace pxr9::tools
+}  // namespace pxr9::testing

@@ -85,7 +85,7 @@ struct WatchRun {
     }
 
     VirtualWorld world;
-    test::FakePortWatch watch;
+    testing::FakePortWatch watch;
     SharedText text;
     std::ostream out;
     std::ostringstream err;

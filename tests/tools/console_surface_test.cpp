@@ -5,8 +5,10 @@
 
 #include <sstream>
 
-namespace pxr9::tools {
+namespace pxr9::testing {
 namespace {
+
+using namespace pxr9::tools;
 
 struct Console {
     explicit Console(bool terminal) : surface(out, err, terminal) {}
@@ -102,7 +104,6 @@ TEST(ConsoleSurfacePlain, ErrorsGoToTheErrorStreamAndReportsToOutput) {
     Console c(false);
     c.surface.showError("Time out error(2)");
     c.surface.showVersionReport("SYSTEM:\t\t1.00 -> 1.10");
-    c.surface.postVersionCheckDone(0);
     EXPECT_EQ(c.err.str(), "Error: Time out error(2)\n");
     EXPECT_EQ(c.out.str(), "Version Information\nSYSTEM:\t\t1.00 -> 1.10\n");
 }
@@ -141,4 +142,4 @@ TEST(ConsoleSurfaceTerminal, RedrawsOneLineAndEndsItBeforeAnError) {
 }
 
 }  // namespace
-}  // namespace pxr9::tools
+}  // namespace pxr9::testing

@@ -7,10 +7,10 @@
 #include "tests/tools/json_reader.h"
 #include "tools/cli/json_text.h"
 
-namespace pxr9::tools {
+namespace pxr9::testing {
 namespace {
 
-using pxr9::testing::JsonReader;
+using namespace pxr9::tools;
 
 // The text as a JSON reader gives it back: valid UTF-8 unchanged, any other byte read as
 // the character of the same number.
@@ -82,6 +82,7 @@ TEST(RunResultJson, UpdateCarriesPortsOutcomeMessageAndStampsBeforeAndAfter) {
     EXPECT_EQ(r["exitCode"].number(), 0);
     EXPECT_EQ(r["outcome"].str(), "success");
     EXPECT_EQ(r["message"].str(), "Version update completed.");
+    EXPECT_EQ(r["failure"].str(), "");
     EXPECT_EQ(r["ports"]["in"]["device"].number(), 2);
     EXPECT_EQ(r["ports"]["in"]["name"].str(), "KEVO PXR-9 (2)");
     EXPECT_TRUE(r["ports"]["out"].isNull());
@@ -103,6 +104,21 @@ TEST(RunResultJson, VersionNamesItsReadDeviceAndMissingSetsAreNull) {
     EXPECT_EQ((*json)["stamps"].object().count("before"), 0u);
 }
 
+TEST(RunResultJson, AFailureCarriesItsKindBesideItsTextAndCause) {
+    CliCommand command;
+    command.verb = CliVerb::Update;
+    RunResult result;
+    result.message = "Time out error(2)";
+    result.cause = "The device was disconnected.";
+    result.failure = FailureKind::DeviceGone;
+    const auto json = JsonReader::parse(resultJson(command, result, kExitFailure, false));
+    ASSERT_TRUE(json.has_value());
+    EXPECT_EQ((*json)["outcome"].str(), "failure");
+    EXPECT_EQ((*json)["message"].str(), "Time out error(2)");
+    EXPECT_EQ((*json)["cause"].str(), "The device was disconnected.");
+    EXPECT_EQ((*json)["failure"].str(), "device-gone");
+}
+
 TEST(RunResultJson, OutcomeFollowsTheExitCodeAndAnAbort) {
     EXPECT_EQ(outcomeName(kExitSuccess, false), "success");
     EXPECT_EQ(outcomeName(kExitFailure, false), "failure");
@@ -112,4 +128,4 @@ TEST(RunResultJson, OutcomeFollowsTheExitCodeAndAnAbort) {
 }
 
 }  // namespace
-}  // namespace pxr9::tools
+}  // namespace pxr9::testing

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
-namespace pxr9::tools {
+namespace pxr9::testing {
 namespace {
+
+using namespace pxr9::tools;
 
 std::span<const std::uint8_t> bytesOf(const std::string& text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
@@ -55,4 +57,4 @@ TEST(Sha256, RepeatedBytesMatchTheMillionAVector) {
 }
 
 }  // namespace
-}  // namespace pxr9::tools
+}  // namespace pxr9::testing

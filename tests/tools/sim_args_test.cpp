@@ -8,8 +8,10 @@
 #include "tools/sim/sim_options.h"
 #include "tools/sim/stamp_text.h"
 
-namespace pxr9::tools {
+namespace pxr9::testing {
 namespace {
+
+using namespace pxr9::tools;
 
 using sim::makeStamp;
 
@@ -144,4 +146,4 @@ TEST(StampText, JsonStringEscapesQuotesBackslashesAndControls) {
 }
 
 }  // namespace
-}  // namespace pxr9::tools
+}  // namespace pxr9::testing

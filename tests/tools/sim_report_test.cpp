@@ -10,10 +10,10 @@
 #include "tests/doubles/engine_harness.h"
 #include "tools/sim/sha256.h"
 
-namespace pxr9::tools {
+namespace pxr9::testing {
 namespace {
 
-using pxr9::testing::EngineHarness;
+using namespace pxr9::tools;
 
 // Named constant: clang 14 rejects a consteval call as a default argument.
 constexpr sim::VersionStamp kBoot100 = sim::makeStamp("1.00");
@@ -76,7 +76,8 @@ TEST(SimReport, BootRegionMustHoldTheImageWhenTheDeviceStartedWithAnotherBootSta
 TEST(SimReport, InterruptedUpdateShowsTheErasedVersionBlockEscaped) {
     EngineHarness h(instantDevice());
     h.world.device().faults().silent(sim::RequestKind::WriteBlock, sim::Occurrences::from(100));
-    ASSERT_EQ(h.run(runUpdate), ProcedureOutcome::failed("Time out error(2)"));
+    ASSERT_EQ(h.run(runUpdate),
+              ProcedureOutcome::failed(FailureKind::Timeout, "Time out error(2)"));
     ASSERT_EQ(h.surface.status().rfind("Data transmit", 0), 0u);  // stopped in a write step
     const std::string json = report(h);
 
@@ -118,4 +119,4 @@ TEST(SimReport, MissingImageHasNoExpectedHash) {
 }
 
 }  // namespace
-}  // namespace pxr9::tools
+}  // namespace pxr9::testing

@@ -9,10 +9,10 @@
 #include "../sim/sim_requests.h"
 #include "tools/sim/rawmidi_sim_ports.h"
 
-namespace pxr9::tools {
+namespace pxr9::testing {
 namespace {
 
-using sim::test::Bytes;
+using namespace pxr9::tools;
 
 // Reads whole SysEx messages from a pipe; a guard against a hang, not a timing check.
 Bytes readMessages(int fd, int count) {
@@ -39,13 +39,13 @@ TEST(RawMidiSimPorts, ServesABlockThatArrivesInPiecesAndEndsWithItsInput) {
     std::promise<void> ended;
     RawMidiSimPorts ports(options, [&ended] { ended.set_value(); });
     std::string error;
-    ASSERT_TRUE(ports.serve(std::make_unique<test::PipeSource>(toDevice[0]),
-                            std::make_unique<test::PipeSink>(fromDevice[1]), error))
+    ASSERT_TRUE(ports.serve(std::make_unique<testing::PipeSource>(toDevice[0]),
+                            std::make_unique<testing::PipeSink>(fromDevice[1]), error))
         << error;
 
-    const Bytes data = sim::test::counting(4096, 3);
-    Bytes requests = sim::test::flashErase(0x071000, 0x1000);
-    const Bytes block = sim::test::writeBlock(0x071000, data);
+    const Bytes data = counting(4096, 3);
+    Bytes requests = flashErase(0x071000, 0x1000);
+    const Bytes block = writeBlock(0x071000, data);
     requests.insert(requests.end(), block.begin(), block.end());
     for (std::size_t at = 0; at < requests.size(); at += 97) {
         const std::size_t n = std::min<std::size_t>(97, requests.size() - at);
@@ -65,4 +65,4 @@ TEST(RawMidiSimPorts, ServesABlockThatArrivesInPiecesAndEndsWithItsInput) {
 }
 
 }  // namespace
-}  // namespace pxr9::tools
+}  // namespace pxr9::testing

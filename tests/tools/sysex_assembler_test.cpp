@@ -5,8 +5,10 @@
 
 #include <vector>
 
-namespace pxr9::tools {
+namespace pxr9::testing {
 namespace {
+
+using namespace pxr9::tools;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -67,4 +69,4 @@ TEST(Assembler, MessageLongerThanTheLimitIsDroppedAndTheNextOneStillArrives) {
 }
 
 }  // namespace
-}  // namespace pxr9::tools
+}  // namespace pxr9::testing

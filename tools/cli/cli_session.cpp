@@ -102,7 +102,7 @@ int CliSession::openPorts(const CliCommand& command) {
     // is followed by the names looked for and the ports that are there.
     const auto failure = session_.openPorts(out.device, in.device);
     if (!failure) return kExitSuccess;
-    lastError_ = failure->shown;
+    lastFailure_ = ProcedureOutcome::failed(FailureKind::Port, failure->shown);
     if (!aborted_.load()) {
         err_ << (failure->port == PortOpenFailure::Port::Output ? outProblem : inProblem)
              << std::flush;
@@ -110,31 +110,33 @@ int CliSession::openPorts(const CliCommand& command) {
     return kExitFailure;
 }
 
-ProcedureOutcome CliSession::runWorker(ProcedureOutcome (*procedure)(UpdaterState&)) {
+ProcedureOutcome CliSession::runProcedure(const DeviceSession::Procedure& procedure) {
     ProcedureOutcome outcome = session_.run(procedure);
-    if (!outcome.message.empty()) {
-        lastError_ = outcome.message;
-        lastCause_ = outcome.cause;
-    }
+    if (outcome.kind == ProcedureOutcome::Kind::Failed) lastFailure_ = outcome;
     return outcome;
 }
 
 bool CliSession::stampsMatch() const {
-    return state_.deviceSystemVersion == state_.carriedSystemVersion &&
-           state_.devicePresetVersion == state_.carriedPresetVersion &&
-           state_.deviceBootVersion == state_.carriedBootVersion;
+    return state_.versions.device == state_.versions.carried;
 }
 
-void CliSession::finish(const std::string& shown) {
+void CliSession::finish(const std::string& shown, int exitCode) {
     result_.cause.clear();
+    result_.failure = FailureKind::None;
     if (aborted_.load()) {
         result_.message.clear();
-    } else if (!portError_.empty()) {
-        result_.message = portError_;
-    } else {
-        result_.message = lastError_.empty() ? shown : lastError_;
-        if (!lastError_.empty()) result_.cause = lastCause_;
+        return;
     }
+    const bool failed = exitCode == kExitFailure || exitCode == kExitUsage;
+    if (!portError_.empty()) {
+        result_.message = portError_;
+        result_.failure = FailureKind::Port;
+        return;
+    }
+    const bool boxShown = !lastFailure_.message.empty();
+    result_.message = boxShown ? lastFailure_.message : shown;
+    if (boxShown) result_.cause = lastFailure_.cause;
+    if (failed) result_.failure = lastFailure_.failure;
 }
 
 int CliSession::update(const CliCommand& command) {
@@ -142,38 +144,41 @@ int CliSession::update(const CliCommand& command) {
     // "Version Check" then "Execute" would; a device that cannot be read is not updated.
     if (command.json) {
         if (const int code = checkVersions(command, result_.before); code != kExitSuccess) {
-            finish({});
+            finish({}, code);
             return code;
         }
     }
     if (aborted_.load()) return kExitFailure;
     if (const int code = openPorts(command); code != kExitSuccess) {
         session_.closePorts();
-        finish({});
+        finish({}, code);
         return code;
     }
-    const ProcedureOutcome outcome = runWorker(runUpdate);
+    const ProcedureOutcome outcome = runProcedure(runUpdate);
     surface_.endLine();
     const bool updated = !aborted_.load() && outcome.isCompleted();
-    finish(surface_.status());
+    const int updateCode = updated ? kExitSuccess : kExitFailure;
+    finish(surface_.status(), updateCode);
     if (!updated || !(command.verify || command.json)) {
         session_.closePorts();
-        return updated ? kExitSuccess : kExitFailure;
+        return updateCode;
     }
 
     // As "Rescan Device" then "Version Check" would: the ports are opened afresh. Only
     // --verify makes the update's result depend on this check; --json merely reports it.
     const std::string completed = result_.message;
-    const int code = checkVersions(command, result_.after);
-    finish(completed);
-    if (!command.verify) return kExitSuccess;
-    if (code != kExitSuccess) return code;
-    return stampsMatch() ? kExitSuccess : kExitStampsDiffer;
+    const int checked = checkVersions(command, result_.after);
+    int code = kExitSuccess;
+    if (command.verify) {
+        code = checked != kExitSuccess ? checked : stampsMatch() ? kExitSuccess : kExitStampsDiffer;
+    }
+    finish(completed, code);
+    return code;
 }
 
 int CliSession::versionCheck(const CliCommand& command) {
     const int code = checkVersions(command, result_.before);
-    finish(code == kExitSuccess ? buildVersionReport(state_) : std::string());
+    finish(code == kExitSuccess ? buildVersionReport(state_) : std::string(), code);
     return code;
 }
 
@@ -183,13 +188,12 @@ int CliSession::checkVersions(const CliCommand& command, std::optional<StampSet>
         session_.closePorts();
         return code;
     }
-    const ProcedureOutcome outcome = runWorker(runVersionCheck);
+    const ProcedureOutcome outcome = runProcedure(runVersionCheck);
+    // The check closed both ports; this rests the dispatcher.
     session_.closePorts();
     if (aborted_.load() || !outcome.isCompleted()) return kExitFailure;
-    read =
-        StampSet{state_.deviceSystemVersion, state_.devicePresetVersion, state_.deviceBootVersion};
-    result_.carried = StampSet{state_.carriedSystemVersion, state_.carriedPresetVersion,
-                               state_.carriedBootVersion};
+    read = state_.versions.device;
+    result_.carried = state_.versions.carried;
     pxr9::showVersionReport(state_);
     return kExitSuccess;
 }

@@ -14,8 +14,9 @@
 
 namespace pxr9::tools {
 
-// One run of the console updater: the dialog's commands over the same engine workers, on a
-// worker thread, with the poll timer running the dispatcher.
+// One run of the console updater: the dialog's commands over the same engine procedures, on a
+// worker thread, with the poll timer running the dispatcher. Each procedure's outcome, not
+// the surface, tells how it ended.
 class CliSession {
   public:
     CliSession(const UpdaterPlatform& platform, ConsoleSurface& surface, std::ostream& out,
@@ -47,11 +48,11 @@ class CliSession {
     // Chooses and opens both ports as the dialog's commands do; the exit code after saying
     // why it could not, else kExitSuccess.
     int openPorts(const CliCommand& command);
-    // Records the message the run ends with: a port error of the command line, else the
-    // last error box, else `shown`.
-    void finish(const std::string& shown);
+    // Records what the run ends with: a port error of the command line, else the text of the
+    // last failure, else `shown`; and, when `exitCode` is a failure, the kind of that failure.
+    void finish(const std::string& shown, int exitCode);
     // Runs `procedure` on the worker unless aborted, and returns its outcome once it has ended.
-    ProcedureOutcome runWorker(ProcedureOutcome (*procedure)(UpdaterState&));
+    ProcedureOutcome runProcedure(const DeviceSession::Procedure& procedure);
     bool stampsMatch() const;
 
     PortList& inputs_;
@@ -67,8 +68,9 @@ class CliSession {
     PortWatchRun watchRun_{inputs_, outputs_, out_};
     RunResult result_;
     std::string portError_;  // a port given on the command line that is not there
-    std::string lastError_;  // the text of the last error box, empty while none was shown
-    std::string lastCause_;  // what was known of its cause, shown under it
+    // The last failure of the run, as its outcome told it (its text is empty when it showed
+    // none); Completed while nothing has failed.
+    ProcedureOutcome lastFailure_ = ProcedureOutcome::completed();
 };
 
 }  // namespace pxr9::tools

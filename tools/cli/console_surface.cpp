@@ -126,13 +126,6 @@ void ConsoleSurface::showVersionReport(const std::string& text) {
     out_ << "Version Information\n" << text << '\n' << std::flush;
 }
 
-void ConsoleSurface::releaseControls() {}
-
-void ConsoleSurface::enableStartButtons(bool) {}
-
-// The console reads the check's outcome itself.
-void ConsoleSurface::postVersionCheckDone(std::int32_t) {}
-
 void ConsoleSurface::silence() {
     std::lock_guard lock(mutex_);
     endLineLocked();

@@ -26,9 +26,6 @@ class ConsoleSurface final : public DialogSurface {
     // "Error: <text>", then the cause, when known, as a note of its own.
     void showError(const std::string& text, const std::string& cause) override;
     void showVersionReport(const std::string& text) override;
-    void releaseControls() override;
-    void enableStartButtons(bool enable) override;
-    void postVersionCheckDone(std::int32_t result) override;
 
     // Nothing is printed any more (the run is being aborted); calls are still recorded.
     void silence();

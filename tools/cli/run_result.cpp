@@ -44,6 +44,7 @@ std::string resultJson(const CliCommand& command, const RunResult& result, int e
     json += ", \"outcome\": " + jsonQuoted(outcomeName(exitCode, aborted));
     json += ", \"message\": " + jsonQuoted(result.message);
     json += ", \"cause\": " + jsonQuoted(result.cause);
+    json += ", \"failure\": " + jsonQuoted(failureKindName(result.failure));
     json +=
         ", \"ports\": {\"in\": " + portJson(result.in) + ", \"out\": " + portJson(result.out) + "}";
     json += ", \"stamps\": {";

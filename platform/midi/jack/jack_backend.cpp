@@ -36,8 +36,6 @@ class JackOutput : public OutputConnection {
 class JackInput : public InputConnection {
   public:
     explicit JackInput(std::unique_ptr<SysexRecorder> recorder) : recorder_(std::move(recorder)) {}
-    // Declared after the recorder, so the port's callbacks end before the recorder goes.
-    std::unique_ptr<JackMidiIn> port;
 
     bool start() override {
         recorder_->start();
@@ -45,9 +43,13 @@ class JackInput : public InputConnection {
     }
     void stop() override { recorder_->stop(); }
     SysexRecorder& recorder() { return *recorder_; }
+    void attach(std::unique_ptr<JackMidiIn> port) { port_ = std::move(port); }
 
   private:
     const std::unique_ptr<SysexRecorder> recorder_;
+    // Declared after the recorder, so the port's delivery thread ends before the recorder
+    // it feeds goes.
+    std::unique_ptr<JackMidiIn> port_;
 };
 
 // Why a connect that did not carry failed, after "cannot be opened: ".
@@ -125,7 +127,7 @@ std::unique_ptr<InputConnection> JackInputBackend::open(const PortEntry& port,
                            why, [&recorder] { recorder.inputEnded(); });
                    });
     if (!midi) return nullptr;
-    input->port = std::move(midi);
+    input->attach(std::move(midi));
     return input;
 }
 

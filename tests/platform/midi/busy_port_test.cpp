@@ -14,11 +14,8 @@
 #include "platform/midi/stream/blocking_sender.h"
 #include "recorder_fixture.h"
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
-
-using test::Bytes;
-using test::sysex;
 
 TEST(RawMidiPlace, FromTheBackendsAddress) {
     struct Case {
@@ -256,4 +253,4 @@ TEST(PacedSink, ADeviceThatStopsTakingOrVanishesFailsTheSend) {
 }
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing

@@ -16,29 +16,13 @@
 #include "platform/midi/stream/stream_reader.h"
 #include "recorder_fixture.h"
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
-
-using test::Bytes;
-using test::join;
-using test::PipeSink;
-using test::PipeSource;
-using test::ReceivedLog;
-using test::sysex;
 
 struct Pipe {
     Pipe() { EXPECT_EQ(::pipe(fds), 0); }
     int fds[2] = {-1, -1};
 };
-
-void writeAll(int fd, const Bytes& bytes) {
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + at, bytes.size() - at);
-        ASSERT_GT(n, 0);
-        at += static_cast<std::size_t>(n);
-    }
-}
 
 // Output through a pipe into input: the path a rawmidi port pair takes, minus the hardware.
 TEST(StreamConnections, MessagesCrossAPipeWholeAndInOrder) {
@@ -437,4 +421,4 @@ TEST(BlockingSender, CancelAlsoEndsASendWaitingForTheOneInProgress) {
 }
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing

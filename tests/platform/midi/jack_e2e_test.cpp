@@ -25,12 +25,8 @@
 #include "platform/midi/system_midi_services.h"
 #include "recorder_fixture.h"
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
-
-using test::Bytes;
-using test::ReceivedLog;
-using test::sysex;
 
 // The private server ctest started for these tests (JACK_DEFAULT_SERVER names it). Without it
 // the tests fail: they never pass by skipping.
@@ -526,4 +522,4 @@ TEST(JackWithoutServer, ContributesNoDevicesAndPrintsNothing) {
 }
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing

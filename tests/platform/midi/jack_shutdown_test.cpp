@@ -13,7 +13,7 @@
 #include "platform/midi/jack/jack_midi_in.h"
 #include "platform/midi/jack/jack_midi_out.h"
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
 
 pid_t serverPid() {
@@ -76,4 +76,4 @@ TEST(JackServerGone, PendingAndLaterSendsFailAfterCancelOrShutdown) {
 }
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing

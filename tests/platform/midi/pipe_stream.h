@@ -1,13 +1,26 @@
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <vector>
 
 #include "platform/midi/stream/byte_stream.h"
 
-namespace pxr9::test {
+namespace pxr9::testing {
+
+// Writes every byte into a pipe, as a device would send them.
+inline void writeAll(int fd, const std::vector<std::uint8_t>& bytes) {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + at, bytes.size() - at);
+        ASSERT_GT(n, 0);
+        at += static_cast<std::size_t>(n);
+    }
+}
 
 // The read end of a pipe as a byte source, the way the rawmidi input is one.
 class PipeSource : public ByteSource {
@@ -47,4 +60,4 @@ class PipeSink : public ByteSink {
     int fd_;
 };
 
-}  // namespace pxr9::test
+}  // namespace pxr9::testing

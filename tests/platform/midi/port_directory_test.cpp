@@ -14,11 +14,8 @@
 #include "platform/midi/stream/stream_connections.h"
 #include "recorder_fixture.h"
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
-
-using test::Bytes;
-using test::sysex;
 
 class FakeOutput : public OutputConnection {
   public:
@@ -133,7 +130,8 @@ class PipeInputBackend : public InputBackend {
         if (::pipe(fds) != 0) return nullptr;
         writeEnd = fds[1];
         ++opens;
-        return std::make_unique<StreamInput>(std::make_unique<test::PipeSource>(fds[0]), receiver);
+        return std::make_unique<StreamInput>(std::make_unique<testing::PipeSource>(fds[0]),
+                                             receiver);
     }
 
     int writeEnd = -1;
@@ -147,15 +145,6 @@ class NoInputBackend : public InputBackend {
         return nullptr;
     }
 };
-
-void writeAll(int fd, const Bytes& bytes) {
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + at, bytes.size() - at);
-        ASSERT_GT(n, 0);
-        at += static_cast<std::size_t>(n);
-    }
-}
 
 // Waits for the queue to hold `count` nodes; the deadline only guards against a hang.
 std::vector<Bytes> takeQueued(MidiInPort& port, std::size_t count) {
@@ -183,7 +172,7 @@ TEST(InputPorts, InputPortReceivesWholeMessagesAndClosesCleanly) {
 
     const Bytes a = sysex(4700, 1);
     const Bytes b = sysex(10000, 2);
-    writeAll(software.writeEnd, test::join({{0xFE, 0x80, 0x40, 0x00}, a, {0xF8}, b}));
+    writeAll(software.writeEnd, testing::join({{0xFE, 0x80, 0x40, 0x00}, a, {0xF8}, b}));
     const auto got = takeQueued(port, 3);
     const std::vector<Bytes> expected = {a, Bytes(b.begin(), b.begin() + 8192),
                                          Bytes(b.begin() + 8192, b.end())};
@@ -205,4 +194,4 @@ TEST(InputPorts, InputPortReceivesWholeMessagesAndClosesCleanly) {
 }
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing

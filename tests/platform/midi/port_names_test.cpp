@@ -5,7 +5,7 @@
 #include "platform/midi/alsa/rawmidi_names.h"
 #include "platform/midi/jack/jack_names.h"
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
 
 TEST(RawMidiPortNames, OnePortPerCardShowsTheDeviceAndRepeatsAreNumberedInCardOrder) {
@@ -112,4 +112,4 @@ TEST(JackPortName, OwnClientsAreRecognisedWhateverSuffixJackGaveThem) {
 }
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing

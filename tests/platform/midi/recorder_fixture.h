@@ -9,7 +9,7 @@
 #include "midi/midi_connection.h"
 #include "platform/midi/stream/sysex_recorder.h"
 
-namespace pxr9::test {
+namespace pxr9::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -78,4 +78,4 @@ class ReceivedLog final : public SysexReceiver {
     std::size_t endings_ = 0;
 };
 
-}  // namespace pxr9::test
+}  // namespace pxr9::testing

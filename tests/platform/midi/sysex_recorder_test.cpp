@@ -4,13 +4,8 @@
 
 #include "recorder_fixture.h"
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
-
-using test::Bytes;
-using test::join;
-using test::ReceivedLog;
-using test::sysex;
 
 class SysexRecorderTest : public ::testing::Test {
   protected:
@@ -105,4 +100,4 @@ TEST_F(SysexRecorderTest, AnEndedInputIsToldOnceAndOnlyWhileRunning) {
 }
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing
