@@ -118,10 +118,14 @@ struct CallLog {
     }
 };
 
-// A source that speaks when the test notifies it, as JACK's callbacks do.
+// A source that speaks when the test notifies it, as JACK's callbacks do; like every source,
+// it forgets at its beginning what was told before.
 struct SignalSource final : WatchSource {
     explicit SignalSource(JackPortSignal& s) : signal(s) {}
-    int begin() override { return signal.fd(); }
+    int begin() override {
+        signal.take();
+        return signal.fd();
+    }
     bool takeChanges() override { return signal.take(); }
     void end() override {}
     JackPortSignal& signal;
