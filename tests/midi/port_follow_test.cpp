@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
 
 using Names = std::vector<std::string>;
@@ -118,4 +118,4 @@ TEST(PortIdentity, IsTheNameAndHowOftenItCameBefore) {
 }
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing

@@ -14,10 +14,10 @@
 #include "tools/cli/cli_session.h"
 #include "tools/cli/port_listing.h"
 
-namespace pxr9::tools {
+namespace pxr9::testing {
 namespace {
 
-using pxr9::testing::VirtualWorld;
+using namespace pxr9::tools;
 
 // Only a guard for a broken test; the text comes as soon as the run has taken the lists.
 constexpr auto kGuard = std::chrono::seconds(120);
@@ -85,7 +85,7 @@ struct WatchRun {
     }
 
     VirtualWorld world;
-    testing::FakePortWatch watch;
+    FakePortWatch watch;
     SharedText text;
     std::ostream out;
     std::ostringstream err;
@@ -166,4 +166,4 @@ TEST(PortEvents, NameTheSamePortByNameAndOccurrence) {
 }
 
 }  // namespace
-}  // namespace pxr9::tools
+}  // namespace pxr9::testing

@@ -15,7 +15,7 @@
 #include "platform/midi/jack/jack_port_signal.h"
 #include "platform/midi/polled_port_watch.h"
 
-namespace pxr9 {
+namespace pxr9::testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -211,4 +211,4 @@ TEST(PolledPortWatch, WithoutAnySourceToWatchItDoesNotStart) {
 }
 
 }  // namespace
-}  // namespace pxr9
+}  // namespace pxr9::testing
